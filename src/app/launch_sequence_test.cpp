@@ -1,0 +1,107 @@
+#include "app/launch_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/config.h"
+#include "tests/support/fake_ui.h"
+#include "tests/support/temp_dir.h"
+
+namespace kaldra {
+namespace {
+
+class LaunchSequence : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cfg.env.clear();
+    cfg.texts.clear();
+    cfg.lang = "en";
+    cfg.logsDir = dir / "logs";
+    steps = {.selfInstallCheck = [this] { return note("self-install", true); },
+             .xplatCheck = [this] { return note("xplat", true); },
+             .update = [this] { return note("update", updates.empty() ? 0 : next()); },
+             .ensureRosetta = [this] { return note("rosetta", true); },
+             .startGame = [this] { note("game", true); }};
+  }
+  template <typename T>
+  T note(const std::string& step, T result) {
+    order.push_back(step);
+    return result;
+  }
+  int next() {
+    int r = updates.front();
+    updates.erase(updates.begin());
+    return r;
+  }
+  std::string lastLogLine() {
+    std::ifstream in(cfg.logsDir / "launcher.log");
+    std::string line, last;
+    while (std::getline(in, line)) last = line;
+    return last;
+  }
+
+  testing::TempDir dir;
+  testing::FakeUI ui;
+  LaunchSteps steps;
+  std::vector<std::string> order;
+  std::vector<int> updates;
+  std::optional<std::string> notice;
+};
+
+TEST_F(LaunchSequence, StepsRunInOrderToTheGame) {
+  flow(ui, notice, steps);
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"self-install", "xplat", "update", "rosetta", "game"}));
+  EXPECT_TRUE(ui.calls.empty());
+}
+
+TEST_F(LaunchSequence, UpdateRepeatsWhileItAsksThenRosettaOnce) {
+  updates = {1, 1, 1, 0};
+  flow(ui, notice, steps);
+  EXPECT_EQ(std::count(order.begin(), order.end(), "update"), 4);
+  EXPECT_EQ(std::count(order.begin(), order.end(), "rosetta"), 1);
+}
+
+TEST_F(LaunchSequence, UpdateAnsweringTwoQuitsBeforeRosettaAndGame) {
+  updates = {1, 2};
+  flow(ui, notice, steps);
+  EXPECT_EQ(order.back(), "update");
+  EXPECT_EQ(ui.calls, std::vector<std::string>{"quit"});
+}
+
+TEST_F(LaunchSequence, AFailingCheckQuitsAtOnce) {
+  steps.xplatCheck = [this] { return note("xplat", false); };
+  flow(ui, notice, steps);
+  EXPECT_EQ(order, (std::vector<std::string>{"self-install", "xplat"}));
+  EXPECT_EQ(ui.calls, std::vector<std::string>{"quit"});
+}
+
+TEST_F(LaunchSequence, TestStopOnlyForTheExactValueOne) {
+  cfg.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+  flow(ui, notice, steps);
+  EXPECT_EQ(order.back(), "rosetta");
+  EXPECT_TRUE(lastLogLine().ends_with(" test: stop before the game start"));
+  EXPECT_EQ(ui.calls, std::vector<std::string>{"quit"});
+
+  for (const char* value : {"0", "yes", "1 "}) {
+    order.clear();
+    cfg.env["KALDRA_TEST_STOP_BEFORE_GAME"] = value;
+    flow(ui, notice, steps);
+    EXPECT_EQ(order.back(), "game") << value;
+  }
+}
+
+TEST_F(LaunchSequence, NoticeIsShownOnceBeforeEverything) {
+  notice = "The update was rolled back.";
+  flow(ui, notice, steps);
+  ASSERT_EQ(ui.dialogs.size(), 1u);
+  EXPECT_EQ(ui.dialogs[0].message, "The update was rolled back.");
+  EXPECT_EQ(ui.dialogs[0].buttons, std::vector<std::string>{"btn_continue"});
+  EXPECT_EQ(ui.dialogs[0].style, AlertStyle::informational);
+  EXPECT_FALSE(notice);
+  EXPECT_EQ(order.front(), "self-install");
+}
+
+}  // namespace
+}  // namespace kaldra

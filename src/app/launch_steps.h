@@ -1,0 +1,10 @@
+// The launch sequence's steps as the product runs them.
+#pragma once
+
+#include "app/launch_sequence.h"
+
+namespace kaldra {
+
+LaunchSteps productSteps(UI& ui);
+
+}  // namespace kaldra

@@ -1,0 +1,33 @@
+// Entry point: the configuration values first, then one of the two run modes.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/config.h"
+#include "app/qt_ui.h"
+#include "swap/swap_helper.h"
+
+int main(int argc, char** argv) {
+  using namespace kaldra;
+  auto facts = readPlatformFacts();
+  if (!facts) {
+    std::fprintf(stderr, "Kaldrith: the launcher must run from inside Kaldrith.app\n");
+    return 1;
+  }
+  cfg = computeConfig(*facts);
+
+  // The swap helper needs no display and creates no application object.
+  if (argc == 3 && std::strcmp(argv[1], "--kaldra-swap") == 0) std::exit(runSwapHelper(argv[2]));
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Kaldrith");
+  QApplication::setQuitOnLastWindowClosed(false);
+  // The launch sequence's thread may still hold the delegate when the event loop ends,
+  // so it is never destroyed; the process ends without tearing it down.
+  auto* delegate = new QtUI();
+  QMetaObject::invokeMethod(delegate, &QtUI::applicationDidFinishLaunching, Qt::QueuedConnection);
+  int status = app.exec();
+  std::fflush(nullptr);
+  std::_Exit(status);
+}

@@ -1,0 +1,133 @@
+#include "app/qt_ui.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <thread>
+
+#include "app/config.h"
+#include "app/dialog.h"
+#include "app/launch_sequence.h"
+#include "app/launch_steps.h"
+#include "app/launcher_log.h"
+#include "app/snapshot.h"
+#include "app/status_window.h"
+#include "app/texts.h"
+#include "platform/machine.h"
+#include "platform/open_application.h"
+#include "platform/plist_reader.h"
+
+namespace kaldra {
+
+namespace {
+
+constexpr int kSnapshotDelayMs = 300;
+
+QPixmap applicationIcon() {
+  auto info = platform::readPlistStrings(cfg.appBundle / "Contents/Info.plist");
+  std::string file =
+      info && info->contains("CFBundleIconFile") ? info->at("CFBundleIconFile") : "Kaldrith.png";
+  return QPixmap(QString::fromStdString((cfg.res / file).string()));
+}
+
+}  // namespace
+
+QtUI::QtUI() : icon_(applicationIcon()) {}
+
+QtUI::~QtUI() = default;
+
+void QtUI::applicationDidFinishLaunching() {
+  loadTextTable();
+  createWindow();
+  log("start lang=" + cfg.lang + " data=" + cfg.dataDir.string() +
+      " arch=" + (platform::isArm64Machine() ? "arm64" : "x86_64") + " version=" + cfg.appVersion +
+      " app=" + cfg.appBundle.string());
+  // The sequence blocks in tools, sleeps and dialogs; quitting never waits for it.
+  std::thread([this] { flow(*this, notice, productSteps(*this)); }).detach();
+}
+
+void QtUI::createWindow() {
+  window_ = std::make_unique<StatusWindow>(icon_);
+  connect(window_.get(), &StatusWindow::closedByUser, this, &QtUI::windowClosed);
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+}
+
+void QtUI::windowClosed() {
+  if (!gameStarted_) quit();
+}
+
+void QtUI::set(const std::string& text, std::optional<double> progress, const std::string& detail) {
+  if (statusQueue_.push({text, progress, detail}))
+    QMetaObject::invokeMethod(this, &QtUI::drainStatus, Qt::QueuedConnection);
+}
+
+void QtUI::drainStatus() {
+  for (const StatusUpdate& update : statusQueue_.takeAll()) {
+    if (window_) window_->showStatus(update);
+    std::string key = snapshotKey(update.text);
+    if (key == lastSnapText_) continue;
+    lastSnapText_ = key;
+    QTimer::singleShot(kSnapshotDelayMs, this, [this] { snapshot(window_.get(), "window"); });
+  }
+}
+
+void QtUI::onMain(const std::function<void()>& work) {
+  if (QThread::currentThread() == thread())
+    work();
+  else
+    QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+}
+
+int QtUI::ask(const std::string& message, const std::vector<std::string>& buttons,
+              AlertStyle style) {
+  int answer = 0;
+  onMain([&] { answer = runDialog(message, buttons, style, icon_); });
+  return answer;
+}
+
+void QtUI::quit() {
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void QtUI::openLogs() {
+  QMetaObject::invokeMethod(
+      this,
+      [] {
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QString::fromStdString(cfg.logsDir.string())));
+      },
+      Qt::QueuedConnection);
+}
+
+void QtUI::gameDidStart() {
+  onMain([this] { gameStarted_ = true; });
+}
+
+void QtUI::bringToFront() {
+  // There is no taskbar state to restore here: the dialog that follows comes to the
+  // front by itself.
+}
+
+void QtUI::hideWhileGameRuns() {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (window_) window_->hide();
+      },
+      Qt::QueuedConnection);
+}
+
+std::optional<std::string> QtUI::pickupScanCode() {
+  return std::nullopt;
+}
+
+void QtUI::openApplication(const std::filesystem::path& app) {
+  QMetaObject::invokeMethod(
+      this, [app] { platform::openApplication(app); }, Qt::QueuedConnection);
+}
+
+}  // namespace kaldra

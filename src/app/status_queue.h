@@ -1,0 +1,39 @@
+// Status updates on their way from the launch steps to the window. A fast stream of
+// progress events must not flood the main thread, so an update replaces a pending one
+// of the same kind instead of queueing behind it.
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kaldra {
+
+struct StatusUpdate {
+  std::string text;
+  std::optional<double> progress;
+  std::string detail;
+};
+
+// The first two blank-separated words of a status text: a new key is a new kind of
+// status, worth a snapshot; a count that grows after the second word is not.
+std::string snapshotKey(std::string_view text);
+
+class StatusQueue {
+ public:
+  // Adds an update. When the last pending update has the same snapshot key it is
+  // replaced, so the queue holds at most one update per change of kind. True when the
+  // queue was empty before, that is, when the caller must arrange a drain.
+  bool push(StatusUpdate update);
+
+  // Takes every pending update, oldest first.
+  std::vector<StatusUpdate> takeAll();
+
+ private:
+  std::mutex mutex_;
+  std::vector<StatusUpdate> pending_;
+};
+
+}  // namespace kaldra

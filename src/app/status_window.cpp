@@ -1,0 +1,88 @@
+#include "app/status_window.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kaldra {
+
+namespace {
+
+constexpr int kWidth = 520, kHeight = 170;
+
+// Frames are given with the origin at the lower left, as the layout was drawn; Qt
+// counts from the top.
+QRect frame(int x, int y, int width, int height) {
+  return QRect(x, kHeight - y - height, width, height);
+}
+
+// The middle of a text that does not fit in two lines gives way to an ellipsis.
+QString elideToTwoLines(const QString& text, const QFont& font, int width) {
+  QFontMetrics metrics(font);
+  if (metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, text).height() <=
+      2 * metrics.lineSpacing())
+    return text;
+  return metrics.elidedText(text, Qt::ElideMiddle, 2 * width - metrics.averageCharWidth() * 4);
+}
+
+}  // namespace
+
+StatusWindow::StatusWindow(const QPixmap& icon)
+    : icon_(new QLabel(this)),
+      label_(new QLabel(this)),
+      bar_(new QProgressBar(this)),
+      detail_(new QLabel(this)) {
+  setWindowTitle("Kaldrith");
+  setFixedSize(kWidth, kHeight);
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                 Qt::WindowMinimizeButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setWindowIcon(icon);
+
+  icon_->setGeometry(frame(20, 50, 96, 96));
+  icon_->setPixmap(icon.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+
+  label_->setGeometry(frame(130, 110, 370, 36));
+  QFont labelFont = label_->font();
+  labelFont.setPixelSize(14);
+  labelFont.setWeight(QFont::DemiBold);
+  label_->setFont(labelFont);
+  label_->setWordWrap(true);
+  label_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+
+  bar_->setGeometry(frame(130, 80, 370, 20));
+  bar_->setRange(0, 100);
+  bar_->setValue(0);
+  bar_->setTextVisible(false);
+
+  detail_->setGeometry(frame(130, 30, 370, 44));
+  QFont detailFont = detail_->font();
+  detailFont.setPixelSize(11);
+  detail_->setFont(detailFont);
+  detail_->setWordWrap(true);
+  detail_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette secondary = detail_->palette();
+  secondary.setColor(QPalette::WindowText, secondary.color(QPalette::PlaceholderText));
+  detail_->setPalette(secondary);
+}
+
+void StatusWindow::showStatus(const StatusUpdate& update) {
+  label_->setText(elideToTwoLines(QString::fromStdString(update.text), label_->font(), 370));
+  detail_->setText(elideToTwoLines(QString::fromStdString(update.detail), detail_->font(), 370));
+  if (update.progress) {
+    bar_->setRange(0, 100);
+    double percent =
+        std::isfinite(*update.progress) ? std::clamp(*update.progress, 0.0, 100.0) : 0.0;
+    bar_->setValue(static_cast<int>(std::lround(percent)));
+  } else {
+    bar_->setRange(0, 0);  // indeterminate: Qt animates a busy bar
+  }
+}
+
+void StatusWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  emit closedByUser();
+}
+
+}  // namespace kaldra

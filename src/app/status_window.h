@@ -1,0 +1,36 @@
+// The launcher's only window: icon, status line, progress bar and detail line on a
+// fixed 520 × 170 panel titled "Kaldrith".
+#pragma once
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QWidget>
+
+#include "app/status_queue.h"
+
+namespace kaldra {
+
+class StatusWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit StatusWindow(const QPixmap& icon);
+
+  void showStatus(const StatusUpdate& update);
+  QString statusText() const { return label_->text(); }
+  QString detailText() const { return detail_->text(); }
+
+ signals:
+  // The person closed the window (not emitted when the launcher hides it).
+  void closedByUser();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QLabel* icon_;
+  QLabel* label_;
+  QProgressBar* bar_;
+  QLabel* detail_;
+};
+
+}  // namespace kaldra

@@ -1,0 +1,28 @@
+// Everything the player reads is looked up by key: the table the updater tool delivers
+// for the chosen language, then the built-in texts, then the key itself.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/config.h"
+
+namespace kaldra {
+
+// The text for `key` in the chosen language. Never fails.
+std::string T(std::string_view key);
+
+// The built-in texts: eight languages, the five keys the launcher needs when the
+// updater tool cannot deliver its table.
+const std::map<std::string, TextTable, std::less<>>& fallbackTexts();
+
+// A text table from the tool's output: a JSON object whose values are all strings.
+// Anything else is rejected whole.
+std::optional<TextTable> parseTextTable(std::string_view bytes);
+
+// Runs the updater tool's "texts" command and keeps its table in `cfg.texts`; leaves
+// the texts empty, silently, when the tool cannot deliver. Blocks until the tool ends.
+void loadTextTable();
+
+}  // namespace kaldra

@@ -1,0 +1,17 @@
+// File writes that other processes may race with.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kaldra::platform {
+
+// Appends `bytes` with one write to the file at `path`, creating it (mode 0644) when it
+// is missing. Concurrent appenders never overwrite each other. False on any failure.
+bool appendToFile(const std::string& path, std::string_view bytes);
+
+// Replaces the file at `path` with `bytes` through a temporary file in the same folder
+// and a rename, so readers see the old content or the new one, never a mix.
+bool writeFileAtomically(const std::string& path, std::string_view bytes);
+
+}  // namespace kaldra::platform

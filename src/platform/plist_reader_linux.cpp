@@ -1,0 +1,46 @@
+#include "platform/plist_reader.h"
+
+#include <plist/plist.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace kaldra::platform {
+
+std::optional<std::map<std::string, std::string>> readPlistStrings(
+    const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (bytes.empty()) return std::nullopt;
+
+  plist_t root = nullptr;
+  if (plist_is_binary(bytes.data(), static_cast<uint32_t>(bytes.size())))
+    plist_from_bin(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+  else
+    plist_from_xml(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+  std::unique_ptr<void, decltype(&plist_free)> owner(root, &plist_free);
+  if (!root || plist_get_node_type(root) != PLIST_DICT) return std::nullopt;
+
+  std::map<std::string, std::string> strings;
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(root, &it);
+  for (;;) {
+    char* key = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(root, it, &key, &value);
+    if (!key) break;
+    if (value && plist_get_node_type(value) == PLIST_STRING) {
+      char* text = nullptr;
+      plist_get_string_val(value, &text);
+      if (text) strings.emplace(key, text);
+      free(text);
+    }
+    free(key);
+  }
+  free(it);
+  return strings;
+}
+
+}  // namespace kaldra::platform

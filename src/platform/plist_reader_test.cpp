@@ -1,0 +1,39 @@
+#include "platform/plist_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace kaldra::platform {
+namespace {
+
+std::filesystem::path writeTemp(const std::string& name, const std::string& content) {
+  auto path = std::filesystem::temp_directory_path() / ("kaldra-plist-" + name);
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+TEST(PlistReader, KeepsStringEntriesAndSkipsOthers) {
+  auto path = writeTemp("xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>CFBundleIdentifier</key><string>com.example.app</string>
+  <key>CFBundleShortVersionString</key><integer>3</integer>
+  <key>Name</key><string>Käse</string>
+</dict></plist>)");
+  auto strings = readPlistStrings(path);
+  ASSERT_TRUE(strings);
+  EXPECT_EQ(strings->at("CFBundleIdentifier"), "com.example.app");
+  EXPECT_EQ(strings->at("Name"), "Käse");
+  EXPECT_FALSE(strings->contains("CFBundleShortVersionString"));
+}
+
+TEST(PlistReader, RejectsNonDictionariesAndGarbage) {
+  EXPECT_FALSE(readPlistStrings(writeTemp("array", R"(<?xml version="1.0"?>
+<plist version="1.0"><array><string>a</string></array></plist>)")));
+  EXPECT_FALSE(readPlistStrings(writeTemp("garbage", "\x01\x02 not a plist")));
+  EXPECT_FALSE(readPlistStrings(writeTemp("empty", "")));
+  EXPECT_FALSE(readPlistStrings("/nonexistent/Info.plist"));
+}
+
+}  // namespace
+}  // namespace kaldra::platform

@@ -1,0 +1,68 @@
+#include "platform/spawn.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace kaldra::platform {
+namespace {
+
+std::string runShell(const std::string& script, SpawnRequest request = {}) {
+  request.program = "/bin/sh";
+  request.args = {"-c", script};
+  request.out = Output::pipe();
+  Spawned child = spawnProcess(request);
+  EXPECT_GT(child.pid, 0) << child.error;
+  std::string bytes = readAll(child.pipe.get());
+  waitForExit(child.pid);
+  return bytes;
+}
+
+TEST(Spawn, ChildSeesOnlyItsStandardDescriptors) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);  // deliberately inheritable
+  std::string open = runShell("ls /proc/self/fd | sort -n | tr '\\n' ' '");
+  ::close(fds[0]);
+  ::close(fds[1]);
+  // 0, 1, 2 and the descriptor ls itself opens for the listing.
+  EXPECT_EQ(open, "0 1 2 3 ");
+}
+
+TEST(Spawn, GivenEnvironmentReplacesTheInheritedOne) {
+  SpawnRequest request{.environment = std::vector<std::string>{"ONLY=this"}};
+  EXPECT_EQ(runShell("env | grep -v '^PWD=' | grep -v '^SHLVL=' | grep -v '^_='", request),
+            "ONLY=this\n");
+}
+
+TEST(Spawn, NewSessionDetachesFromTheCallersSession) {
+  SpawnRequest request{.newSession = true};
+  std::string sid = runShell("ps -o sid= -p $$ | tr -d ' \\n'", request);
+  EXPECT_NE(sid, std::to_string(getsid(0)));
+}
+
+TEST(Spawn, StatusIsTheExitCodeOrTheSignalNumber) {
+  auto statusOf = [](const char* script) {
+    Spawned child = spawnProcess({.program = "/bin/sh", .args = {"-c", script}});
+    return waitForExit(child.pid);
+  };
+  EXPECT_EQ(statusOf("exit 3"), 3);
+  EXPECT_EQ(statusOf("kill -TERM $$"), 15);
+}
+
+TEST(Spawn, StartFailureCarriesTheSystemsMessage) {
+  Spawned child = spawnProcess({.program = "/nonexistent/tool"});
+  EXPECT_EQ(child.pid, -1);
+  EXPECT_EQ(child.error, "No such file or directory");
+}
+
+TEST(Spawn, EndedChildIsReportedOnceThenForgotten) {
+  Spawned child = spawnProcess({.program = "/bin/sh", .args = {"-c", "sleep 0.3; exit 4"}});
+  EXPECT_EQ(exitStatusIfEnded(child.pid), std::nullopt);
+  usleep(600000);
+  EXPECT_EQ(exitStatusIfEnded(child.pid), 4);
+  EXPECT_EQ(exitStatusIfEnded(child.pid), -1);
+}
+
+}  // namespace
+}  // namespace kaldra::platform

@@ -1,0 +1,28 @@
+#include "platform/user_folders.h"
+
+#include <gtest/gtest.h>
+
+namespace kaldra::platform {
+namespace {
+
+TEST(PreferredLanguages, LanguageListComesBeforeLocaleVariables) {
+  Environment env{{"LANGUAGE", "pt_BR:it::de"},
+                  {"LC_ALL", ""},
+                  {"LC_MESSAGES", "fr_FR.UTF-8"},
+                  {"LANG", "C.UTF-8"}};
+  EXPECT_EQ(preferredLanguages(env),
+            (std::vector<std::string>{"pt_BR", "it", "de", "fr_FR.UTF-8"}));
+}
+
+TEST(PreferredLanguages, NoneWhenOnlyTheCLocaleIsSet) {
+  EXPECT_TRUE(preferredLanguages({{"LANG", "C"}, {"LC_ALL", "POSIX"}}).empty());
+}
+
+TEST(UserFolders, DataFolderFollowsXdgDataHomeThenHome) {
+  EXPECT_EQ(defaultDataDir({{"XDG_DATA_HOME", "/x/data"}, {"HOME", "/h"}}), "/x/data/Kaldrith");
+  EXPECT_EQ(defaultDataDir({{"XDG_DATA_HOME", ""}, {"HOME", "/h"}}), "/h/.local/share/Kaldrith");
+  EXPECT_EQ(defaultInstallDir({{"HOME", "/h"}}), "/h/Applications");
+}
+
+}  // namespace
+}  // namespace kaldra::platform
