@@ -1,0 +1,72 @@
+// The launcher's start as a player and a test script see it: the run modes, the start
+// line, the chosen language and the text table.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <regex>
+
+#include "tests/support/launcher_run.h"
+
+namespace kaldra::testing {
+namespace {
+
+TEST(LauncherStart, StartLineNamesLanguageDataArchitectureVersionAndBundle) {
+  LauncherRun run;
+  run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+  run.env["KALDRA_LANG"] = "pl";
+  RunResult result = run.start();
+  ASSERT_FALSE(result.timedOut) << result.output;
+  EXPECT_EQ(result.status, 0);
+  auto lines = run.logLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.front(),
+            "start lang=pl data=" + run.dataDir().string() +
+                " arch=x86_64 version=1.0.0 app=" + fs::canonical(run.app()).string());
+  EXPECT_EQ(lines.back(), "test: stop before the game start");
+}
+
+TEST(LauncherStart, PreferredLanguagesComeFromTheLocale) {
+  LauncherRun run;
+  run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+  run.env["KALDRA_LANG"] = "FR";  // not a code: the locale decides
+  run.env["LANGUAGE"] = "pt_BR:it_IT";
+  run.start();
+  EXPECT_TRUE(run.logLines().front().starts_with("start lang=it ")) << run.logLines().front();
+}
+
+TEST(LauncherStart, CopyOfTheBundleRunsFromWhereverItLies) {
+  LauncherRun run;
+  fs::path moved = run.root() / "elsewhere/Games/Kaldrith.app";
+  fs::create_directories(moved.parent_path());
+  fs::rename(run.app(), moved);
+  fs::create_directory_symlink(moved, run.app());  // started through a link
+  run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+  RunResult result = run.start();
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(run.logLines().front().ends_with(" app=" + fs::canonical(moved).string()));
+}
+
+TEST(LauncherStart, SwapHelperCommandLineNeedsNoDisplay) {
+  LauncherRun run;
+  run.env["QT_QPA_PLATFORM"] = "no-such-platform";  // an application object would abort
+  RunResult result =
+      run.start(std::chrono::seconds(30), {"--kaldra-swap", "/nonexistent/plan.json"});
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.status, 3) << result.output;
+  EXPECT_TRUE(run.logLines().back().starts_with("swap helper: "));
+  EXPECT_TRUE(run.snapshots().empty());
+}
+
+TEST(LauncherStart, SwapOptionWithoutPathStartsTheNormalLauncher) {
+  LauncherRun run;
+  run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+  for (auto args : {std::vector<std::string>{"--kaldra-swap"},
+                    std::vector<std::string>{"--kaldra-swap", "/p", "extra"}}) {
+    RunResult result = run.start(std::chrono::seconds(30), args);
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(run.logLines().back(), "test: stop before the game start");
+  }
+}
+
+}  // namespace
+}  // namespace kaldra::testing

@@ -1,0 +1,128 @@
+#include "tests/support/launcher_run.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/spawn.h"
+#include "platform/user_folders.h"
+
+namespace kaldra::testing {
+
+LauncherRun::LauncherRun() {
+  fs::copy(KALDRA_APP_PATH, app(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  fs::create_directories(snapshotDir());
+  fs::create_directories(home());
+  // Opening a folder goes through xdg-open; this one notes the request instead.
+  writeScript(root_ / "bin/xdg-open",
+              "printf '%s\\n' \"$*\" >> '" + (root_ / "opened.txt").string() + "'\n");
+}
+
+void LauncherRun::writeScript(const fs::path& path, const std::string& body) {
+  fs::create_directories(path.parent_path());
+  fs::remove(path);
+  std::ofstream(path) << "#!/bin/sh\n" << body;
+  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+}
+
+void LauncherRun::useScriptedUpdater(const std::string& body) {
+  writeScript(resources() / "bin/kaldra-update", body);
+}
+
+void LauncherRun::useScriptedStartScript(const std::string& body) {
+  writeScript(resources() / "share/kaldra-wine.sh", body);
+}
+
+RunResult LauncherRun::start(std::chrono::seconds limit, const std::vector<std::string>& args) {
+  auto variables = platform::readEnvironment();
+  for (const char* name : {"KALDRA_DATA_DIR", "KALDRA_LANG", "KALDRA_SNAPSHOT_DIR",
+                           "KALDRA_TEST_ANSWERS", "KALDRA_TEST_STOP_BEFORE_GAME", "LANGUAGE",
+                           "LC_ALL", "LC_MESSAGES", "LANG", "XDG_DATA_HOME", "DISPLAY"})
+    variables.erase(name);
+  variables["HOME"] = home();
+  variables["XDG_RUNTIME_DIR"] = root_ / "run";
+  variables["QT_QPA_PLATFORM"] = "offscreen";
+  variables["KALDRA_DATA_DIR"] = dataDir();
+  variables["KALDRA_SNAPSHOT_DIR"] = snapshotDir();
+  variables["PATH"] = (root_ / "bin").string() + ":" + variables["PATH"];
+  for (const auto& [key, value] : env) variables[key] = value;
+  fs::create_directories(root_ / "run");
+  fs::permissions(root_ / "run", fs::perms::owner_all);
+
+  std::vector<std::string> entries;
+  for (const auto& [key, value] : variables) entries.push_back(key + "=" + value);
+  auto output = platform::createTruncated(root_ / "output.txt");
+  platform::Spawned child = platform::spawnProcess({.program = app() / "Contents/MacOS/Kaldrith",
+                                                    .args = args,
+                                                    .environment = entries,
+                                                    .out = platform::Output::to(output.get()),
+                                                    .err = platform::Output::to(output.get()),
+                                                    .nullInput = true});
+  RunResult result;
+  if (child.pid < 0) {
+    result.output = child.error;
+    return result;
+  }
+  auto begin = std::chrono::steady_clock::now();
+  auto deadline = begin + limit;
+  for (;;) {
+    if (auto status = platform::exitStatusIfEnded(child.pid)) {
+      result.status = *status;
+      break;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(child.pid, SIGKILL);
+      result.status = platform::waitForExit(child.pid);
+      result.timedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  result.output = file(root_ / "output.txt");
+  return result;
+}
+
+std::string LauncherRun::file(const fs::path& path) const {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+static std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> LauncherRun::logLines() const {
+  std::vector<std::string> messages;
+  for (auto& line : linesOf(file(logsDir() / "launcher.log"))) {
+    // "2026-03-01 14:05:09 +0000 " is 26 characters.
+    bool stamped = line.size() >= 26 && line[4] == '-' && line[19] == ' ' && line[20] == '+';
+    messages.push_back(stamped ? line.substr(26) : line);
+  }
+  return messages;
+}
+
+std::vector<std::string> LauncherRun::snapshots() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(snapshotDir()))
+    names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> LauncherRun::opened() const {
+  return linesOf(file(root_ / "opened.txt"));
+}
+
+}  // namespace kaldra::testing

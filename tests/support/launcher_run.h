@@ -1,0 +1,70 @@
+// Runs the real Kaldrith.app headless, the way end-to-end tests need it: a private copy
+// of the bundle, a private data folder and home, scripted answers and snapshots, and a
+// time limit on every run.
+//
+//   LauncherRun run;
+//   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+//   auto result = run.start();
+//   EXPECT_EQ(run.logLines().back(), "test: stop before the game start");
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace kaldra::testing {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int status = -1;        // exit status, or the signal number
+  bool timedOut = false;  // the run was killed at its time limit
+  double seconds = 0;     // wall time of the run
+  std::string output;     // standard output and standard error
+};
+
+class LauncherRun {
+ public:
+  LauncherRun();
+
+  // Variables added to the launcher's environment (after the defaults below).
+  std::map<std::string, std::string> env;
+
+  fs::path app() const { return root_ / "Kaldrith.app"; }
+  fs::path resources() const { return app() / "Contents/Resources"; }
+  fs::path dataDir() const { return root_ / "data"; }
+  fs::path logsDir() const { return dataDir() / "logs"; }
+  fs::path snapshotDir() const { return root_ / "snapshots"; }
+  fs::path home() const { return root_ / "home"; }
+  const fs::path& root() const { return root_.path(); }
+
+  // Replaces the updater tool with a shell script (its body after "#!/bin/sh").
+  void useScriptedUpdater(const std::string& body);
+  // Replaces the start script "share/kaldra-wine.sh" with `body`.
+  void useScriptedStartScript(const std::string& body);
+  // Writes an executable shell script at `path` (its body after "#!/bin/sh").
+  static void writeScript(const fs::path& path, const std::string& body);
+
+  // Starts Contents/MacOS/Kaldrith headless with `args` and waits for it to end, killing
+  // it after `limit`.
+  RunResult start(std::chrono::seconds limit = std::chrono::seconds(60),
+                  const std::vector<std::string>& args = {});
+
+  // The launcher log's messages, without their timestamps; continuation lines of a
+  // multi-line message stay separate entries.
+  std::vector<std::string> logLines() const;
+  std::string file(const fs::path& path) const;
+  // Snapshot file names, in their running order.
+  std::vector<std::string> snapshots() const;
+  // What the system was asked to open (folders, files), one entry per request.
+  std::vector<std::string> opened() const;
+
+ private:
+  TempDir root_;
+};
+
+}  // namespace kaldra::testing
