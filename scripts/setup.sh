@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs the Debian packages the launcher builds and runs with, and configures the
+# build folder. Safe to run again.
+set -eu
+cd "$(dirname "$0")/.."
+
+packages="build-essential cmake ninja-build pkg-config git
+  qt6-base-dev libgl-dev fonts-dejavu-core
+  nlohmann-json3-dev libplist-dev libssl-dev libcurl4-openssl-dev
+  googletest libgtest-dev libbenchmark-dev
+  squashfs-tools procps curl python3"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "setup: installing$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
