@@ -29,7 +29,8 @@ QPixmap applicationIcon() {
   auto info = platform::readPlistStrings(cfg.appBundle / "Contents/Info.plist");
   std::string file =
       info && info->contains("CFBundleIconFile") ? info->at("CFBundleIconFile") : "Kaldrith.png";
-  return QPixmap(QString::fromStdString((cfg.res / file).string()));
+  // Naming the format spares probing every image plugin at start.
+  return QPixmap(QString::fromStdString((cfg.res / file).string()), "PNG");
 }
 
 }  // namespace

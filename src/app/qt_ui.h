@@ -40,12 +40,15 @@ class QtUI : public QObject, public UI {
   std::optional<std::string> pickupScanCode() override;
   void openApplication(const std::filesystem::path& app) override;
 
+  // Creates and shows the status window. Part of the launch; separate for tests.
+  void createWindow();
+  StatusWindow* window() const { return window_.get(); }
+
   // A message for the launch sequence to show first, left by the settling of an
   // exchanged bundle.
   std::optional<std::string> notice;
 
  private:
-  void createWindow();
   void windowClosed();
   void drainStatus();
   // Runs `work` on the main thread and waits for it; directly when already there.

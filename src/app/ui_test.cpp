@@ -1,0 +1,134 @@
+// The Qt side headless: snapshots, dialogs with scripted answers, status updates.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <thread>
+
+#include "app/config.h"
+#include "app/dialog.h"
+#include "app/qt_ui.h"
+#include "app/snapshot.h"
+#include "app/status_window.h"
+#include "tests/support/temp_dir.h"
+
+namespace kaldra {
+namespace {
+
+class QtSide : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cfg.snapDir = dir.path().string();
+    cfg.snapCount = 0;
+    cfg.testAnswers.clear();
+  }
+  std::vector<std::string> files() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+      names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static void spin(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  // Presses button `index` of the dialog that is open after `ms`.
+  static void pressLater(int ms, int index) {
+    QTimer::singleShot(ms, [index] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      box->buttons().at(index)->click();
+    });
+  }
+  testing::TempDir dir;
+  QPixmap icon;
+};
+
+TEST_F(QtSide, WindowSnapshotShowsTheTitleBarAndIsNumbered) {
+  StatusWindow window(icon);
+  window.show();
+  snapshot(&window, "window");
+  snapshot(&window, "window");
+  std::string pid = std::to_string(getpid());
+  EXPECT_EQ(files(), (std::vector<std::string>{"mac-01-" + pid + "-window.png",
+                                               "mac-02-" + pid + "-window.png"}));
+  QImage png(QString::fromStdString((dir.path() / files()[0]).string()));
+  EXPECT_EQ(png.width(), 520);
+  EXPECT_GT(png.height(), 170);  // the content and a title bar above it
+}
+
+TEST_F(QtSide, NoSnapshotFolderNoFileAndNoCount) {
+  cfg.snapDir.reset();
+  StatusWindow window(icon);
+  snapshot(&window, "window");
+  snapshot(nullptr, "window");
+  EXPECT_EQ(cfg.snapCount, 0);
+  EXPECT_TRUE(files().empty());
+}
+
+TEST_F(QtSide, ScriptedAnswersAreTakenUnchangedInOrder) {
+  cfg.testAnswers = {5, -2};
+  EXPECT_EQ(runDialog("first", {"A", "B"}, AlertStyle::warning, icon), 5);
+  EXPECT_EQ(runDialog("second", {"A"}, AlertStyle::critical, icon), -2);
+  EXPECT_TRUE(cfg.testAnswers.empty());
+  ASSERT_EQ(files().size(), 2u);
+  EXPECT_TRUE(files()[1].ends_with("-dialog.png"));
+}
+
+TEST_F(QtSide, APersonAnsweringFirstLeavesTheScriptedAnswerForTheNextDialog) {
+  cfg.testAnswers = {7};
+  pressLater(100, 1);
+  EXPECT_EQ(runDialog("question", {"Yes", "No"}, AlertStyle::informational, icon), 1);
+  spin(1000);  // the cancelled timer must not fire into anything
+  EXPECT_EQ(cfg.testAnswers, std::deque<int>{7});
+  EXPECT_TRUE(files().empty());
+}
+
+TEST_F(QtSide, WithoutScriptOrSnapshotsTheDialogWaitsForAPerson) {
+  cfg.snapDir.reset();
+  pressLater(1200, 0);
+  QElapsedTimer timer;
+  timer.start();
+  EXPECT_EQ(runDialog("question", {"Yes", "No"}, AlertStyle::warning, icon), 0);
+  EXPECT_GE(timer.elapsed(), 1100);
+}
+
+TEST_F(QtSide, StatusSnapshotsOncePerKindOfStatus) {
+  QtUI ui;
+  ui.createWindow();
+  ui.set("Downloading files 1 MB", 10.0);
+  ui.set("Downloading files 2 MB", 20.0);
+  spin(500);
+  ui.set("Verifying files", std::nullopt);
+  spin(500);
+  ui.set("Downloading files 3 MB", 30.0);
+  spin(500);
+  EXPECT_EQ(files().size(), 3u);
+  EXPECT_EQ(ui.window()->statusText(), "Downloading files 3 MB");
+}
+
+TEST_F(QtSide, AskFromABackgroundThreadBlocksOnlyThatThread) {
+  QtUI ui;
+  cfg.testAnswers = {1};
+  int answer = -100;
+  std::thread background([&] { answer = ui.ask("from the background", {"A", "B"}); });
+  spin(1500);  // the main loop stays free to run the dialog and its timer
+  background.join();
+  EXPECT_EQ(answer, 1);
+}
+
+}  // namespace
+}  // namespace kaldra
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
