@@ -1,11 +1,13 @@
 // Entry point: the configuration values first, then one of the two run modes.
 #include <QApplication>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/config.h"
 #include "app/qt_ui.h"
+#include "platform/termination_signal.h"
 #include "swap/swap_helper.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +28,11 @@ int main(int argc, char** argv) {
   // The launch sequence's thread may still hold the delegate when the event loop ends,
   // so it is never destroyed; the process ends without tearing it down.
   auto* delegate = new QtUI();
+  // Another copy that needs this bundle free asks politely first; quit as if asked.
+  if (int fd = platform::watchTerminationRequests(); fd >= 0) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, delegate, &QtUI::quit);
+  }
   QMetaObject::invokeMethod(delegate, &QtUI::applicationDidFinishLaunching, Qt::QueuedConnection);
   int status = app.exec();
   std::fflush(nullptr);
