@@ -24,7 +24,6 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kaldrith");
-  QApplication::setQuitOnLastWindowClosed(false);
   // The launch sequence's thread may still hold the delegate when the event loop ends,
   // so it is never destroyed; the process ends without tearing it down.
   auto* delegate = new QtUI();

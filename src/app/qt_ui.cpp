@@ -35,7 +35,11 @@ QPixmap applicationIcon() {
 
 }  // namespace
 
-QtUI::QtUI() : icon_(applicationIcon()) {}
+QtUI::QtUI() : icon_(applicationIcon()) {
+  // Closing the last window is no reason to end: windowClosed decides, and the hidden
+  // window of a running game is no window at all.
+  QApplication::setQuitOnLastWindowClosed(false);
+}
 
 QtUI::~QtUI() = default;
 

@@ -123,6 +123,28 @@ TEST_F(QtSide, AskFromABackgroundThreadBlocksOnlyThatThread) {
   EXPECT_EQ(answer, 1);
 }
 
+// Runs the event loop until the application quits or a second has passed: true when
+// something asked it to quit.
+bool quitsWithinASecond() {
+  QTimer::singleShot(1000, [] { QCoreApplication::exit(99); });
+  return QApplication::exec() == 0;
+}
+
+TEST_F(QtSide, ClosingTheWindowBeforeTheGameStartQuits) {
+  QtUI ui;
+  ui.createWindow();
+  QTimer::singleShot(50, [&ui] { ui.window()->close(); });
+  EXPECT_TRUE(quitsWithinASecond());
+}
+
+TEST_F(QtSide, ClosingTheWindowAfterTheGameStartLeavesTheLauncherRunning) {
+  QtUI ui;
+  ui.createWindow();
+  ui.gameDidStart();
+  QTimer::singleShot(50, [&ui] { ui.window()->close(); });
+  EXPECT_FALSE(quitsWithinASecond());
+}
+
 }  // namespace
 }  // namespace kaldra
 
