@@ -1,0 +1,102 @@
+#include "update/game_update.h"
+
+#include <string>
+#include <system_error>
+
+#include "app/config.h"
+#include "app/launcher_log.h"
+#include "app/texts.h"
+#include "platform/child_exit.h"
+#include "platform/spawn.h"
+#include "proc/run_tool.h"
+#include "update/event_stream.h"
+#include "update/updater_contract.h"
+
+namespace kaldra {
+
+namespace {
+
+using updater::Event;
+
+struct PrepareOutcome {
+  platform::ChildExit exit;
+  Event lastError = Event::object();
+};
+
+fs::path toolLogPath() {
+  return cfg.logsDir / "updater.log";
+}
+
+void showProgress(UI& ui, const Event& event) {
+  std::string detail;
+  auto done = updater::numberMember(event, "done");
+  auto total = updater::numberMember(event, "total");
+  if (updater::stringMember(event, "stage") == "download" && done && total && *total > 0)
+    detail = updater::byteCountText(*done, *total);
+  ui.set(updater::stringMember(event, "label").value_or(""),
+         updater::numberMember(event, "pct").value_or(0), detail);
+}
+
+PrepareOutcome runPrepare(UI& ui) {
+  PrepareOutcome outcome;
+  // Holds the last run only; when it cannot be created the tool writes where we do.
+  platform::UniqueFd toolLog = platform::createTruncated(toolLogPath().string());
+  platform::Spawned child =
+      platform::spawnProcess({.program = cfg.updater.string(),
+                              .args = updater::prepareCommand(cfg.clientDir.string(), cfg.lang),
+                              .out = platform::Output::pipe(),
+                              .err = platform::Output::to(toolLog.get())});
+  toolLog.reset();
+  if (child.pid < 0) {
+    outcome.lastError = {{"kind", "other"}, {"user", T("err_other") + " " + child.error}};
+    return outcome;
+  }
+  updater::readEventStream(updater::pipeSource(child.pipe.get()),
+                           {{"progress", [&](const Event& event) { showProgress(ui, event); }},
+                            {"error", [&](const Event& event) { outcome.lastError = event; }}});
+  child.pipe.reset();
+  outcome.exit = platform::waitForChildExit(child.pid);
+  return outcome;
+}
+
+int ready(UI& ui) {
+  ui.set(T("stage_ready"), 100.0, "");
+  return kUpdateDone;
+}
+
+int askAfterFailure(UI& ui, const Event& lastError) {
+  std::string message = updater::stringMember(lastError, "user").value_or(T("err_other"));
+  if (lastError.empty() || updater::stringMember(lastError, "kind") == "other")
+    message += "\n" + toolLogPath().string();
+  int answer = ui.ask(message, {T("btn_retry"), T("btn_logs"), T("btn_quit")});
+  if (answer == 0) return kUpdateAgain;
+  if (answer == 1) ui.openLogs();
+  return kUpdateQuit;
+}
+
+// "Already running" is an exit code; a crash by the signal of the same number is not.
+bool reportsGameRunning(const platform::ChildExit& exit) {
+  return !exit.bySignal && exit.status == updater::kGameRunning;
+}
+
+}  // namespace
+
+int update(UI& ui) {
+  ui.set(T("stage_manifest"), 0.0, "");
+  std::error_code ignored;
+  fs::create_directories(cfg.clientDir, ignored);
+
+  PrepareOutcome prepare = runPrepare(ui);
+  log("updater exit " + std::to_string(prepare.exit.status));
+  if (prepare.exit.status == 0) return ready(ui);
+  if (reportsGameRunning(prepare.exit)) {
+    ui.set(T("stage_verify"), std::nullopt, "");
+    int verify =
+        runCapture(cfg.updater, updater::verifyCommand(cfg.clientDir.string(), cfg.lang)).first;
+    log("game already running, offline verify exit " + std::to_string(verify));
+    if (verify == 0) return ready(ui);
+  }
+  return askAfterFailure(ui, prepare.lastError);
+}
+
+}  // namespace kaldra
