@@ -1,0 +1,235 @@
+// A small HTTP/1.1 file server on the loopback interface, for tests and benchmarks. It
+// serves the files below one folder on GET and HEAD with a Content-Length, keeps
+// connections alive, and gives each connection its own thread. It listens on 127.0.0.1
+// only, on a port the system picks, and stops in its destructor.
+//
+//   HttpServer server(folder);
+//   fetch(server.url() + "/manifest.json");
+//
+// Writing to a connection the client has dropped must not end the process, so the
+// constructor sets SIGPIPE to be ignored, for the whole process.
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace kaldra::testing {
+
+class HttpServer {
+ public:
+  explicit HttpServer(std::filesystem::path root) : root_(std::move(root)) {
+    std::signal(SIGPIPE, SIG_IGN);
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listener_, 64) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::pipe2(wake_, O_CLOEXEC) != 0) {
+      closeAll();
+      throw std::runtime_error("HttpServer: cannot listen on 127.0.0.1");
+    }
+    port_ = ntohs(address.sin_port);
+    acceptor_ = std::thread([this] { acceptLoop(); });
+  }
+
+  ~HttpServer() {
+    stopping_ = true;
+    (void)!::write(wake_[1], "x", 1);
+    acceptor_.join();
+    {
+      std::lock_guard lock(mutex_);
+      for (int fd : open_) ::shutdown(fd, SHUT_RDWR);
+    }
+    for (auto& worker : workers_) worker.join();
+    closeAll();
+  }
+
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+  // Every request line received so far, in order, e.g. "GET /data/a.pak HTTP/1.1".
+  std::vector<std::string> requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
+
+ private:
+  static constexpr std::size_t kMaxHeader = 64 * 1024;
+  static constexpr std::size_t kMaxConnections = 64;
+
+  void acceptLoop() {
+    pollfd fds[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    while (!stopping_) {
+      if (::poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (fds[1].revents != 0) return;
+      int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) continue;
+      std::lock_guard lock(mutex_);
+      if (open_.size() >= kMaxConnections) {
+        ::close(fd);
+        continue;
+      }
+      open_.insert(fd);
+      workers_.emplace_back([this, fd] { serve(fd); });
+    }
+  }
+
+  void serve(int fd) {
+    std::string buffer;
+    while (true) {
+      auto end = buffer.find("\r\n\r\n");
+      while (end == std::string::npos && buffer.size() < kMaxHeader) {
+        char chunk[4096];
+        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        buffer.append(chunk, static_cast<std::size_t>(n));
+        end = buffer.find("\r\n\r\n");
+      }
+      if (end == std::string::npos) break;
+      std::string head = buffer.substr(0, end);
+      buffer.erase(0, end + 4);
+      if (!respond(fd, head)) break;
+    }
+    std::lock_guard lock(mutex_);
+    open_.erase(fd);
+    ::close(fd);
+  }
+
+  // Answers one request; false when the connection is to be closed.
+  bool respond(int fd, const std::string& head) {
+    std::string line = head.substr(0, head.find("\r\n"));
+    {
+      std::lock_guard lock(mutex_);
+      requests_.push_back(line);
+    }
+    auto firstSpace = line.find(' ');
+    auto secondSpace = line.find(' ', firstSpace + 1);
+    if (firstSpace == std::string::npos || secondSpace == std::string::npos) return false;
+    std::string method = line.substr(0, firstSpace);
+    std::string target = line.substr(firstSpace + 1, secondSpace - firstSpace - 1);
+    bool keepAlive = line.ends_with("HTTP/1.1") && !containsCaseless(head, "connection: close");
+
+    if (method != "GET" && method != "HEAD") {
+      sendHead(fd, "405 Method Not Allowed", 0);
+      return false;
+    }
+    auto path = decodePath(target.substr(0, target.find('?')));
+    int file = path.empty() ? -1 : ::open((root_ / path).c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (file < 0 || ::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+      if (file >= 0) ::close(file);
+      return sendHead(fd, "404 Not Found", 0) && keepAlive;
+    }
+    auto size = static_cast<std::uint64_t>(info.st_size);
+    bool ok = sendHead(fd, "200 OK", size);
+    off_t offset = 0;
+    while (ok && method == "GET" && static_cast<std::uint64_t>(offset) < size) {
+      ssize_t n = ::sendfile(fd, file, &offset, size - static_cast<std::uint64_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+    }
+    ::close(file);
+    return ok && keepAlive;
+  }
+
+  static bool sendHead(int fd, const std::string& status, std::uint64_t length) {
+    std::string head = "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(length) +
+                       "\r\nContent-Type: application/octet-stream\r\n\r\n";
+    std::string_view rest = head;
+    while (!rest.empty()) {
+      ssize_t n = ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+
+  // The target's path below the root, percent-decoded; empty when it is not one (no
+  // leading "/", a bad escape, an absolute path after decoding, a "." or ".." component).
+  static std::string decodePath(const std::string& target) {
+    if (!target.starts_with('/')) return {};
+    std::string path;
+    for (std::size_t i = 1; i < target.size(); ++i) {
+      if (target[i] != '%') {
+        path.push_back(target[i]);
+        continue;
+      }
+      if (i + 2 >= target.size()) return {};
+      int high = hexValue(target[i + 1]);
+      int low = hexValue(target[i + 2]);
+      if (high < 0 || low < 0) return {};
+      path.push_back(static_cast<char>(high * 16 + low));
+      i += 2;
+    }
+    if (path.starts_with('/')) return {};
+    for (const auto& part : std::filesystem::path(path)) {
+      if (part == "." || part == "..") return {};
+    }
+    return path;
+  }
+
+  static int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  }
+
+  static bool containsCaseless(const std::string& text, std::string_view lowerNeedle) {
+    std::string lower = text;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find(lowerNeedle) != std::string::npos;
+  }
+
+  void closeAll() {
+    if (listener_ >= 0) ::close(listener_);
+    for (int fd : wake_) {
+      if (fd >= 0) ::close(fd);
+    }
+    listener_ = wake_[0] = wake_[1] = -1;
+  }
+
+  std::filesystem::path root_;
+  int listener_ = -1;
+  int wake_[2] = {-1, -1};
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::thread acceptor_;
+  mutable std::mutex mutex_;
+  std::set<int> open_;
+  std::vector<std::thread> workers_;
+  std::vector<std::string> requests_;
+};
+
+}  // namespace kaldra::testing

@@ -1,0 +1,172 @@
+#include "updater/cli.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+#include "updater/channel.h"
+#include "updater/events.h"
+#include "updater/failure.h"
+#include "updater/game_process.h"
+#include "updater/launcher_texts.h"
+#include "updater/messages.h"
+#include "updater/parallel.h"
+#include "updater/prepare.h"
+#include "updater/publish.h"
+#include "updater/verify.h"
+
+namespace kaldra::update {
+
+namespace {
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The options after the command word: "--json" stands alone, every other takes a value.
+// Bare words are positional.
+struct Options {
+  std::map<std::string, std::string> named;
+  std::vector<std::string> positional;
+
+  std::optional<std::string> get(const std::string& name) const {
+    auto it = named.find(name);
+    return it == named.end() ? std::nullopt : std::optional(it->second);
+  }
+  std::string require(const std::string& name) const {
+    auto value = get(name);
+    if (!value) throw UsageError("missing " + name);
+    return *value;
+  }
+};
+
+Options parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& known) {
+  Options options;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const auto& arg = args[i];
+    if (!arg.starts_with("--")) {
+      options.positional.push_back(arg);
+    } else if (std::find(known.begin(), known.end(), arg) == known.end()) {
+      throw UsageError("unknown option " + arg);
+    } else if (arg == "--json") {
+      options.named[arg] = "";
+    } else if (i + 1 < args.size()) {
+      options.named[arg] = args[++i];
+    } else {
+      throw UsageError(arg + " needs a value");
+    }
+  }
+  return options;
+}
+
+Language languageOption(const Options& options) {
+  auto code = options.get("--lang").value_or("en");
+  auto language = parseLanguage(code);
+  if (!language) throw UsageError("unknown language \"" + code + "\"");
+  return *language;
+}
+
+std::filesystem::path rootOption(const Options& options) {
+  auto root = options.require("--root");
+  if (root.empty()) throw UsageError("empty --root");
+  return std::filesystem::absolute(root).lexically_normal();
+}
+
+int texts(const std::vector<std::string>& args, std::ostream& out) {
+  if (args.size() != 2) throw UsageError("texts takes one language code");
+  auto json = launcherTextsJson(args[1]);
+  if (!json) throw UsageError("unknown language \"" + args[1] + "\"");
+  out << *json << "\n";
+  return kExitOk;
+}
+
+int prepareCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto options = parseOptions(args, {"--root", "--json", "--lang"});
+  auto root = rootOption(options);
+  auto language = languageOption(options);
+  if (auto running = processesInside(root, ::getpid()); !running.empty()) {
+    err << "prepare: the game is running from " << root.string() << " (pid " << running.front()
+        << "); nothing done\n";
+    return kExitGameRunning;
+  }
+  EventWriter events(out, options.get("--json").has_value());
+  try {
+    PrepareRequest request{.root = root,
+                           .channel = configuredChannel(),
+                           .language = language,
+                           .threads = workerThreads()};
+    err << "prepare: channel " << request.channel << ", game folder " << root.string() << "\n";
+    auto summary = prepare(request, events);
+    err << "prepare: version " << summary.version << ", " << summary.files << " files; "
+        << summary.filesRead << " read, " << summary.filesDownloaded << " downloaded ("
+        << summary.bytesDownloaded << " bytes)\n";
+    return kExitOk;
+  } catch (const UpdateError& error) {
+    err << "prepare failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    events.error(error.kind(), failureMessage(error.kind(), language));
+    return exitStatus(error.kind());
+  } catch (const std::exception& error) {
+    err << "prepare failed unexpectedly: " << error.what() << "\n";
+    events.error(FailureKind::other, failureMessage(FailureKind::other, language));
+    return exitStatus(FailureKind::other);
+  }
+}
+
+int verifyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto options = parseOptions(args, {"--root", "--lang"});
+  auto root = rootOption(options);
+  languageOption(options);  // checked for a clear error; the verdict is the exit status
+  try {
+    auto summary = verifyFolder(root, workerThreads());
+    out << "verified " << summary.files << " files (" << summary.bytes << " bytes) in "
+        << root.string() << "\n";
+    return kExitOk;
+  } catch (const UpdateError& error) {
+    err << "verify failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    return exitStatus(error.kind());
+  }
+}
+
+int publishCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto options = parseOptions(args, {"--version"});
+  if (options.positional.size() != 1) throw UsageError("publish takes one folder");
+  std::filesystem::path folder = options.positional.front();
+  try {
+    auto manifest = publishFolder(folder, options.get("--version").value_or(KALDRA_UPDATER_VERSION),
+                                  workerThreads());
+    out << "published " << manifest.files.size() << " files in "
+        << (folder / "manifest.json").string() << "\n";
+    return kExitOk;
+  } catch (const UpdateError& error) {
+    err << "publish failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    return exitStatus(error.kind());
+  }
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    if (args.empty()) throw UsageError("no command (texts, version, prepare, verify, publish)");
+    const auto& command = args.front();
+    if (command == "texts") return texts(args, out);
+    if (command == "version") {
+      if (args.size() != 1) throw UsageError("version takes no arguments");
+      out << KALDRA_UPDATER_VERSION << "\n";
+      return kExitOk;
+    }
+    if (command == "prepare") return prepareCommand(args, out, err);
+    if (command == "verify") return verifyCommand(args, out, err);
+    if (command == "publish") return publishCommand(args, out, err);
+    throw UsageError("command \"" + command + "\" is not supported");
+  } catch (const UsageError& error) {
+    err << "kaldra-update: " << error.what() << "\n";
+    return kExitUsage;
+  }
+}
+
+}  // namespace kaldra::update

@@ -1,0 +1,162 @@
+// The tool as the launcher sees it: a separate program, its standard output, standard
+// error and exit status.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "tests/support/http_server.h"
+#include "tests/support/temp_dir.h"
+#include "updater/failure.h"
+#include "updater/game_folder.h"
+#include "updater/launcher_texts.h"
+#include "updater/messages.h"
+#include "updater/test_files.h"
+#include "updater/test_process.h"
+
+namespace kaldra::update {
+namespace {
+
+using namespace kaldra::update::testing;
+namespace fs = std::filesystem;
+
+bool isOneLine(const std::string& text) {
+  return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
+}
+
+TEST(Cli, TextsPrintsTheWholeTableAsOneObject) {
+  for (auto code : kLanguageCodes) {
+    auto run = runTool({"texts", std::string(code)});
+    EXPECT_EQ(run.status, 0);
+    auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json.size(), launcherTexts().size());
+    EXPECT_EQ(json["stage_manifest"], launcherText("stage_manifest", *parseLanguage(code)));
+  }
+}
+
+TEST(Cli, VersionIsTheProjectVersion) {
+  auto run = runTool({"version"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, KALDRA_PROJECT_VERSION "\n");
+}
+
+TEST(Cli, WhatTheToolDoesNotKnowIsStatus2WithOneLineOnStandardError) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {},
+           {"texts", "xx"},
+           {"texts"},
+           {"frobnicate"},
+           {"xplat-check", "--state", "/tmp", "--platform", "macos", "--lang", "en", "--json"},
+           {"xplat-fetch", "--state", "/tmp", "--out", "/tmp"},
+           {"prepare", "--json", "--lang", "en"},
+           {"prepare", "--root", "/tmp/x", "--lang", "klingon"},
+           {"verify", "--root"},
+       }) {
+    auto run = runTool(args);
+    EXPECT_EQ(run.status, kExitUsage) << (args.empty() ? "" : args.front());
+    EXPECT_TRUE(isOneLine(run.err)) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_NE(runTool({"xplat-check"}).err.find("not supported"), std::string::npos);
+}
+
+class CliPrepare : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    publishChannel(channel_, {{"kaldrith.exe", "MZ"}, {"data/world.pak", "world"}});
+  }
+  ToolRun prepare(const std::string& channel, const std::string& lang = "en") {
+    return runTool({"prepare", "--root", root_.string(), "--json", "--lang", lang},
+                   {"KALDRA_UPDATE_CHANNEL=" + channel});
+  }
+
+  kaldra::testing::TempDir temp_;
+  fs::path channel_ = temp_ / "channel";
+  fs::path root_ = temp_ / "game";
+};
+
+TEST_F(CliPrepare, OverHttpStreamsProgressLinesAndSucceeds) {
+  kaldra::testing::HttpServer server(channel_);
+  auto run = prepare(server.url(), "fr");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readText(root_ / "data/world.pak"), "world");
+  auto events = parseEvents(run.out);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front()["pct"], 0);
+  EXPECT_EQ(events.back()["pct"], 100);
+  EXPECT_EQ(events.back()["label"], message(Message::readyUpdated, Language::fr));
+  EXPECT_NE(run.err.find(server.url()), std::string::npos) << run.err;
+
+  auto again = prepare(server.url(), "fr");
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(parseEvents(again.out).back()["label"], message(Message::readyUnchanged, Language::fr));
+}
+
+TEST_F(CliPrepare, FailureEndsWithAnErrorEventInTheLanguageAndItsStatus) {
+  auto run = prepare("http://127.0.0.1:1/channel", "de");
+  EXPECT_EQ(run.status, exitStatus(FailureKind::network));
+  auto events = parseEvents(run.out);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back()["type"], "error");
+  EXPECT_EQ(events.back()["kind"], "network");
+  EXPECT_EQ(events.back()["user"], failureMessage(FailureKind::network, Language::de));
+  EXPECT_NE(run.err.find("127.0.0.1:1"), std::string::npos) << run.err;
+
+  writeFile(channel_ / "manifest.json", "not json");
+  auto bad = prepare(channel_.string());
+  EXPECT_EQ(bad.status, exitStatus(FailureKind::manifest));
+  EXPECT_EQ(parseEvents(bad.out).back()["kind"], "manifest");
+}
+
+TEST_F(CliPrepare, RunningGameMeansStatus6AndNothingElse) {
+  fs::create_directories(root_);
+  ProcessIn game(root_);
+  auto run = prepare(channel_.string());
+  EXPECT_EQ(run.status, kExitGameRunning);
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(isOneLine(run.err)) << run.err;
+  EXPECT_FALSE(fs::exists(root_ / "kaldrith.exe"));
+  EXPECT_FALSE(fs::exists(statePath(root_)));
+}
+
+TEST_F(CliPrepare, GameInASiblingFolderDoesNotCount) {
+  fs::create_directories(temp_ / "game2");
+  ProcessIn other(temp_ / "game2");
+  EXPECT_EQ(prepare(channel_.string()).status, 0);
+}
+
+TEST_F(CliPrepare, VerifyChecksWhatPrepareInstalled) {
+  auto verify = [&] { return runTool({"verify", "--root", root_.string(), "--lang", "en"}); };
+  auto none = verify();
+  EXPECT_EQ(none.status, exitStatus(FailureKind::manifest));
+  EXPECT_TRUE(isOneLine(none.err)) << none.err;
+
+  ASSERT_EQ(prepare(channel_.string()).status, 0);
+  EXPECT_EQ(verify().status, 0);
+  writeFile(root_ / "kaldrith.exe", "ZM");
+  auto bad = verify();
+  EXPECT_EQ(bad.status, exitStatus(FailureKind::integrity));
+  EXPECT_TRUE(isOneLine(bad.err)) << bad.err;
+}
+
+// The bundle's own default: the demo channel beside the tool, found relative to it.
+TEST(CliDefaultChannel, ACopiedBundleUpdatesFromItsDemoChannel) {
+  kaldra::testing::TempDir temp;
+  fs::path resources = fs::path(KALDRA_UPDATER_PATH).parent_path().parent_path();
+  fs::path copy = temp / "Copy.app/Contents/Resources";
+  fs::create_directories(copy / "bin");
+  fs::create_directories(copy / "share");
+  fs::copy_file(KALDRA_UPDATER_PATH, copy / "bin/kaldra-update");
+  fs::copy_file(resources / "share/update-channel.txt", copy / "share/update-channel.txt");
+  fs::copy(KALDRA_DEMO_CHANNEL, copy / "demo-channel", fs::copy_options::recursive);
+
+  auto root = temp / "game";
+  auto run = runTool({"prepare", "--root", root.string(), "--json", "--lang", "it"}, {},
+                     (copy / "bin/kaldra-update").string());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(root / "kaldrith.exe"));
+  EXPECT_NE(run.err.find((copy / "demo-channel").string()), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace kaldra::update

@@ -1,0 +1,58 @@
+// What the tool knows of each game file's content, keyed by the file's stamp. A file whose
+// stamp is unchanged since its digest was recorded is not read again.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kaldra::update {
+
+// What stat tells about a regular file. Any write changes the change time, so a file
+// rewritten with its old size and modification time still gets a new stamp.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t mtimeNs = 0;
+  std::int64_t ctimeNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the regular file at `path` (not following a final symbolic link); nothing
+// when there is no regular file there or it cannot be examined.
+std::optional<FileStamp> stampOf(const std::filesystem::path& path);
+
+class FileCache {
+ public:
+  // The cache stored at `file`. A missing, unreadable or damaged file gives an empty
+  // cache: every game file is then read once more.
+  static FileCache load(const std::filesystem::path& file);
+
+  // The digest recorded for `path` when it was recorded with exactly this stamp.
+  std::optional<std::string_view> digestIfUnchanged(const std::string& path,
+                                                    const FileStamp& stamp) const;
+
+  void record(const std::string& path, const FileStamp& stamp, std::string sha256);
+
+  // Forgets every path not in `paths`.
+  void retainOnly(const std::vector<std::string_view>& paths);
+
+  // Whether anything was recorded or forgotten since loading.
+  bool changed() const { return changed_; }
+
+  // Stores the cache at `file` durably. Throws UpdateError (disk).
+  void save(const std::filesystem::path& file) const;
+
+ private:
+  struct Entry {
+    FileStamp stamp;
+    std::string sha256;
+  };
+  std::unordered_map<std::string, Entry> entries_;
+  bool changed_ = false;
+};
+
+}  // namespace kaldra::update

@@ -1,0 +1,30 @@
+// Reading small files whole, and writes that survive a crash or a power cut whole or not
+// at all.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kaldra::update {
+
+// Replaces `path` with `bytes`: a temporary file beside it, flushed to the disk, renamed
+// over the old one, and the folder flushed. Throws UpdateError (disk) on any failure and
+// leaves the old file as it was.
+void writeFileDurably(const std::filesystem::path& path, std::string_view bytes);
+
+// Flushes a folder's entries (renames and new files in it) to the disk. Throws
+// UpdateError (disk).
+void syncDirectory(const std::filesystem::path& folder);
+
+// Creates `folder` and its missing parents. Throws UpdateError (disk), for instance when
+// a part of the path is a regular file.
+void makeDirectories(const std::filesystem::path& folder);
+
+// The whole content of the file at `path`; nothing when it cannot be read, with the
+// reason in `*error` when given.
+std::optional<std::string> readFile(const std::filesystem::path& path,
+                                    std::string* error = nullptr);
+
+}  // namespace kaldra::update

@@ -1,0 +1,27 @@
+// The tool's own entries inside the game folder. They all start with ".kaldra-", a prefix
+// that no game file may use.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace kaldra::update {
+
+inline constexpr std::string_view kReservedPrefix = ".kaldra-";
+
+// What is known of each file's content, so that an unchanged file is never read again.
+inline std::filesystem::path statePath(const std::filesystem::path& root) {
+  return root / ".kaldra-state.json";
+}
+
+// The manifest of the last successful "prepare", which "verify" checks against.
+inline std::filesystem::path savedManifestPath(const std::filesystem::path& root) {
+  return root / ".kaldra-manifest.json";
+}
+
+// Downloads in progress; a file moves out of here only once it is complete and checked.
+inline std::filesystem::path partialDir(const std::filesystem::path& root) {
+  return root / ".kaldra-partial";
+}
+
+}  // namespace kaldra::update

@@ -1,0 +1,38 @@
+// The channel's list of game files: what the game folder must hold.
+//
+//   {"version": "1.0.3",
+//    "files": [{"path": "kaldrith.exe", "size": 123, "sha256": "9f86d0..."}, ...]}
+//
+// Paths are relative, "/"-separated, and stay inside the game folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kaldra::update {
+
+struct ManifestFile {
+  std::string path;
+  std::uint64_t size = 0;
+  std::string sha256;  // 64 lower-case hexadecimal digits
+};
+
+struct Manifest {
+  std::string version;
+  std::vector<ManifestFile> files;
+};
+
+// Throws UpdateError (manifest) naming the first fault: not JSON, a missing or mistyped
+// member, a malformed digest, an unsafe or repeated path, a file that is also a folder.
+Manifest parseManifest(std::string_view bytes);
+
+// The manifest as JSON text that parseManifest reads back.
+std::string manifestJson(const Manifest& manifest);
+
+// Why `path` cannot name a game file (absolute, empty or "."/".." components, a
+// backslash, a control character, the tool's own names); empty when it can.
+std::string pathProblem(std::string_view path);
+
+}  // namespace kaldra::update

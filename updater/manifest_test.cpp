@@ -1,0 +1,91 @@
+#include "updater/manifest.h"
+
+#include <gtest/gtest.h>
+
+#include "updater/failure.h"
+
+namespace kaldra::update {
+namespace {
+
+const std::string kDigest(64, 'a');
+
+std::string manifestWith(const std::string& entry) {
+  return R"({"version": "2.1", "files": [)" + entry + "]}";
+}
+
+std::string entry(const std::string& path, const std::string& size = "3",
+                  const std::string& digest = "\"" + kDigest + "\"") {
+  return R"({"path": ")" + path + R"(", "size": )" + size + R"(, "sha256": )" + digest + "}";
+}
+
+void expectManifestFault(const std::string& bytes, const std::string& mention) {
+  try {
+    parseManifest(bytes);
+    ADD_FAILURE() << "accepted: " << bytes;
+  } catch (const UpdateError& error) {
+    EXPECT_EQ(error.kind(), FailureKind::manifest);
+    EXPECT_NE(std::string(error.what()).find(mention), std::string::npos) << error.what();
+  }
+}
+
+TEST(Manifest, ReadsVersionAndFilesAndNormalisesTheDigest) {
+  std::string upper(64, 'B');
+  auto manifest = parseManifest(manifestWith(entry("kaldrith.exe", "12") + "," +
+                                             entry("data/maps/a b.map", "0", "\"" + upper + "\"")));
+  EXPECT_EQ(manifest.version, "2.1");
+  ASSERT_EQ(manifest.files.size(), 2u);
+  EXPECT_EQ(manifest.files[0].path, "kaldrith.exe");
+  EXPECT_EQ(manifest.files[0].size, 12u);
+  EXPECT_EQ(manifest.files[1].path, "data/maps/a b.map");
+  EXPECT_EQ(manifest.files[1].sha256, std::string(64, 'b'));
+}
+
+TEST(Manifest, WrittenManifestReadsBackTheSame) {
+  Manifest original{"3.0", {{"a/\u00e9t\u00e9.txt", 5, kDigest}, {"b", 1ull << 40, kDigest}}};
+  auto copy = parseManifest(manifestJson(original));
+  EXPECT_EQ(copy.version, original.version);
+  ASSERT_EQ(copy.files.size(), 2u);
+  EXPECT_EQ(copy.files[0].path, original.files[0].path);
+  EXPECT_EQ(copy.files[1].size, original.files[1].size);
+}
+
+TEST(Manifest, MalformedDocumentsAreManifestErrors) {
+  expectManifestFault("", "not valid JSON");
+  expectManifestFault("{\"version\": \"1\", \"files\": [", "not valid JSON");
+  expectManifestFault("[]", "not a JSON object");
+  expectManifestFault(R"({"files": []})", "version");
+  expectManifestFault(R"({"version": 1, "files": []})", "version");
+  expectManifestFault(R"({"version": "1", "files": {}})", "files");
+  expectManifestFault(manifestWith("\"a\""), "files[0]");
+  expectManifestFault(manifestWith(R"({"size": 1, "sha256": ")" + kDigest + "\"}"), "path");
+  expectManifestFault(manifestWith(entry("a", "-1")), "size");
+  expectManifestFault(manifestWith(entry("a", "1.5")), "size");
+  expectManifestFault(manifestWith(entry("a", "\"3\"")), "size");
+  expectManifestFault(manifestWith(entry("a", "3", "\"abc\"")), "sha256");
+  expectManifestFault(manifestWith(entry("a", "3", "\"" + std::string(64, 'g') + "\"")), "sha256");
+}
+
+TEST(Manifest, PathsThatEscapeTheGameFolderAreRefused) {
+  for (const char* bad :
+       {"", "/etc/passwd", "..", "../outside", "data/../../x", "a//b", "a/", "./a", "a/./b",
+        "a\\\\b", ".kaldra-state.json", ".kaldra-partial/x", "a\\u0001b"}) {
+    expectManifestFault(manifestWith(entry(bad)), "path");
+  }
+}
+
+TEST(Manifest, PathProblemAcceptsOrdinaryNames) {
+  for (const char* good : {"kaldrith.exe", "data/maps/harbour.map", ".hidden", "a..b", "..a",
+                           "data/.kaldra-x", "\u00fcml\u00e4ut/\u65e5\u672c.txt"}) {
+    EXPECT_EQ(pathProblem(good), "") << good;
+  }
+}
+
+TEST(Manifest, EachPathOnceAndNeverBothFileAndFolder) {
+  expectManifestFault(manifestWith(entry("a") + "," + entry("a")), "listed twice");
+  expectManifestFault(manifestWith(entry("data") + "," + entry("data/x")), "both a file");
+  expectManifestFault(manifestWith(entry("d/e/f") + "," + entry("d/e")), "both a file");
+  EXPECT_NO_THROW(parseManifest(manifestWith(entry("data/x") + "," + entry("data2"))));
+}
+
+}  // namespace
+}  // namespace kaldra::update

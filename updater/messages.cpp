@@ -1,0 +1,116 @@
+#include "updater/messages.h"
+
+#include <iterator>
+
+#include "updater/launcher_texts.h"
+
+namespace kaldra::update {
+
+namespace {
+
+// Columns: de, en, tr, pl, ro, es, fr, it.
+constexpr Translations kMessages[] = {
+    {"Liste der Spieldateien wird geladen \u2026", "Loading the list of game files \u2026",
+     "Oyun dosyalarının listesi alınıyor \u2026", "Pobieranie listy plików gry \u2026",
+     "Se încarcă lista fișierelor jocului \u2026", "Cargando la lista de archivos del juego \u2026",
+     "Chargement de la liste des fichiers du jeu \u2026",
+     "Caricamento dell’elenco dei file di gioco \u2026"},
+    {"Spieldateien werden geprüft \u2026", "Checking the game files \u2026",
+     "Oyun dosyaları denetleniyor \u2026", "Sprawdzanie plików gry \u2026",
+     "Se verifică fișierele jocului \u2026", "Comprobando los archivos del juego \u2026",
+     "Vérification des fichiers du jeu \u2026", "Verifica dei file di gioco \u2026"},
+    {"Spieldateien werden heruntergeladen \u2026", "Downloading the game files \u2026",
+     "Oyun dosyaları indiriliyor \u2026", "Pobieranie plików gry \u2026",
+     "Se descarcă fișierele jocului \u2026", "Descargando los archivos del juego \u2026",
+     "Téléchargement des fichiers du jeu \u2026", "Download dei file di gioco \u2026"},
+    {"Update wird abgeschlossen \u2026", "Finishing the update \u2026",
+     "Güncelleme tamamlanıyor \u2026", "Kończenie aktualizacji \u2026",
+     "Se finalizează actualizarea \u2026", "Finalizando la actualización \u2026",
+     "Finalisation de la mise à jour \u2026", "Completamento dell’aggiornamento \u2026"},
+    {"Nichts geändert: Die Spieldateien sind aktuell.",
+     "Nothing has changed: the game files are up to date.",
+     "Değişiklik yok: Oyun dosyaları güncel.", "Bez zmian: pliki gry są aktualne.",
+     "Nicio modificare: fișierele jocului sunt la zi.",
+     "Sin cambios: los archivos del juego están al día.",
+     "Aucun changement : les fichiers du jeu sont à jour.",
+     "Nessuna modifica: i file di gioco sono aggiornati."},
+    {"Die Spieldateien sind aktuell.", "The game files are up to date.", "Oyun dosyaları güncel.",
+     "Pliki gry są aktualne.", "Fișierele jocului sunt la zi.",
+     "Los archivos del juego están al día.", "Les fichiers du jeu sont à jour.",
+     "I file di gioco sono aggiornati."},
+    {"Die Spieldateien wurden aktualisiert.", "The game files have been updated.",
+     "Oyun dosyaları güncellendi.", "Pliki gry zostały zaktualizowane.",
+     "Fișierele jocului au fost actualizate.", "Los archivos del juego se han actualizado.",
+     "Les fichiers du jeu ont été mis à jour.", "I file di gioco sono stati aggiornati."},
+};
+
+// In the order of FailureKind, without "other", which shares the launcher's text.
+constexpr Translations kFailures[] = {
+    {"Der Update-Server ist nicht erreichbar. Bitte die Internetverbindung prüfen und es "
+     "erneut versuchen.",
+     "The update server can’t be reached. Check your internet connection and try again.",
+     "Güncelleme sunucusuna ulaşılamıyor. İnternet bağlantınızı denetleyip yeniden deneyin.",
+     "Nie można połączyć się z serwerem aktualizacji. Sprawdź połączenie z internetem i "
+     "spróbuj ponownie.",
+     "Serverul de actualizări nu poate fi accesat. Verificați conexiunea la internet și "
+     "încercați din nou.",
+     "No se puede acceder al servidor de actualizaciones. Comprueba tu conexión a Internet e "
+     "inténtalo de nuevo.",
+     "Le serveur de mises à jour est injoignable. Vérifiez votre connexion Internet, puis "
+     "réessayez.",
+     "Impossibile raggiungere il server degli aggiornamenti. Controlla la connessione a "
+     "Internet e riprova."},
+    {"Die Spieldateien können nicht gespeichert werden. Bitte prüfen, ob genug Speicherplatz "
+     "frei ist, und es erneut versuchen.",
+     "The game files can’t be saved. Check that there is enough free disk space and try again.",
+     "Oyun dosyaları kaydedilemiyor. Diskte yeterli boş alan olup olmadığını denetleyip "
+     "yeniden deneyin.",
+     "Nie można zapisać plików gry. Sprawdź, czy na dysku jest wystarczająco dużo wolnego "
+     "miejsca, i spróbuj ponownie.",
+     "Fișierele jocului nu pot fi salvate. Verificați dacă există suficient spațiu liber pe "
+     "disc și încercați din nou.",
+     "No se pueden guardar los archivos del juego. Comprueba que haya suficiente espacio libre "
+     "en el disco e inténtalo de nuevo.",
+     "Impossible d’enregistrer les fichiers du jeu. Vérifiez qu’il reste assez d’espace "
+     "disque, puis réessayez.",
+     "Impossibile salvare i file di gioco. Controlla che ci sia abbastanza spazio libero su "
+     "disco e riprova."},
+    {"Eine heruntergeladene Spieldatei ist beschädigt. Bitte später erneut versuchen.",
+     "A downloaded game file is damaged. Please try again later.",
+     "İndirilen bir oyun dosyası bozuk. Lütfen daha sonra yeniden deneyin.",
+     "Pobrany plik gry jest uszkodzony. Spróbuj ponownie później.",
+     "Un fișier descărcat al jocului este deteriorat. Încercați din nou mai târziu.",
+     "Un archivo del juego descargado está dañado. Inténtalo de nuevo más tarde.",
+     "Un fichier du jeu téléchargé est endommagé. Réessayez plus tard.",
+     "Un file di gioco scaricato è danneggiato. Riprova più tardi."},
+    {"Der Update-Server hat eine ungültige Liste der Spieldateien geliefert. Bitte später "
+     "erneut versuchen.",
+     "The update server sent an invalid list of game files. Please try again later.",
+     "Güncelleme sunucusu geçersiz bir oyun dosyası listesi gönderdi. Lütfen daha sonra "
+     "yeniden deneyin.",
+     "Serwer aktualizacji przesłał nieprawidłową listę plików gry. Spróbuj ponownie później.",
+     "Serverul de actualizări a trimis o listă nevalidă a fișierelor jocului. Încercați din "
+     "nou mai târziu.",
+     "El servidor de actualizaciones ha enviado una lista de archivos del juego no válida. "
+     "Inténtalo de nuevo más tarde.",
+     "Le serveur de mises à jour a envoyé une liste de fichiers du jeu non valide. Réessayez "
+     "plus tard.",
+     "Il server degli aggiornamenti ha inviato un elenco di file di gioco non valido. Riprova "
+     "più tardi."},
+};
+
+static_assert(std::size(kMessages) == static_cast<std::size_t>(Message::readyUpdated) + 1);
+static_assert(std::size(kFailures) == static_cast<std::size_t>(FailureKind::other));
+
+}  // namespace
+
+std::string_view message(Message message, Language language) {
+  return in(kMessages[static_cast<std::size_t>(message)], language);
+}
+
+std::string_view failureMessage(FailureKind kind, Language language) {
+  if (kind == FailureKind::other) return launcherText("err_other", language);
+  return in(kFailures[static_cast<std::size_t>(kind)], language);
+}
+
+}  // namespace kaldra::update

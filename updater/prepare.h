@@ -1,0 +1,37 @@
+// "prepare": brings the game folder up to date with the channel, reporting progress as
+// events. Files the manifest does not list are left alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "updater/events.h"
+#include "updater/languages.h"
+
+namespace kaldra::update {
+
+struct PrepareRequest {
+  std::filesystem::path root;  // the game folder, absolute; created when missing
+  std::string channel;         // folder URL holding manifest.json and the files
+  Language language = Language::en;
+  unsigned threads = 1;  // for hashing
+};
+
+struct PrepareSummary {
+  std::string version;  // the manifest's
+  std::size_t files = 0;
+  std::size_t filesRead = 0;  // game files whose content had to be hashed
+  std::size_t filesDownloaded = 0;
+  std::uint64_t bytesDownloaded = 0;
+};
+
+// Fetches the manifest, finds the stale files (scanFolder) and downloads each
+// (downloadFile); keeps the file cache and, once the folder matches, the manifest for
+// "verify". The last event is a progress event at 100 percent.
+//
+// Throws UpdateError; what was installed before the failure stays, and is remembered.
+PrepareSummary prepare(const PrepareRequest& request, EventWriter& events);
+
+}  // namespace kaldra::update

@@ -1,0 +1,227 @@
+#include "updater/prepare.h"
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <sstream>
+
+#include "tests/support/http_server.h"
+#include "tests/support/temp_dir.h"
+#include "updater/channel.h"
+#include "updater/failure.h"
+#include "updater/game_folder.h"
+#include "updater/messages.h"
+#include "updater/test_files.h"
+
+namespace kaldra::update {
+namespace {
+
+using namespace kaldra::update::testing;
+namespace fs = std::filesystem;
+
+class Prepare : public ::testing::Test {
+ protected:
+  void SetUp() override { publishChannel(channel_, files_); }
+
+  std::string channelUrl() const { return channelFromSetting(channel_.string(), "/"); }
+
+  PrepareSummary run(const std::string& channel) {
+    out_.str("");
+    EventWriter events(out_);
+    return prepare({.root = root_, .channel = channel, .language = Language::de, .threads = 2},
+                   events);
+  }
+  PrepareSummary run() { return run(channelUrl()); }
+
+  FailureKind failure(const std::string& channel) {
+    try {
+      run(channel);
+    } catch (const UpdateError& error) {
+      return error.kind();
+    }
+    ADD_FAILURE() << "prepare succeeded";
+    return FailureKind::other;
+  }
+  FailureKind failure() { return failure(channelUrl()); }
+
+  void expectGameFiles() {
+    for (const auto& [path, content] : files_) EXPECT_EQ(readText(root_ / path), content) << path;
+  }
+
+  std::string lastLabel() { return parseEvents(out_.str()).back()["label"]; }
+
+  kaldra::testing::TempDir temp_;
+  fs::path channel_ = temp_ / "channel";
+  fs::path root_ = temp_ / "game";
+  std::map<std::string, std::string> files_{{"kaldrith.exe", "MZ placeholder"},
+                                            {"data/world.pak", std::string(300000, 'w')},
+                                            {"data/maps/harbour.map", "harbour"}};
+  std::ostringstream out_;
+};
+
+TEST_F(Prepare, FreshInstallFetchesEveryFileAndReportsUpTo100) {
+  auto summary = run();
+  EXPECT_EQ(summary.filesDownloaded, 3u);
+  EXPECT_EQ(summary.filesRead, 0u);
+  EXPECT_EQ(summary.bytesDownloaded, 300000u + 14 + 7);
+  expectGameFiles();
+  EXPECT_TRUE(fs::exists(statePath(root_)));
+  EXPECT_TRUE(fs::exists(savedManifestPath(root_)));
+  EXPECT_FALSE(fs::exists(partialDir(root_)));
+
+  auto events = parseEvents(out_.str());
+  ASSERT_GE(events.size(), 4u);
+  EXPECT_EQ(events.front()["pct"], 0);
+  EXPECT_EQ(events.front()["label"], message(Message::loadingManifest, Language::de));
+  EXPECT_EQ(events.back()["pct"], 100);
+  EXPECT_EQ(events.back()["stage"], "ready");
+  EXPECT_EQ(events.back()["label"], message(Message::readyUpdated, Language::de));
+  int pct = 0;
+  bool sawAllBytes = false;
+  for (const auto& event : events) {
+    EXPECT_EQ(event["type"], "progress");
+    EXPECT_GE(event["pct"].get<int>(), pct);
+    pct = event["pct"];
+    if (event["stage"] == "download") {
+      EXPECT_EQ(event["total"], summary.bytesDownloaded);
+      sawAllBytes = sawAllBytes || event["done"] == summary.bytesDownloaded;
+    }
+  }
+  EXPECT_TRUE(sawAllBytes);
+}
+
+TEST_F(Prepare, NothingChangedReadsNoFileAndSaysSo) {
+  run();
+  auto summary = run();
+  EXPECT_EQ(summary.filesRead, 0u);
+  EXPECT_EQ(summary.filesDownloaded, 0u);
+  EXPECT_EQ(lastLabel(), message(Message::readyUnchanged, Language::de));
+  expectGameFiles();
+}
+
+TEST_F(Prepare, OnlyChangedOrMissingFilesAreFetchedAgain) {
+  run();
+  writeFile(root_ / "data/maps/harbour.map", "HARBOUR");  // same size, new content
+  fs::remove(root_ / "kaldrith.exe");
+  auto summary = run();
+  EXPECT_EQ(summary.filesRead, 1u);  // the rewritten one; the missing one needs no reading
+  EXPECT_EQ(summary.filesDownloaded, 2u);
+  EXPECT_EQ(summary.bytesDownloaded, 14u + 7);
+  expectGameFiles();
+}
+
+TEST_F(Prepare, MatchingFilesAlreadyThereAreReadOnceNotDownloaded) {
+  for (const auto& [path, content] : files_) writeFile(root_ / path, content);
+  auto summary = run();
+  EXPECT_EQ(summary.filesRead, 3u);
+  EXPECT_EQ(summary.filesDownloaded, 0u);
+  EXPECT_EQ(lastLabel(), message(Message::readyChecked, Language::de));
+  EXPECT_EQ(run().filesRead, 0u);
+}
+
+TEST_F(Prepare, DamagedStateFileOnlyCostsAReread) {
+  run();
+  writeFile(statePath(root_), "{\"files\": [tru");
+  auto summary = run();
+  EXPECT_EQ(summary.filesRead, 3u);
+  EXPECT_EQ(summary.filesDownloaded, 0u);
+}
+
+TEST_F(Prepare, FilesTheManifestDoesNotListAreLeftAlone) {
+  writeFile(root_ / "saves/slot1.sav", "progress");
+  run();
+  EXPECT_EQ(readText(root_ / "saves/slot1.sav"), "progress");
+}
+
+TEST_F(Prepare, CorruptedFileOnTheChannelIsAnIntegrityErrorAndTheOldFileStays) {
+  run();
+  files_["data/world.pak"] = std::string(300000, 'v');
+  publishChannel(channel_, files_, "1.1");
+  writeFile(channel_ / "data/world.pak", std::string(299999, 'v') + "x");  // after publishing
+  EXPECT_EQ(failure(), FailureKind::integrity);
+  EXPECT_EQ(readText(root_ / "data/world.pak"), std::string(300000, 'w'));
+  EXPECT_FALSE(fs::exists(partialDir(root_)));
+  EXPECT_EQ(parseEvents(out_.str()).back()["stage"], "download");
+
+  writeFile(channel_ / "data/world.pak", std::string(300001, 'v'));  // longer than listed
+  EXPECT_EQ(failure(), FailureKind::integrity);
+  EXPECT_EQ(readText(root_ / "data/world.pak"), std::string(300000, 'w'));
+}
+
+TEST_F(Prepare, FilesInstalledBeforeAFailureAreKeptAndRemembered) {
+  files_["data/a.txt"] = "new";
+  publishChannel(channel_, files_);
+  writeFile(channel_ / "data/world.pak", "short");
+  EXPECT_EQ(failure(), FailureKind::integrity);
+  EXPECT_EQ(readText(root_ / "data/a.txt"), "new");
+
+  publishChannel(channel_, files_);
+  auto summary = run();
+  EXPECT_EQ(summary.filesRead, 0u);
+  EXPECT_EQ(summary.filesDownloaded, 2u);  // the damaged file and the one after it
+  expectGameFiles();
+}
+
+TEST_F(Prepare, UnreachableOrIncompleteChannelIsANetworkError) {
+  EXPECT_EQ(failure("file:///nonexistent/channel"), FailureKind::network);
+  EXPECT_EQ(failure("http://127.0.0.1:1/channel"), FailureKind::network);
+  fs::remove(channel_ / "kaldrith.exe");
+  EXPECT_EQ(failure(), FailureKind::network);
+}
+
+TEST_F(Prepare, ManifestThatIsNotJsonIsAManifestErrorAndTouchesNothing) {
+  writeFile(channel_ / "manifest.json", "<html>503 Service Unavailable</html>");
+  EXPECT_EQ(failure(), FailureKind::manifest);
+  EXPECT_FALSE(fs::exists(root_));
+}
+
+TEST_F(Prepare, ManifestPathOutsideTheGameFolderIsRefused) {
+  writeFile(temp_ / "escaped.txt", "x");
+  std::string digest(64, '0');
+  writeFile(channel_ / "manifest.json",
+            R"({"version": "1", "files": [{"path": "../escaped.txt", "size": 1, "sha256": ")" +
+                digest + "\"}]}");
+  EXPECT_EQ(failure(), FailureKind::manifest);
+  EXPECT_EQ(readText(temp_ / "escaped.txt"), "x");
+  EXPECT_FALSE(fs::exists(root_));
+}
+
+TEST_F(Prepare, FileWhereAFolderMustBeIsADiskError) {
+  writeFile(root_ / "data", "not a folder");
+  EXPECT_EQ(failure(), FailureKind::disk);
+  EXPECT_EQ(readText(root_ / "data"), "not a folder");
+}
+
+TEST_F(Prepare, FullDiskIsADiskErrorAndLeavesNoPartialFile) {
+  fs::create_directories(root_);
+  if (::mount("tmpfs", root_.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
+  files_["data/big.pak"] = std::string(2 << 20, 'b');
+  publishChannel(channel_, files_);
+  FailureKind kind = failure();
+  std::error_code ignored;
+  bool partialLeft = fs::exists(partialDir(root_), ignored);
+  bool bigFileThere = fs::exists(root_ / "data/big.pak", ignored);
+  ::umount2(root_.c_str(), MNT_DETACH);
+  EXPECT_EQ(kind, FailureKind::disk);
+  EXPECT_FALSE(partialLeft);
+  EXPECT_FALSE(bigFileThere);
+}
+
+TEST_F(Prepare, OverHttpOnlyTheChangedFileIsRequestedAgain) {
+  kaldra::testing::HttpServer server(channel_);
+  run(server.url());
+  expectGameFiles();
+  EXPECT_EQ(server.requests().size(), 4u);  // the manifest and three files
+
+  writeFile(root_ / "kaldrith.exe", "MZ tampered!!!");
+  run(server.url());
+  expectGameFiles();
+  auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(requests[4], "GET /manifest.json HTTP/1.1");
+  EXPECT_EQ(requests[5], "GET /kaldrith.exe HTTP/1.1");
+}
+
+}  // namespace
+}  // namespace kaldra::update

@@ -1,0 +1,41 @@
+#include "updater/publish.h"
+
+#include <algorithm>
+
+#include "updater/failure.h"
+#include "updater/file_io.h"
+#include "updater/parallel.h"
+#include "updater/sha256.h"
+
+namespace kaldra::update {
+
+Manifest publishFolder(const std::filesystem::path& folder, const std::string& version,
+                       unsigned threads) {
+  Manifest manifest{.version = version};
+  std::error_code error;
+  std::filesystem::recursive_directory_iterator it(folder, error), end;
+  for (; !error && it != end; it.increment(error)) {
+    auto type = it->symlink_status(error).type();
+    if (error || type == std::filesystem::file_type::directory) continue;
+    auto path = it->path().lexically_relative(folder).generic_string();
+    if (path == "manifest.json") continue;
+    if (type != std::filesystem::file_type::regular)
+      throw UpdateError(FailureKind::other, "not a regular file: " + it->path().string());
+    if (auto problem = pathProblem(path); !problem.empty())
+      throw UpdateError(FailureKind::other, "cannot publish \"" + path + "\": " + problem);
+    manifest.files.push_back({.path = path});
+  }
+  if (error) throwDiskError("cannot list " + folder.string(), error.value());
+
+  std::sort(manifest.files.begin(), manifest.files.end(),
+            [](const auto& a, const auto& b) { return a.path < b.path; });
+  parallelFor(manifest.files.size(), threads, [&](std::size_t i) {
+    auto digest = hashFile(folder / manifest.files[i].path);
+    manifest.files[i].size = digest.size;
+    manifest.files[i].sha256 = std::move(digest.sha256);
+  });
+  writeFileDurably(folder / "manifest.json", manifestJson(manifest));
+  return manifest;
+}
+
+}  // namespace kaldra::update

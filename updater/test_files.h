@@ -1,0 +1,53 @@
+// Test helpers: game files written to a folder and published there as a channel.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "updater/publish.h"
+
+namespace kaldra::update::testing {
+
+inline void writeFile(const std::filesystem::path& path, const std::string& content) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+inline std::string readText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+// Writes `files` (path -> content) below `folder` and publishes them there.
+inline Manifest publishChannel(const std::filesystem::path& folder,
+                               const std::map<std::string, std::string>& files,
+                               const std::string& version = "1.0") {
+  for (const auto& [path, content] : files) writeFile(folder / path, content);
+  return publishFolder(folder, version, 2);
+}
+
+// The lines of an event stream, each parsed; fails the test on a line that is not a JSON
+// object or a stream that does not end with a line feed.
+inline std::vector<nlohmann::json> parseEvents(const std::string& stream) {
+  std::vector<nlohmann::json> events;
+  EXPECT_TRUE(stream.empty() || stream.back() == '\n') << stream;
+  std::istringstream lines(stream);
+  for (std::string line; std::getline(lines, line);) {
+    auto event = nlohmann::json::parse(line, nullptr, false);
+    EXPECT_TRUE(event.is_object()) << line;
+    events.push_back(event);
+  }
+  return events;
+}
+
+}  // namespace kaldra::update::testing

@@ -1,0 +1,32 @@
+// Fetching from the channel with libcurl: file://, http:// and https:// alike.
+//
+//   Transfer transfer;
+//   transfer.fetch(url, [&](std::string_view piece) { out.append(piece); });
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kaldra::update {
+
+// One connection's worth of state: successive fetches from the same server reuse the
+// connection. Not thread-safe.
+class Transfer {
+ public:
+  Transfer();
+  ~Transfer();
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+
+  // Hands the body of `url` to `sink` piece by piece as it arrives. An exception from
+  // `sink` aborts the transfer and is rethrown as it is. Throws UpdateError (network)
+  // when the URL cannot be fetched whole: unreachable, missing, an HTTP error status, a
+  // stalled or broken connection.
+  void fetch(const std::string& url, const std::function<void(std::string_view)>& sink);
+
+ private:
+  void* curl_;
+};
+
+}  // namespace kaldra::update
