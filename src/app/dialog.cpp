@@ -18,6 +18,7 @@ namespace kaldra {
 namespace {
 
 constexpr int kScriptDelayMs = 800;
+constexpr int kMessageWidth = 340;  // room for a path on one line, as alerts have
 
 QPixmap styleBadge(AlertStyle style, const QPixmap& icon) {
   QPixmap picture = icon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -42,8 +43,10 @@ int runDialog(const std::string& message, const std::vector<std::string>& button
   if (auto* title = box.findChild<QLabel*>("qt_msgbox_label")) title->setFont(bold);
   box.setInformativeText(QString::fromStdString(message));
   // A message may hold paths or tool output; it is never markup.
-  if (auto* text = box.findChild<QLabel*>("qt_msgbox_informativelabel"))
+  if (auto* text = box.findChild<QLabel*>("qt_msgbox_informativelabel")) {
     text->setTextFormat(Qt::PlainText);
+    text->setMinimumWidth(kMessageWidth);
+  }
   box.setIconPixmap(styleBadge(style, icon));
 
   std::vector<QAbstractButton*> added;

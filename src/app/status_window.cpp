@@ -18,13 +18,27 @@ QRect frame(int x, int y, int width, int height) {
   return QRect(x, kHeight - y - height, width, height);
 }
 
-// The middle of a text that does not fit in two lines gives way to an ellipsis.
-QString elideToTwoLines(const QString& text, const QFont& font, int width) {
+bool fits(const QString& text, const QFontMetrics& metrics, int width, int lines) {
+  QRect box = metrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, text);
+  return box.width() <= width && box.height() < (lines + 1) * metrics.lineSpacing();
+}
+
+// A text that does not fit in `lines` lines gives way to an ellipsis: at its end, or in
+// its middle where both ends matter (a path, a file name).
+QString fitToLines(const QString& text, const QFont& font, int width, int lines,
+                   Qt::TextElideMode mode) {
   QFontMetrics metrics(font);
-  if (metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, text).height() <=
-      2 * metrics.lineSpacing())
-    return text;
-  return metrics.elidedText(text, Qt::ElideMiddle, 2 * width - metrics.averageCharWidth() * 4);
+  if (fits(text, metrics, width, lines)) return text;
+  auto shortened = [&](int keep) {
+    if (mode == Qt::ElideRight) return text.left(keep) + QChar(0x2026);
+    return text.left((keep + 1) / 2) + QChar(0x2026) + text.right(keep / 2);
+  };
+  int low = 0, high = static_cast<int>(text.size());  // the longest that fits lies in [low, high)
+  while (high - low > 1) {
+    int middle = (low + high) / 2;
+    (fits(shortened(middle), metrics, width, lines) ? low : high) = middle;
+  }
+  return shortened(low);
 }
 
 }  // namespace
@@ -68,8 +82,10 @@ StatusWindow::StatusWindow(const QPixmap& icon)
 }
 
 void StatusWindow::showStatus(const StatusUpdate& update) {
-  label_->setText(elideToTwoLines(QString::fromStdString(update.text), label_->font(), 370));
-  detail_->setText(elideToTwoLines(QString::fromStdString(update.detail), detail_->font(), 370));
+  label_->setText(
+      fitToLines(QString::fromStdString(update.text), label_->font(), 370, 2, Qt::ElideRight));
+  detail_->setText(
+      fitToLines(QString::fromStdString(update.detail), detail_->font(), 370, 2, Qt::ElideMiddle));
   if (update.progress) {
     bar_->setRange(0, 100);
     double percent =

@@ -63,6 +63,24 @@ TEST_F(QtSide, WindowSnapshotShowsTheTitleBarAndIsNumbered) {
   EXPECT_GT(png.height(), 170);  // the content and a title bar above it
 }
 
+TEST_F(QtSide, LongTextsGiveWayToAnEllipsisWhereItHurtsLeast) {
+  StatusWindow window(icon);
+  window.showStatus({"Short status", 5.0, "1 / 3 MB"});
+  EXPECT_EQ(window.statusText(), "Short status");
+  EXPECT_EQ(window.detailText(), "1 / 3 MB");
+
+  std::string words;
+  for (int i = 0; i < 40; ++i) words += "word" + std::to_string(i) + " ";
+  std::string path = "/home/player/" + std::string(300, 'x') + "/logs/updater.log";
+  window.showStatus({words, std::nullopt, path});
+  QString status = window.statusText(), detail = window.detailText();
+  EXPECT_TRUE(status.startsWith("word0 word1")) << status.toStdString();
+  EXPECT_TRUE(status.endsWith(QChar(0x2026))) << status.toStdString();
+  EXPECT_TRUE(detail.startsWith("/home/player/")) << detail.toStdString();
+  EXPECT_TRUE(detail.endsWith("updater.log")) << detail.toStdString();  // the end of a path matters
+  EXPECT_TRUE(detail.contains(QChar(0x2026)));
+}
+
 TEST_F(QtSide, NoSnapshotFolderNoFileAndNoCount) {
   cfg.snapDir.reset();
   StatusWindow window(icon);
