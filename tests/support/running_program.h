@@ -1,4 +1,5 @@
-// A real program started for a test and killed (and reaped) when the test is done.
+// A real program started for a test, in a session of its own, and killed with everything
+// it started (and reaped) when the test is done.
 //
 //   RunningProgram sleeper("/bin/sleep", {"30"});
 //   EXPECT_TRUE(isAlive(sleeper.pid()));
@@ -19,8 +20,11 @@ namespace kaldra::testing {
 class RunningProgram {
  public:
   RunningProgram(const std::string& program, const std::vector<std::string>& args) {
-    platform::Spawned child = platform::spawnProcess(
-        {.program = program, .args = args, .out = platform::Output::null(), .nullInput = true});
+    platform::Spawned child = platform::spawnProcess({.program = program,
+                                                      .args = args,
+                                                      .out = platform::Output::null(),
+                                                      .nullInput = true,
+                                                      .newSession = true});
     pid_ = child.pid;
   }
   ~RunningProgram() { stop(); }
@@ -29,10 +33,11 @@ class RunningProgram {
 
   int pid() const { return pid_; }
 
-  // Kills and reaps the program; its id is then free for the system to reuse.
+  // Kills the program and whatever it started, and reaps it; its id is then free for the
+  // system to reuse.
   void stop() {
     if (pid_ < 1) return;
-    ::kill(pid_, SIGKILL);
+    ::kill(-pid_, SIGKILL);
     platform::waitForExit(pid_);
     pid_ = -1;
   }

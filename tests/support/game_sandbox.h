@@ -1,0 +1,77 @@
+// The configuration values of a game start pointed at a temporary bundle and data
+// folder, restored afterwards, with helpers to put a start script and a game in place.
+//
+//   GameSandbox sandbox;
+//   sandbox.writeStartScript("exit 2\n");
+//   startGame(ui);
+//   EXPECT_EQ(sandbox.logLines().back(), "game exit 2");
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/config.h"
+#include "tests/support/temp_dir.h"
+
+namespace kaldra::testing {
+
+class GameSandbox {
+ public:
+  GameSandbox() : saved_(cfg) {
+    cfg.env = {{"KALDRA_INHERITED", "kept"}, {"PATH", "/player/bin:/usr/bin"}};
+    cfg.res = dir_ / "Kaldrith.app/Contents/Resources";
+    cfg.dataDir = dir_ / "data";
+    cfg.logsDir = cfg.dataDir / "logs";
+    cfg.lang = "en";
+    cfg.texts.clear();
+    std::filesystem::create_directories(cfg.logsDir);
+  }
+  ~GameSandbox() { cfg = saved_; }
+  GameSandbox(const GameSandbox&) = delete;
+  GameSandbox& operator=(const GameSandbox&) = delete;
+
+  const std::filesystem::path& root() const { return dir_.path(); }
+  std::filesystem::path runtimeMarker() const { return cfg.dataDir / "prefix/.kaldra-runtime"; }
+
+  // Writes share/kaldra-wine.sh; the shell runs it with "run".
+  void writeStartScript(const std::string& body) const {
+    std::filesystem::create_directories(cfg.res / "share");
+    std::ofstream(cfg.res / "share/kaldra-wine.sh") << body;
+  }
+
+  // A copy of the system's sleep program where the game's process runs from (or at
+  // `relative` below the Wine folder); its path.
+  std::string installGame(const std::string& relative = "lib/wine/x86_64-unix/Kaldrith") const {
+    std::filesystem::path path = cfg.res / "wine" / relative;
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::copy_file("/bin/sleep", path,
+                               std::filesystem::copy_options::overwrite_existing);
+    return path.string();
+  }
+
+  static std::string file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // The launcher log's messages without their time stamps.
+  std::vector<std::string> logLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(file(cfg.logsDir / "launcher.log"));
+    for (std::string line; std::getline(in, line);)
+      lines.push_back(line.size() > 26 ? line.substr(26)
+                                       : line);  // after "2026-03-01 14:05:09 +0000 "
+    return lines;
+  }
+
+ private:
+  TempDir dir_;
+  Config saved_;
+};
+
+}  // namespace kaldra::testing
