@@ -1,10 +1,15 @@
 #include "app/launch_steps.h"
 
+#include "rosetta/rosetta_check.h"
+#include "update/game_update.h"
+
 namespace kaldra {
 
 LaunchSteps productSteps(UI& ui) {
-  (void)ui;
-  return LaunchSteps{};
+  return LaunchSteps{
+      .update = [&ui] { return update(ui); },
+      .ensureRosetta = [&ui] { return ensureRosetta(ui); },
+  };
 }
 
 }  // namespace kaldra

@@ -1,10 +1,8 @@
 #include "app/qt_ui.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 #include <thread>
 
 #include "app/config.h"
@@ -17,6 +15,7 @@
 #include "app/texts.h"
 #include "platform/machine.h"
 #include "platform/open_application.h"
+#include "platform/open_with_system.h"
 #include "platform/plist_reader.h"
 
 namespace kaldra {
@@ -99,13 +98,9 @@ void QtUI::quit() {
 }
 
 void QtUI::openLogs() {
+  // Not QDesktopServices: the headless display platform cannot open anything.
   QMetaObject::invokeMethod(
-      this,
-      [] {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QString::fromStdString(cfg.logsDir.string())));
-      },
-      Qt::QueuedConnection);
+      this, [] { platform::openWithSystem(cfg.logsDir); }, Qt::QueuedConnection);
 }
 
 void QtUI::gameDidStart() {
