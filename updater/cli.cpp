@@ -101,9 +101,13 @@ int prepareCommand(const std::vector<std::string>& args, std::ostream& out, std:
                            .threads = workerThreads()};
     err << "prepare: channel " << request.channel << ", game folder " << root.string() << "\n";
     auto summary = prepare(request, events);
-    err << "prepare: version " << summary.version << ", " << summary.files << " files; "
-        << summary.filesRead << " read, " << summary.filesDownloaded << " downloaded ("
-        << summary.bytesDownloaded << " bytes)\n";
+    if (summary.unchanged) {
+      err << "prepare: version " << summary.version << ", unchanged since the last run\n";
+    } else {
+      err << "prepare: version " << summary.version << ", " << summary.files << " files; "
+          << summary.filesRead << " read, " << summary.filesDownloaded << " downloaded ("
+          << summary.bytesDownloaded << " bytes)\n";
+    }
     return kExitOk;
   } catch (const UpdateError& error) {
     err << "prepare failed (" << kindName(error.kind()) << "): " << error.what() << "\n";

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include <regex>
 
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"

@@ -33,6 +33,13 @@ class PartialFile {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throwDiskError("cannot write " + path_.string(), errno);
       bytes.remove_prefix(static_cast<std::size_t>(n));
+      written_ += static_cast<std::uint64_t>(n);
+    }
+    // Start writing back what has arrived, so that the final flush has little left to do.
+    if (written_ - flushed_ >= kWritebackStep) {
+      ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(written_ - flushed_),
+                        SYNC_FILE_RANGE_WRITE);
+      flushed_ = written_;
     }
   }
 
@@ -48,9 +55,13 @@ class PartialFile {
   }
 
  private:
+  static constexpr std::uint64_t kWritebackStep = 16 << 20;
+
   std::filesystem::path path_;
   int fd_ = -1;
   bool renamed_ = false;
+  std::uint64_t written_ = 0;
+  std::uint64_t flushed_ = 0;
 };
 
 [[noreturn]] void damaged(const std::string& url, const std::string& what) {
@@ -63,7 +74,7 @@ FileStamp downloadFile(Transfer& transfer, const std::string& url, const Manifes
                        const std::filesystem::path& target, const std::filesystem::path& partialDir,
                        const std::function<void(std::uint64_t)>& onBytes) {
   PartialFile partial(partialDir / (file.sha256 + ".part"));
-  Sha256 sha;
+  BackgroundSha256 sha;
   std::uint64_t received = 0;
   transfer.fetch(url, [&](std::string_view piece) {
     received += piece.size();

@@ -11,7 +11,7 @@ inline constexpr std::string_view kReservedPrefix = ".kaldra-";
 
 // What is known of each file's content, so that an unchanged file is never read again.
 inline std::filesystem::path statePath(const std::filesystem::path& root) {
-  return root / ".kaldra-state.json";
+  return root / ".kaldra-state";
 }
 
 // The manifest of the last successful "prepare", which "verify" checks against.

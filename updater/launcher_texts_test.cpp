@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <set>
 
 #include "updater/messages.h"
@@ -15,12 +14,14 @@ constexpr std::string_view kPlaceholderKeys[] = {
     "xplat_required_manual",      "xplat_system_too_old",  "xplat_update_available",
     "xplat_update_available_mac", "xplat_update_required", "xplat_start_failed_restored"};
 
+// Every "{...}" in `text`; an unclosed brace counts as the rest of the text.
 std::set<std::string> placeholdersIn(std::string_view text) {
   std::set<std::string> found;
-  std::string copy(text);
-  static const std::regex kBraces(R"(\{[^}]*\})");
-  for (std::sregex_iterator it(copy.begin(), copy.end(), kBraces), end; it != end; ++it)
-    found.insert(it->str());
+  for (auto open = text.find('{'); open != std::string_view::npos;
+       open = text.find('{', open + 1)) {
+    auto close = text.find('}', open);
+    found.emplace(text.substr(open, close == std::string_view::npos ? close : close - open + 1));
+  }
   return found;
 }
 

@@ -26,6 +26,11 @@ std::string lowerHexDigest(const nlohmann::json& value) {
   return digest;
 }
 
+bool hasControlCharacter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
 ManifestFile parseEntry(const nlohmann::json& entry, std::size_t index) {
   std::string where = "files[" + std::to_string(index) + "]";
   if (!entry.is_object()) fault(where + " is not an object");
@@ -66,9 +71,7 @@ std::string pathProblem(std::string_view path) {
   if (path.empty()) return "empty path";
   if (path.front() == '/') return "absolute path";
   if (path.find('\\') != std::string_view::npos) return "backslash in path";
-  if (std::any_of(path.begin(), path.end(),
-                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
-    return "control character in path";
+  if (hasControlCharacter(path)) return "control character in path";
   if (path.starts_with(kReservedPrefix)) return "name reserved for the updater";
   std::size_t start = 0;
   while (true) {
@@ -87,6 +90,8 @@ Manifest parseManifest(std::string_view bytes) {
   if (!json.is_object()) fault("not a JSON object");
   auto version = json.find("version");
   if (version == json.end() || !version->is_string()) fault("no string \"version\"");
+  if (hasControlCharacter(version->get_ref<const std::string&>()))
+    fault("control character in \"version\"");
   auto files = json.find("files");
   if (files == json.end() || !files->is_array()) fault("no array \"files\"");
 

@@ -55,6 +55,7 @@ TEST(Manifest, MalformedDocumentsAreManifestErrors) {
   expectManifestFault("[]", "not a JSON object");
   expectManifestFault(R"({"files": []})", "version");
   expectManifestFault(R"({"version": 1, "files": []})", "version");
+  expectManifestFault(R"({"version": "1\n2", "files": []})", "version");
   expectManifestFault(R"({"version": "1", "files": {}})", "files");
   expectManifestFault(manifestWith("\"a\""), "files[0]");
   expectManifestFault(manifestWith(R"({"size": 1, "sha256": ")" + kDigest + "\"}"), "path");

@@ -10,6 +10,7 @@
 #include "updater/manifest.h"
 #include "updater/messages.h"
 #include "updater/scan.h"
+#include "updater/sha256.h"
 #include "updater/transfer.h"
 
 namespace kaldra::update {
@@ -27,14 +28,14 @@ double share(std::uint64_t done, std::uint64_t total) {
   return total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
 }
 
-Manifest fetchManifest(Transfer& transfer, const std::string& channel) {
+std::string fetchManifest(Transfer& transfer, const std::string& channel) {
   std::string bytes;
   transfer.fetch(fileUrl(channel, "manifest.json"), [&](std::string_view piece) {
     if (bytes.size() + piece.size() > kManifestLimit)
       throw UpdateError(FailureKind::manifest, "manifest: larger than 64 MiB");
     bytes.append(piece);
   });
-  return parseManifest(bytes);
+  return bytes;
 }
 
 void removePartialDir(const std::filesystem::path& root) {
@@ -57,12 +58,21 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
 
   events.progress(Stage::manifest, 0, say(Message::loadingManifest));
   Transfer transfer;
-  Manifest manifest = fetchManifest(transfer, request.channel);
-  PrepareSummary summary{.version = manifest.version, .files = manifest.files.size()};
+  std::string manifestBytes = fetchManifest(transfer, request.channel);
+  MatchedManifest fetched{.sha256 = sha256Hex(manifestBytes)};
+  FileCache cache = FileCache::load(statePath(root));
 
+  // The same manifest as last time, and not one file touched since: done, with stat alone.
+  if (cache.matched().sha256 == fetched.sha256 && cache.allUnchanged(root, request.threads)) {
+    events.progress(Stage::ready, 100, say(Message::readyUnchanged));
+    return {.version = cache.matched().version, .unchanged = true};
+  }
+
+  Manifest manifest = parseManifest(manifestBytes);
+  fetched.version = manifest.version;
+  PrepareSummary summary{.version = manifest.version, .files = manifest.files.size()};
   makeDirectories(root);
   removePartialDir(root);
-  FileCache cache = FileCache::load(statePath(root));
   std::vector<std::string_view> paths;
   for (const auto& file : manifest.files) paths.push_back(file.path);
   cache.retainOnly(paths);
@@ -77,8 +87,9 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   summary.filesRead = scan.filesRead;
 
   if (scan.stale.empty()) {
-    if (cache.changed()) cache.save(statePath(root));
     saveManifest(root, manifest);
+    cache.setMatched(std::move(fetched));
+    if (cache.changed()) cache.save(statePath(root));
     events.progress(Stage::ready, 100,
                     say(scan.filesRead == 0 ? Message::readyUnchanged : Message::readyChecked));
     return summary;
@@ -121,8 +132,9 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
 
   events.progress(Stage::install, kInstallAt, say(Message::finishing));
   for (const auto& folder : touchedFolders) syncDirectory(folder);
-  cache.save(statePath(root));
   saveManifest(root, manifest);
+  cache.setMatched(std::move(fetched));
+  cache.save(statePath(root));
   removePartialDir(root);
   events.progress(Stage::ready, 100, say(Message::readyUpdated));
   return summary;

@@ -20,16 +20,18 @@ struct PrepareRequest {
 };
 
 struct PrepareSummary {
-  std::string version;  // the manifest's
+  std::string version;     // the manifest's
+  bool unchanged = false;  // the folder was confirmed with stat alone; nothing else is counted
   std::size_t files = 0;
   std::size_t filesRead = 0;  // game files whose content had to be hashed
   std::size_t filesDownloaded = 0;
   std::uint64_t bytesDownloaded = 0;
 };
 
-// Fetches the manifest, finds the stale files (scanFolder) and downloads each
-// (downloadFile); keeps the file cache and, once the folder matches, the manifest for
-// "verify". The last event is a progress event at 100 percent.
+// Fetches the manifest. When it is the one the folder matched last time and no file's stamp
+// has changed since, that is all. Otherwise finds the stale files (scanFolder) and
+// downloads each (downloadFile), keeping the file cache and, once the folder matches, the
+// manifest for "verify". The last event is a progress event at 100 percent.
 //
 // Throws UpdateError; what was installed before the failure stays, and is remembered.
 PrepareSummary prepare(const PrepareRequest& request, EventWriter& events);

@@ -93,9 +93,29 @@ TEST_F(Prepare, FreshInstallFetchesEveryFileAndReportsUpTo100) {
 TEST_F(Prepare, NothingChangedReadsNoFileAndSaysSo) {
   run();
   auto summary = run();
+  EXPECT_TRUE(summary.unchanged);
+  EXPECT_EQ(summary.version, "1.0");
   EXPECT_EQ(summary.filesRead, 0u);
   EXPECT_EQ(summary.filesDownloaded, 0u);
   EXPECT_EQ(lastLabel(), message(Message::readyUnchanged, Language::de));
+  expectGameFiles();
+}
+
+TEST_F(Prepare, EarlierManifestReturningAfterAPartialUpdateIsCheckedInFull) {
+  auto original = files_;
+  run();
+  files_["data/maps/harbour.map"] = "HARBOUR";
+  files_["data/world.pak"] = std::string(300000, 'v');
+  publishChannel(channel_, files_, "2.0");
+  writeFile(channel_ / "data/world.pak", "damaged");
+  EXPECT_EQ(failure(), FailureKind::integrity);  // after the map was replaced
+  EXPECT_EQ(readText(root_ / "data/maps/harbour.map"), "HARBOUR");
+
+  files_ = original;
+  publishChannel(channel_, files_);
+  auto summary = run();
+  EXPECT_FALSE(summary.unchanged);
+  EXPECT_EQ(summary.filesDownloaded, 1u);
   expectGameFiles();
 }
 

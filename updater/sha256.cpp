@@ -4,6 +4,7 @@
 #include <openssl/evp.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 #include <vector>
@@ -22,6 +23,8 @@ const EVP_MD* sha256Algorithm() {
 }
 
 constexpr std::size_t kReadSize = 1 << 20;
+constexpr std::size_t kBlockSize = 4 << 20;
+constexpr std::size_t kMaxQueued = 4;
 
 }  // namespace
 
@@ -53,6 +56,75 @@ std::string Sha256::finishHex() {
     hex.push_back(kHex[digest[i] & 0xf]);
   }
   return hex;
+}
+
+BackgroundSha256::BackgroundSha256() {
+  filling_.reserve(kBlockSize);
+}
+
+BackgroundSha256::~BackgroundSha256() {
+  if (!worker_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
+
+void BackgroundSha256::update(std::string_view bytes) {
+  while (!bytes.empty()) {
+    auto take = std::min(bytes.size(), kBlockSize - filling_.size());
+    filling_.append(bytes.substr(0, take));
+    bytes.remove_prefix(take);
+    if (filling_.size() == kBlockSize) handOver();
+  }
+}
+
+void BackgroundSha256::handOver() {
+  if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+  std::string next;
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queued_.size() < kMaxQueued; });
+    queued_.push_back(std::move(filling_));
+    if (!spare_.empty()) {
+      next = std::move(spare_.back());
+      spare_.pop_back();
+    }
+  }
+  changed_.notify_all();
+  next.reserve(kBlockSize);
+  filling_ = std::move(next);
+}
+
+void BackgroundSha256::work() {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    changed_.wait(lock, [this] { return finished_ || !queued_.empty(); });
+    if (queued_.empty()) return;
+    std::string block = std::move(queued_.front());
+    queued_.pop_front();
+    lock.unlock();
+    changed_.notify_all();
+    sha_.update(block);
+    block.clear();
+    lock.lock();
+    spare_.push_back(std::move(block));
+  }
+}
+
+std::string BackgroundSha256::finishHex() {
+  if (worker_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      finished_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();  // the worker empties the queue before it returns
+  }
+  sha_.update(filling_);
+  return sha_.finishHex();
 }
 
 std::string sha256Hex(std::string_view bytes) {

@@ -1,12 +1,17 @@
 // SHA-256 digests, as 64 lower-case hexadecimal digits.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace kaldra::update {
 
@@ -26,6 +31,36 @@ class Sha256 {
  private:
   struct Context;
   std::unique_ptr<Context> context_;
+};
+
+// A digest computed on a thread of its own, so that hashing a long stream overlaps with
+// receiving and writing it. The bytes are copied into blocks; the thread starts with the
+// second block, so a short stream is hashed on the caller's thread at the end, without
+// a thread. At most a few blocks wait at any time: update() blocks when the hashing
+// falls behind.
+class BackgroundSha256 {
+ public:
+  BackgroundSha256();
+  ~BackgroundSha256();
+  BackgroundSha256(const BackgroundSha256&) = delete;
+  BackgroundSha256& operator=(const BackgroundSha256&) = delete;
+
+  void update(std::string_view bytes);
+  // The digest of everything fed so far. The object is spent afterwards.
+  std::string finishHex();
+
+ private:
+  void handOver();
+  void work();
+
+  Sha256 sha_;
+  std::string filling_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> queued_;
+  std::vector<std::string> spare_;  // hashed blocks, kept for reuse
+  bool finished_ = false;
+  std::thread worker_;
 };
 
 std::string sha256Hex(std::string_view bytes);

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Measures the updater tool against the standard tools on generated data and prints the
+# ratios:
+#   (a) verify over 2,000 files (2 GB) against sha256sum, on one thread and on all cores
+#   (b) prepare with nothing changed against a full verify, over 10,000 files (2 GB)
+#   (c) prepare downloading 1 GB over loopback HTTP against curl, from the same server
+#
+#   bench/updater/run.sh [BUILD_DIR]      (default: build)
+#
+# Needs about 4 GB free under /tmp; what it generates there is removed at the end. Run it
+# on an otherwise idle machine: every figure is the best of a few runs.
+set -euo pipefail
+
+build=$(cd "${1:-build}" && pwd)
+tool=$build/Kaldrith.app/Contents/Resources/bin/kaldra-update
+server=$build/bench/updater/bench_http_server
+work=$(mktemp -d /tmp/kaldra-bench-XXXXXX)
+server_pid=
+cleanup() {
+  if [[ -n $server_pid ]]; then kill "$server_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [[ ! -x $tool ]]; then
+  echo "no kaldra-update in $build: build the target kaldra-update first" >&2
+  exit 1
+fi
+if [[ ! -x $server ]]; then
+  # Not configured into this build: the server is one file over a header.
+  here=$(cd "$(dirname "$0")" && pwd)
+  server=$work/bench_http_server
+  c++ -O2 -std=c++20 -pthread -I"$here/../.." "$here/http_serve.cpp" -o "$server"
+fi
+
+# best_of RUNS SETUP COMMAND...: the fastest of RUNS runs of COMMAND, in seconds; SETUP
+# runs untimed before each.
+best_of() {
+  local runs=$1 setup=$2 best="" start end
+  shift 2
+  for ((i = 0; i < runs; i++)); do
+    $setup
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s%N)
+    if [[ -z $best ]] || ((end - start < best)); then best=$((end - start)); fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+rate() { awk -v bytes="$1" -v s="$2" 'BEGIN { printf "%5.0f MB/s", bytes / s / 1e6 }'; }
+
+# generate FOLDER COUNT SIZE: COUNT files of SIZE random bytes in FOLDER/data, named
+# f00000, f00001, ... and on the disk before anything is measured.
+generate() {
+  mkdir -p "$1/data"
+  head -c $(($2 * $3)) /dev/urandom | split -d -b "$3" -a 5 - "$1/data/f"
+  sync
+}
+
+# adopt FOLDER: publishes FOLDER as a channel and prepares it as its own game folder, so
+# that it holds the tool's saved manifest and cache (and sits in the page cache).
+adopt() {
+  "$tool" publish "$1" >/dev/null
+  KALDRA_UPDATE_CHANNEL=$1 "$tool" prepare --root "$1" --json >/dev/null 2>&1
+}
+
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
+
+echo "== (a) verify, 2,000 files of 1 MB, against sha256sum (single-threaded)"
+a=$work/a
+generate "$a" 2000 1000000
+adopt "$a"
+sha=$(best_of 3 : sha256sum "$a"/data/*)
+one=$(best_of 3 : env KALDRA_UPDATE_THREADS=1 "$tool" verify --root "$a")
+all=$(best_of 3 : "$tool" verify --root "$a")
+echo "sha256sum            $sha s $(rate 2e9 "$sha")"
+echo "verify, one thread   $one s $(rate 2e9 "$one")  $(ratio "$sha" "$one")x sha256sum (target >= 0.9)"
+echo "verify, $(nproc) threads    $all s $(rate 2e9 "$all")  $(ratio "$sha" "$all")x sha256sum (target > 1)"
+rm -rf "$a"
+
+echo "== (b) prepare with nothing changed against a full verify, 10,000 files of 200 kB"
+b=$work/b
+generate "$b" 10000 200000
+adopt "$b"
+unchanged=$(best_of 5 : env KALDRA_UPDATE_CHANNEL="$b" "$tool" prepare --root "$b" --json)
+full=$(best_of 3 : "$tool" verify --root "$b")
+echo "prepare, unchanged   $unchanged s"
+echo "verify               $full s  prepare $(ratio "$full" "$unchanged")x faster (target >= 20)"
+rm -rf "$b"
+
+echo "== (c) download of 1 GB over loopback HTTP, the tool against curl, same server"
+c=$work/c
+generate "$c/channel" 1 1000000000
+"$tool" publish "$c/channel" >/dev/null
+coproc SERVER { "$server" "$c/channel"; }
+server_pid=$SERVER_PID
+read -r url <&"${SERVER[0]}"
+remove_downloads() {
+  rm -rf "$c/game" "$c/curl.bin"
+  sync
+}
+curl_sync() { curl -sSf -o "$c/curl.bin" "$url/data/f00000" && sync "$c/curl.bin"; }
+# Warm the server's page cache.
+curl -sSf -o /dev/null "$url/data/f00000"
+plain=$(best_of 3 remove_downloads curl -sSf -o "$c/curl.bin" "$url/data/f00000")
+synced=$(best_of 3 remove_downloads curl_sync)
+tool_time=$(best_of 3 remove_downloads env KALDRA_UPDATE_CHANNEL="$url" "$tool" prepare --root "$c/game" --json)
+echo "curl -o              $plain s $(rate 1e9 "$plain")"
+echo "curl -o, then sync   $synced s $(rate 1e9 "$synced")"
+echo "prepare (hash+fsync) $tool_time s $(rate 1e9 "$tool_time")  $(ratio "$plain" "$tool_time")x curl -o (target >= 0.8), $(ratio "$synced" "$tool_time")x curl -o + sync"
