@@ -27,8 +27,8 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The options after the command word: "--json" stands alone, every other takes a value.
-// Bare words are positional.
+// The words after the command word: `positional` bare words and the `known` options, of
+// which "--json" stands alone and every other takes a value.
 struct Options {
   std::map<std::string, std::string> named;
   std::vector<std::string> positional;
@@ -44,7 +44,8 @@ struct Options {
   }
 };
 
-Options parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& known) {
+Options parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                     std::size_t positional = 0) {
   Options options;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const auto& arg = args[i];
@@ -60,6 +61,8 @@ Options parseOptions(const std::vector<std::string>& args, const std::vector<std
       throw UsageError(arg + " needs a value");
     }
   }
+  if (options.positional.size() != positional)
+    throw UsageError(args.front() + " takes " + std::to_string(positional) + " bare arguments");
   return options;
 }
 
@@ -136,8 +139,7 @@ int verifyCommand(const std::vector<std::string>& args, std::ostream& out, std::
 }
 
 int publishCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto options = parseOptions(args, {"--version"});
-  if (options.positional.size() != 1) throw UsageError("publish takes one folder");
+  auto options = parseOptions(args, {"--version"}, 1);
   std::filesystem::path folder = options.positional.front();
   try {
     auto manifest = publishFolder(folder, options.get("--version").value_or(KALDRA_UPDATER_VERSION),
@@ -170,6 +172,9 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   } catch (const UsageError& error) {
     err << "kaldra-update: " << error.what() << "\n";
     return kExitUsage;
+  } catch (const std::exception& error) {
+    err << "kaldra-update: unexpected failure: " << error.what() << "\n";
+    return exitStatus(FailureKind::other);
   }
 }
 

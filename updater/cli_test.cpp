@@ -50,6 +50,8 @@ TEST(Cli, WhatTheToolDoesNotKnowIsStatus2WithOneLineOnStandardError) {
            {"prepare", "--json", "--lang", "en"},
            {"prepare", "--root", "/tmp/x", "--lang", "klingon"},
            {"verify", "--root"},
+           {"verify", "--root", "/tmp/x", "extra"},
+           {"publish"},
        }) {
     auto run = runTool(args);
     EXPECT_EQ(run.status, kExitUsage) << (args.empty() ? "" : args.front());

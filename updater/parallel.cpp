@@ -7,6 +7,7 @@
 #include <exception>
 #include <mutex>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -43,7 +44,11 @@ void parallelFor(std::size_t count, unsigned threads,
 
   std::size_t helpers = std::min<std::size_t>(std::max(threads, 1u), count);
   std::vector<std::thread> pool;
-  for (std::size_t t = 1; t < helpers; ++t) pool.emplace_back(work);
+  try {
+    for (std::size_t t = 1; t < helpers; ++t) pool.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the ones there are do all the work.
+  }
   work();  // the calling thread is one of the workers
   for (auto& thread : pool) thread.join();
   if (firstError) std::rethrow_exception(firstError);
