@@ -7,6 +7,7 @@
 
 #include "app/config.h"
 #include "app/qt_ui.h"
+#include "app/texts.h"
 #include "platform/termination_signal.h"
 #include "swap/swap_helper.h"
 
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
   // The swap helper needs no display and creates no application object.
   if (argc == 3 && std::strcmp(argv[1], "--kaldra-swap") == 0) std::exit(runSwapHelper(argv[2]));
 
+  // The tool's start overlaps the toolkit's; the table is still taken before the window.
+  startTextTableLoad();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kaldrith");
   // The launch sequence's thread may still hold the delegate when the event loop ends,

@@ -81,8 +81,16 @@ std::optional<TextTable> parseTextTable(std::string_view bytes) {
   return table;
 }
 
+static std::optional<PendingCapture> pendingTexts;
+
+void startTextTableLoad() {
+  pendingTexts = PendingCapture::start(cfg.updater, updater::textsCommand(cfg.lang));
+}
+
 void loadTextTable() {
-  auto [status, bytes] = runCapture(cfg.updater, updater::textsCommand(cfg.lang));
+  if (!pendingTexts) startTextTableLoad();
+  auto [status, bytes] = pendingTexts->finish();
+  pendingTexts.reset();
   (void)status;  // the table speaks for itself; the status is not examined
   if (auto table = parseTextTable(bytes)) cfg.texts = std::move(*table);
 }

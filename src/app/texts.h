@@ -21,8 +21,13 @@ const std::map<std::string, TextTable, std::less<>>& fallbackTexts();
 // Anything else is rejected whole.
 std::optional<TextTable> parseTextTable(std::string_view bytes);
 
-// Runs the updater tool's "texts" command and keeps its table in `cfg.texts`; leaves
-// the texts empty, silently, when the tool cannot deliver. Blocks until the tool ends.
+// Starts the updater tool's "texts" command early, so that it runs while the
+// application comes up; loadTextTable collects it.
+void startTextTableLoad();
+
+// Takes the table of the updater tool's "texts" command (started now, or earlier by
+// startTextTableLoad) into `cfg.texts`; leaves the texts empty, silently, when the tool
+// cannot deliver. Blocks until the tool ends.
 void loadTextTable();
 
 }  // namespace kaldra

@@ -2,6 +2,8 @@
 
 #include "platform/spawn.h"
 
+#include <utility>
+
 namespace kaldra {
 
 namespace {
@@ -84,9 +86,27 @@ std::pair<int, std::string> runTool(const std::string& path, const std::vector<s
 
 std::pair<int, std::string> runCapture(const std::filesystem::path& program,
                                        const std::vector<std::string>& args) {
-  Finished done = run(program, args, platform::Output::null());
-  if (!done.started) return {-1, ""};
-  return {done.status, std::move(done.bytes)};
+  return PendingCapture::start(program, args).finish();
+}
+
+PendingCapture PendingCapture::start(const std::filesystem::path& program,
+                                     const std::vector<std::string>& args) {
+  platform::Spawned child = platform::spawnProcess({.program = program,
+                                                    .args = args,
+                                                    .out = platform::Output::pipe(),
+                                                    .err = platform::Output::null()});
+  PendingCapture pending;
+  pending.pid_ = child.pid;
+  pending.pipe_ = child.pipe.release();
+  return pending;
+}
+
+std::pair<int, std::string> PendingCapture::finish() {
+  if (pid_ < 0) return {-1, ""};
+  platform::UniqueFd pipe(std::exchange(pipe_, -1));
+  std::string bytes = platform::readAll(pipe.get());
+  pipe.reset();
+  return {platform::waitForExit(std::exchange(pid_, -1)), std::move(bytes)};
 }
 
 std::string decodeUtf8Lossy(std::string_view bytes) {

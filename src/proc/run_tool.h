@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,20 @@ std::pair<int, std::string> runTool(const std::string& path, const std::vector<s
 // program does not start.
 std::pair<int, std::string> runCapture(const std::filesystem::path& program,
                                        const std::vector<std::string>& args);
+
+// A runCapture split in two, so that the tool runs while the caller does other work.
+class PendingCapture {
+ public:
+  static PendingCapture start(const std::filesystem::path& program,
+                              const std::vector<std::string>& args);
+  // Reads the tool's output to its end and waits for it: what runCapture answers.
+  std::pair<int, std::string> finish();
+
+ private:
+  PendingCapture() = default;
+  int pid_ = -1;
+  int pipe_ = -1;
+};
 
 // `bytes` as valid UTF-8: each maximal invalid sequence becomes U+FFFD.
 std::string decodeUtf8Lossy(std::string_view bytes);
