@@ -1,5 +1,6 @@
 #include "app/launch_steps.h"
 
+#include "game/game_start.h"
 #include "rosetta/rosetta_check.h"
 #include "update/game_update.h"
 
@@ -9,6 +10,7 @@ LaunchSteps productSteps(UI& ui) {
   return LaunchSteps{
       .update = [&ui] { return update(ui); },
       .ensureRosetta = [&ui] { return ensureRosetta(ui); },
+      .startGame = [&ui] { startGame(ui); },
   };
 }
 

@@ -13,6 +13,7 @@
 #include "app/snapshot.h"
 #include "app/status_window.h"
 #include "app/texts.h"
+#include "game/pickup_scan_code.h"
 #include "platform/machine.h"
 #include "platform/open_application.h"
 #include "platform/open_with_system.h"
@@ -122,7 +123,9 @@ void QtUI::hideWhileGameRuns() {
 }
 
 std::optional<std::string> QtUI::pickupScanCode() {
-  return std::nullopt;
+  std::optional<std::string> code;
+  onMain([&code] { code = macPickupScanCode(); });
+  return code;
 }
 
 void QtUI::openApplication(const std::filesystem::path& app) {
