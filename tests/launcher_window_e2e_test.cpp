@@ -1,0 +1,57 @@
+// What a player sees of a first launch, photographed: the window in the chosen
+// language, and the ways the launcher ends.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "tests/support/launcher_run.h"
+
+namespace kaldra::testing {
+namespace {
+
+QImage picture(const LauncherRun& run, const std::string& name) {
+  return QImage(QString::fromStdString((run.snapshotDir() / name).string()));
+}
+
+// The updater tool's own table, but a game file update that fails without a word.
+void useFailingPrepare(LauncherRun& run) {
+  auto tool = run.resources() / "bin/kaldra-update";
+  fs::rename(tool, run.resources() / "bin/kaldra-update.real");
+  run.useScriptedUpdater("case \"$1\" in texts) exec \"$0.real\" \"$@\" ;; esac\nexit 3\n");
+}
+
+TEST(LauncherWindow, FirstStatusAndDialogArePhotographedInTheChosenLanguage) {
+  LauncherRun run;
+  useFailingPrepare(run);
+  run.env["KALDRA_LANG"] = "de";
+  run.env["KALDRA_TEST_ANSWERS"] = "2";
+  RunResult result = run.start();
+  ASSERT_FALSE(result.timedOut) << result.output;
+  EXPECT_EQ(result.status, 0);
+
+  auto shots = run.snapshots();
+  ASSERT_EQ(shots.size(), 2u) << ::testing::PrintToString(shots);
+  EXPECT_TRUE(shots[0].starts_with("mac-01-") && shots[0].ends_with("-window.png"));
+  EXPECT_TRUE(shots[1].starts_with("mac-02-") && shots[1].ends_with("-dialog.png"));
+  QImage window = picture(run, shots[0]);
+  EXPECT_EQ(window.width(), 520);
+  EXPECT_GT(window.height(), 170);
+  EXPECT_FALSE(picture(run, shots[1]).isNull());
+
+  auto lines = run.logLines();
+  EXPECT_TRUE(lines.front().starts_with("start lang=de "));
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "updater exit 3"), lines.end());
+}
+
+TEST(LauncherWindow, TerminationRequestEndsTheLauncherCleanly) {
+  LauncherRun run;
+  // The start script asks the launcher that started it to terminate, and stays.
+  run.useScriptedStartScript("kill -TERM $PPID\nsleep 5\n");
+  RunResult result = run.start(std::chrono::seconds(30));
+  ASSERT_FALSE(result.timedOut) << result.output;
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_LT(result.seconds, 4.0);
+}
+
+}  // namespace
+}  // namespace kaldra::testing
