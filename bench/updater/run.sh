@@ -33,22 +33,25 @@ if [[ ! -x $server ]]; then
   c++ -O2 -std=c++20 -pthread -I"$here/../.." "$here/http_serve.cpp" -o "$server"
 fi
 
-# best_of RUNS SETUP COMMAND...: the fastest of RUNS runs of COMMAND, in seconds; SETUP
-# runs untimed before each.
-best_of() {
-  local runs=$1 setup=$2 best="" start end
-  shift 2
-  for ((i = 0; i < runs; i++)); do
-    $setup
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    if [[ -z $best ]] || ((end - start < best)); then best=$((end - start)); fi
-  done
-  awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
+# elapsed SETUP COMMAND...: runs SETUP untimed, then COMMAND; prints its wall time in ns.
+elapsed() {
+  local setup=$1 start end
+  shift
+  $setup
+  start=$(date +%s%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s%N)
+  echo $((end - start))
 }
+
+# best NAME NS: keeps the smaller of NS and the value of NAME in NAME.
+best() {
+  if [[ -z ${!1:-} ]] || (($2 < ${!1})); then printf -v "$1" %s "$2"; fi
+}
+
+seconds() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-rate() { awk -v bytes="$1" -v s="$2" 'BEGIN { printf "%5.0f MB/s", bytes / s / 1e6 }'; }
+rate() { awk -v bytes="$1" -v ns="$2" 'BEGIN { printf "%5.0f MB/s", bytes / ns * 1e3 }'; }
 
 # generate FOLDER COUNT SIZE: COUNT files of SIZE random bytes in FOLDER/data, named
 # f00000, f00001, ... and on the disk before anything is measured.
@@ -71,22 +74,29 @@ echo "== (a) verify, 2,000 files of 1 MB, against sha256sum (single-threaded)"
 a=$work/a
 generate "$a" 2000 1000000
 adopt "$a"
-sha=$(best_of 3 : sha256sum "$a"/data/*)
-one=$(best_of 3 : env KALDRA_UPDATE_THREADS=1 "$tool" verify --root "$a")
-all=$(best_of 3 : "$tool" verify --root "$a")
-echo "sha256sum            $sha s $(rate 2e9 "$sha")"
-echo "verify, one thread   $one s $(rate 2e9 "$one")  $(ratio "$sha" "$one")x sha256sum (target >= 0.9)"
-echo "verify, $(nproc) threads    $all s $(rate 2e9 "$all")  $(ratio "$sha" "$all")x sha256sum (target > 1)"
+# The contenders take turns, so that a change in the machine's load hits all alike.
+sha= one= all=
+for _ in 1 2 3; do
+  best sha "$(elapsed : sha256sum "$a"/data/*)"
+  best one "$(elapsed : env KALDRA_UPDATE_THREADS=1 "$tool" verify --root "$a")"
+  best all "$(elapsed : "$tool" verify --root "$a")"
+done
+echo "sha256sum            $(seconds "$sha") s $(rate 2e9 "$sha")"
+echo "verify, one thread   $(seconds "$one") s $(rate 2e9 "$one")  $(ratio "$sha" "$one")x sha256sum (target >= 0.9)"
+echo "verify, $(nproc) threads    $(seconds "$all") s $(rate 2e9 "$all")  $(ratio "$sha" "$all")x sha256sum (target > 1)"
 rm -rf "$a"
 
 echo "== (b) prepare with nothing changed against a full verify, 10,000 files of 200 kB"
 b=$work/b
 generate "$b" 10000 200000
 adopt "$b"
-unchanged=$(best_of 5 : env KALDRA_UPDATE_CHANNEL="$b" "$tool" prepare --root "$b" --json)
-full=$(best_of 3 : "$tool" verify --root "$b")
-echo "prepare, unchanged   $unchanged s"
-echo "verify               $full s  prepare $(ratio "$full" "$unchanged")x faster (target >= 20)"
+unchanged= full=
+for _ in 1 2 3; do
+  best unchanged "$(elapsed : env KALDRA_UPDATE_CHANNEL="$b" "$tool" prepare --root "$b" --json)"
+  best full "$(elapsed : "$tool" verify --root "$b")"
+done
+echo "prepare, unchanged   $(seconds "$unchanged") s"
+echo "verify               $(seconds "$full") s  prepare $(ratio "$full" "$unchanged")x faster (target >= 20)"
 rm -rf "$b"
 
 echo "== (c) download of 1 GB over loopback HTTP, the tool against curl, same server"
@@ -103,9 +113,12 @@ remove_downloads() {
 curl_sync() { curl -sSf -o "$c/curl.bin" "$url/data/f00000" && sync "$c/curl.bin"; }
 # Warm the server's page cache.
 curl -sSf -o /dev/null "$url/data/f00000"
-plain=$(best_of 3 remove_downloads curl -sSf -o "$c/curl.bin" "$url/data/f00000")
-synced=$(best_of 3 remove_downloads curl_sync)
-tool_time=$(best_of 3 remove_downloads env KALDRA_UPDATE_CHANNEL="$url" "$tool" prepare --root "$c/game" --json)
-echo "curl -o              $plain s $(rate 1e9 "$plain")"
-echo "curl -o, then sync   $synced s $(rate 1e9 "$synced")"
-echo "prepare (hash+fsync) $tool_time s $(rate 1e9 "$tool_time")  $(ratio "$plain" "$tool_time")x curl -o (target >= 0.8), $(ratio "$synced" "$tool_time")x curl -o + sync"
+plain= synced= tool_time=
+for _ in 1 2 3; do
+  best plain "$(elapsed remove_downloads curl -sSf -o "$c/curl.bin" "$url/data/f00000")"
+  best synced "$(elapsed remove_downloads curl_sync)"
+  best tool_time "$(elapsed remove_downloads env KALDRA_UPDATE_CHANNEL="$url" "$tool" prepare --root "$c/game" --json)"
+done
+echo "curl -o              $(seconds "$plain") s $(rate 1e9 "$plain")"
+echo "curl -o, then sync   $(seconds "$synced") s $(rate 1e9 "$synced")"
+echo "prepare (hash+fsync) $(seconds "$tool_time") s $(rate 1e9 "$tool_time")  $(ratio "$plain" "$tool_time")x curl -o (target >= 0.8), $(ratio "$synced" "$tool_time")x curl -o + sync"
