@@ -24,6 +24,7 @@ namespace kaldra {
 namespace {
 
 constexpr int kSnapshotDelayMs = 300;
+constexpr int kMaxPendingSnapshots = 4;
 
 QPixmap applicationIcon() {
   auto info = platform::readPlistStrings(cfg.appBundle / "Contents/Info.plist");
@@ -76,7 +77,14 @@ void QtUI::drainStatus() {
     std::string key = snapshotKey(update.text);
     if (key == lastSnapText_) continue;
     lastSnapText_ = key;
-    QTimer::singleShot(kSnapshotDelayMs, this, [this] { snapshot(window_.get(), "window"); });
+    // A stream that changes its kind on every event would pile up timers without end;
+    // past a few, the photographs pending show the latest status anyway.
+    if (snapshotsPending_ >= kMaxPendingSnapshots) continue;
+    ++snapshotsPending_;
+    QTimer::singleShot(kSnapshotDelayMs, this, [this] {
+      --snapshotsPending_;
+      snapshot(window_.get(), "window");
+    });
   }
 }
 

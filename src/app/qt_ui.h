@@ -58,6 +58,7 @@ class QtUI : public QObject, public UI {
   std::unique_ptr<StatusWindow> window_;
   bool gameStarted_ = false;  // main thread only
   std::string lastSnapText_;  // main thread only
+  int snapshotsPending_ = 0;  // main thread only
   StatusQueue statusQueue_;
 };
 

@@ -14,7 +14,8 @@ std::string snapshotKey(std::string_view text) {
 bool StatusQueue::push(StatusUpdate update) {
   std::lock_guard lock(mutex_);
   bool wasEmpty = pending_.empty();
-  if (!wasEmpty && snapshotKey(pending_.back().text) == snapshotKey(update.text))
+  if (!wasEmpty && (pending_.size() >= kMaxPending ||
+                    snapshotKey(pending_.back().text) == snapshotKey(update.text)))
     pending_.back() = std::move(update);
   else
     pending_.push_back(std::move(update));

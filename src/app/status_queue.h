@@ -3,6 +3,7 @@
 // of the same kind instead of queueing behind it.
 #pragma once
 
+#include <cstddef>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,9 +24,15 @@ std::string snapshotKey(std::string_view text);
 
 class StatusQueue {
  public:
-  // Adds an update. When the last pending update has the same snapshot key it is
-  // replaced, so the queue holds at most one update per change of kind. True when the
-  // queue was empty before, that is, when the caller must arrange a drain.
+  // The most updates that wait for the main thread. A stream that changes its kind on
+  // every event would otherwise pile up faster than the window can show it.
+  static constexpr std::size_t kMaxPending = 4;
+
+  // Adds an update. When the last pending update has the same snapshot key, or the
+  // queue is full, the last one is replaced: the queue holds at most one update per
+  // change of kind and never more than kMaxPending, and the latest update is always
+  // last. True when the queue was empty before, that is, when the caller must arrange
+  // a drain.
   bool push(StatusUpdate update);
 
   // Takes every pending update, oldest first.

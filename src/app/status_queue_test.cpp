@@ -35,5 +35,17 @@ TEST(StatusQueue, AMillionProgressUpdatesStayOnePending) {
   EXPECT_EQ(pending[0].text, "Downloading files 999999");
 }
 
+TEST(StatusQueue, KindsThatChangeOnEveryUpdateStayFewAndEndOnTheLatest) {
+  StatusQueue queue;
+  for (int i = 0; i < 1000000; ++i)
+    queue.push({(i % 2 ? "Checking file " : "Downloading file ") + std::to_string(i), 0.0, ""});
+  auto pending = queue.takeAll();
+  ASSERT_EQ(pending.size(), StatusQueue::kMaxPending);
+  // The first changes of kind survive; the latest update is shown last.
+  EXPECT_EQ(pending[0].text, "Downloading file 0");
+  EXPECT_EQ(pending[1].text, "Checking file 1");
+  EXPECT_EQ(pending.back().text, "Checking file 999999");
+}
+
 }  // namespace
 }  // namespace kaldra

@@ -131,6 +131,20 @@ TEST_F(QtSide, StatusSnapshotsOncePerKindOfStatus) {
   EXPECT_EQ(ui.window()->statusText(), "Downloading files 3 MB");
 }
 
+TEST_F(QtSide, StatusThatChangesKindOnEveryUpdateKeepsFewPhotographsPending) {
+  QtUI ui;
+  ui.createWindow();
+  for (int round = 0; round < 50; ++round) {
+    for (int i = 0; i < 1000; ++i)
+      ui.set((i % 2 ? "Checking file " : "Downloading file ") + std::to_string(i), 50.0);
+    QApplication::processEvents();
+  }
+  spin(500);
+  EXPECT_GE(files().size(), 1u);
+  EXPECT_LE(files().size(), 4u);
+  EXPECT_EQ(ui.window()->statusText(), "Checking file 999");
+}
+
 TEST_F(QtSide, AskFromABackgroundThreadBlocksOnlyThatThread) {
   QtUI ui;
   cfg.testAnswers = {1};
