@@ -178,16 +178,10 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"OtherKindWithoutUserText",
                 emit(R"({"type":"error","kind":"network","user":42})") + "exit 5\n", 5,
                 "Unexpected error."},
-        Failure{"KindOtherWithoutUserText", emit(R"({"type":"error","kind":"other"})") + "exit 1\n",
-                1, "Unexpected error.\n$LOG"},
         Failure{"LatestErrorWins",
                 emit(R"({"type":"error","kind":"network","user":"U1"})") +
                     emit(R"({"type":"error","kind":"other","user":"U2"})") + "exit 3\n",
                 3, "U2\n$LOG"},
-        Failure{"LaterErrorOfAnotherKindDropsTheLogPath",
-                emit(R"({"type":"error","kind":"other","user":"U1"})") +
-                    emit(R"({"type":"error","kind":"auth","user":"U2"})") + "exit 3\n",
-                3, "U2"},
         Failure{"CrashBySignal", "kill -SEGV $$\n", 11, "Unexpected error.\n$LOG"},
         // A crash by abort() has the signal number of "game already running", but is none.
         Failure{"AbortIsNoRunningGame", "kill -ABRT $$\n", 6, "Unexpected error.\n$LOG"},
