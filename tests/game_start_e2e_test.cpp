@@ -41,7 +41,7 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-TEST(GameStart, GameEndingWithZeroOrOneEndsTheLauncherQuietly) {
+TEST(GameStartRun, GameEndingWithZeroOrOneEndsTheLauncherQuietly) {
   for (int status : {0, 1}) {
     LauncherRun run;
     skipToTheGame(run);
@@ -55,7 +55,7 @@ TEST(GameStart, GameEndingWithZeroOrOneEndsTheLauncherQuietly) {
   }
 }
 
-TEST(GameStart, FailedGameShowsADialogWhoseFirstButtonOpensTheLogs) {
+TEST(GameStartRun, FailedGameShowsADialogWhoseFirstButtonOpensTheLogs) {
   LauncherRun run;
   skipToTheGame(run);
   run.useScriptedStartScript("echo 'the game crashed' >&2\nexit 2\n");
@@ -83,7 +83,7 @@ struct LeftRunning {
   fs::path file;
 };
 
-TEST(GameStart, WineBusyAfterTheGameHasGoneEndsTheLauncherAfterTheGrace) {
+TEST(GameStartRun, WineBusyAfterTheGameHasGoneEndsTheLauncherAfterTheGrace) {
   LauncherRun run;
   skipToTheGame(run);
   fs::path game = run.resources() / "wine/lib/wine/x86_64-unix/Kaldrith";
@@ -110,7 +110,7 @@ TEST(GameStart, WineBusyAfterTheGameHasGoneEndsTheLauncherAfterTheGrace) {
   EXPECT_EQ(::kill(script.pid(), 0), 0) << "the script is left running";
 }
 
-TEST(GameStart, ScriptGetsTheLaunchersEnvironmentWithTheGamesValues) {
+TEST(GameStartRun, ScriptGetsTheLaunchersEnvironmentWithTheGamesValues) {
   LauncherRun run;
   skipToTheGame(run);
   run.env["KALDRA_MAC_PICKUP_SCANCODE"] = "86";  // the launcher's own, not for the game
@@ -138,7 +138,7 @@ TEST(GameStart, ScriptGetsTheLaunchersEnvironmentWithTheGamesValues) {
   }));
 }
 
-TEST(GameStart, LaunchLogHoldsTheLatestStartOnly) {
+TEST(GameStartRun, LaunchLogHoldsTheLatestStartOnly) {
   LauncherRun run;
   skipToTheGame(run);
   run.useScriptedStartScript("echo 'first start' >&2\n");
@@ -149,7 +149,7 @@ TEST(GameStart, LaunchLogHoldsTheLatestStartOnly) {
   EXPECT_EQ(run.file(run.logsDir() / "wine-launch.log"), "second start\n");
 }
 
-TEST(GameStart, MissingStartScriptIsAFailedGameWithTheShellsMessageInTheLaunchLog) {
+TEST(GameStartRun, MissingStartScriptIsAFailedGameWithTheShellsMessageInTheLaunchLog) {
   LauncherRun run;
   skipToTheGame(run);
   fs::remove(run.resources() / "share/kaldra-wine.sh");
@@ -163,19 +163,26 @@ TEST(GameStart, MissingStartScriptIsAFailedGameWithTheShellsMessageInTheLaunchLo
   EXPECT_TRUE(run.opened().empty());
 }
 
-TEST(GameStart, StartScriptThatIsAFolderIsAFailedStart) {
+TEST(GameStartRun, BundledWineSetsUpThePrefixOnceAndRunsTheGameInItsFolder) {
   LauncherRun run;
   skipToTheGame(run);
-  fs::remove(run.resources() / "share/kaldra-wine.sh");
-  fs::create_directory(run.resources() / "share/kaldra-wine.sh");
-  run.env["KALDRA_TEST_ANSWERS"] = "0";
+  fs::path calls = run.root() / "wine-calls.txt";
+  LauncherRun::writeScript(run.resources() / "wine/bin/wine",
+                           "echo \"$WINEPREFIX|$(pwd)|$*\" >> '" + calls.string() +
+                               "'\n[ \"$1\" = wineboot ]\n");  // the game itself ends with 1
+  run.start();
   RunResult result = run.start();
   ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(dialogs(run), 1u);
-  Lines lines = run.logLines();
-  EXPECT_TRUE(std::none_of(lines.begin(), lines.end(),
-                           [](const std::string& line) { return line.starts_with("game exit"); }));
+  EXPECT_EQ(run.logLines().back(), "game exit 1");
+  std::string prefix = run.dataDir().string() + "/prefix";
+  std::string game = "|" + prefix + "/drive_c/Kaldrith|C:\\Kaldrith\\kaldrith.exe";
+  std::istringstream in(run.file(calls));
+  Lines lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u) << run.file(calls);
+  EXPECT_TRUE(lines[0].starts_with(prefix + "|") && lines[0].ends_with("|wineboot --init"));
+  EXPECT_EQ(lines[1], prefix + game);
+  EXPECT_EQ(lines[2], prefix + game) << "the prefix is set up once";
 }
 
 // The bundle's own start script, finding no Wine, runs the stand-in game.

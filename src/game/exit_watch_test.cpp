@@ -77,19 +77,6 @@ TEST(ExitWatch, ChildThatIsNotTheGameIsNeverTrackedAndTheScriptDecides) {
   EXPECT_EQ(ui.calls, Calls{"quit"});
 }
 
-TEST(ExitWatch, ScriptEndingWithZeroOrOneQuitsWithoutADialog) {
-  for (int status : {0, 1}) {
-    GameSandbox sandbox;
-    Script script("exit " + std::to_string(status));
-    FakeUI ui;
-    FakeWatchTime time;
-    watchGameExit(ui, script.process, time.clock());
-    EXPECT_EQ(sandbox.logLines(), std::vector<std::string>{"game exit " + std::to_string(status)});
-    EXPECT_EQ(ui.calls, Calls{"quit"});
-    EXPECT_TRUE(ui.dialogs.empty());
-  }
-}
-
 TEST(ExitWatch, OtherStatusPointsToTheGameLogAndMayOpenTheLogs) {
   for (int answer : {0, 1}) {
     GameSandbox sandbox;
@@ -107,16 +94,6 @@ TEST(ExitWatch, OtherStatusPointsToTheGameLogAndMayOpenTheLogs) {
         answer == 0 ? Calls{"bringToFront", "openLogs", "quit"} : Calls{"bringToFront", "quit"};
     EXPECT_EQ(ui.calls, expected);
   }
-}
-
-TEST(ExitWatch, ScriptEndedBySignalReportsTheSignalNumber) {
-  GameSandbox sandbox;
-  Script script("kill -KILL $$");
-  FakeUI ui;
-  FakeWatchTime time;
-  watchGameExit(ui, script.process, time.clock());
-  EXPECT_EQ(sandbox.logLines(), std::vector<std::string>{"game exit 9"});
-  EXPECT_EQ(ui.dialogs.size(), 1u);
 }
 
 TEST(FindGameProcess, OnlyADirectChildWithTheGamesPathCounts) {
