@@ -27,10 +27,8 @@ if [[ ! -x $tool ]]; then
   exit 1
 fi
 if [[ ! -x $server ]]; then
-  # Not configured into this build: the server is one file over a header.
-  here=$(cd "$(dirname "$0")" && pwd)
-  server=$work/bench_http_server
-  c++ -O2 -std=c++20 -pthread -I"$here/../.." "$here/http_serve.cpp" -o "$server"
+  echo "no bench_http_server in $build: build the target bench_http_server first" >&2
+  exit 1
 fi
 
 # elapsed SETUP COMMAND...: runs SETUP untimed, then COMMAND; prints its wall time in ns.
