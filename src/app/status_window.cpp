@@ -46,7 +46,7 @@ QString fitToLines(const QString& text, const QFont& font, int width, int lines,
 StatusWindow::StatusWindow(const QPixmap& icon)
     : icon_(new QLabel(this)),
       label_(new QLabel(this)),
-      bar_(new QProgressBar(this)),
+      bar_(new BusyBar(this)),
       detail_(new QLabel(this)) {
   setWindowTitle("Kaldrith");
   setFixedSize(kWidth, kHeight);
@@ -66,9 +66,7 @@ StatusWindow::StatusWindow(const QPixmap& icon)
   label_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
 
   bar_->setGeometry(frame(130, 80, 370, 20));
-  bar_->setRange(0, 100);
-  bar_->setValue(0);
-  bar_->setTextVisible(false);
+  bar_->showProgress(0);
 
   detail_->setGeometry(frame(130, 30, 370, 44));
   QFont detailFont = detail_->font();
@@ -87,12 +85,11 @@ void StatusWindow::showStatus(const StatusUpdate& update) {
   detail_->setText(
       fitToLines(QString::fromStdString(update.detail), detail_->font(), 370, 2, Qt::ElideMiddle));
   if (update.progress) {
-    bar_->setRange(0, 100);
     double percent =
         std::isfinite(*update.progress) ? std::clamp(*update.progress, 0.0, 100.0) : 0.0;
-    bar_->setValue(static_cast<int>(std::lround(percent)));
+    bar_->showProgress(static_cast<int>(std::lround(percent)));
   } else {
-    bar_->setRange(0, 0);  // indeterminate: Qt animates a busy bar
+    bar_->showBusy();
   }
 }
 

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <QLabel>
-#include <QProgressBar>
 #include <QWidget>
 
+#include "app/busy_bar.h"
 #include "app/status_queue.h"
 
 namespace kaldra {
@@ -18,6 +18,7 @@ class StatusWindow : public QWidget {
   void showStatus(const StatusUpdate& update);
   QString statusText() const { return label_->text(); }
   QString detailText() const { return detail_->text(); }
+  const BusyBar& bar() const { return *bar_; }
 
  signals:
   // The person closed the window (not emitted when the launcher hides it).
@@ -29,7 +30,7 @@ class StatusWindow : public QWidget {
  private:
   QLabel* icon_;
   QLabel* label_;
-  QProgressBar* bar_;
+  BusyBar* bar_;
   QLabel* detail_;
 };
 

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
+#include <cmath>
 #include <thread>
 
 #include "app/config.h"
@@ -79,6 +80,20 @@ TEST_F(QtSide, LongTextsGiveWayToAnEllipsisWhereItHurtsLeast) {
   EXPECT_TRUE(detail.startsWith("/home/player/")) << detail.toStdString();
   EXPECT_TRUE(detail.endsWith("updater.log")) << detail.toStdString();  // the end of a path matters
   EXPECT_TRUE(detail.contains(QChar(0x2026)));
+}
+
+TEST_F(QtSide, ProgressMakesTheBarDeterminateAndItsAbsenceBusy) {
+  StatusWindow window(icon);
+  window.showStatus({"Downloading", 42.0, ""});
+  EXPECT_FALSE(window.bar().busy());
+  EXPECT_EQ(window.bar().value(), 42);
+  window.showStatus({"Verifying", std::nullopt, ""});
+  EXPECT_TRUE(window.bar().busy());
+  window.showStatus({"Ready", 100.0, ""});
+  EXPECT_FALSE(window.bar().busy());
+  EXPECT_EQ(window.bar().value(), 100);
+  window.showStatus({"Odd", std::nan(""), ""});  // a broken value shows as 0, not as junk
+  EXPECT_EQ(window.bar().value(), 0);
 }
 
 TEST_F(QtSide, NoSnapshotFolderNoFileAndNoCount) {
