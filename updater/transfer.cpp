@@ -1,11 +1,9 @@
 #include "updater/transfer.h"
 
-#include <curl/curl.h>
-
 #include <exception>
-#include <mutex>
 #include <stdexcept>
 
+#include "updater/curl_library.h"
 #include "updater/failure.h"
 
 namespace kaldra::update {
@@ -32,42 +30,42 @@ std::size_t receive(char* data, std::size_t, std::size_t size, void* user) {
 }  // namespace
 
 Transfer::Transfer() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-  curl_ = curl_easy_init();
+  const CurlLibrary& lib = curlLibrary();
+  curl_ = lib.easyInit();
   if (curl_ == nullptr) throw std::runtime_error("libcurl cannot start");
   CURL* curl = static_cast<CURL*>(curl_);
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "file,http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+  lib.easySetopt(curl, CURLOPT_PROTOCOLS_STR, "file,http,https");
+  lib.easySetopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  lib.easySetopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  lib.easySetopt(curl, CURLOPT_MAXREDIRS, 5L);
+  lib.easySetopt(curl, CURLOPT_FAILONERROR, 1L);
+  lib.easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+  lib.easySetopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
   // A connection that delivers nothing for a minute is as good as gone.
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1L << 20);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, "kaldra-update/" KALDRA_UPDATER_VERSION);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, receive);
+  lib.easySetopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  lib.easySetopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+  lib.easySetopt(curl, CURLOPT_BUFFERSIZE, 1L << 20);
+  lib.easySetopt(curl, CURLOPT_USERAGENT, "kaldra-update/" KALDRA_UPDATER_VERSION);
+  lib.easySetopt(curl, CURLOPT_WRITEFUNCTION, receive);
 }
 
 Transfer::~Transfer() {
-  curl_easy_cleanup(static_cast<CURL*>(curl_));
+  curlLibrary().easyCleanup(static_cast<CURL*>(curl_));
 }
 
 void Transfer::fetch(const std::string& url, const std::function<void(std::string_view)>& sink) {
+  const CurlLibrary& lib = curlLibrary();
   CURL* curl = static_cast<CURL*>(curl_);
   Receiver receiver{&sink, nullptr};
   char message[CURL_ERROR_SIZE] = "";
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &receiver);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, message);
-  CURLcode code = curl_easy_perform(curl);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+  lib.easySetopt(curl, CURLOPT_URL, url.c_str());
+  lib.easySetopt(curl, CURLOPT_WRITEDATA, &receiver);
+  lib.easySetopt(curl, CURLOPT_ERRORBUFFER, message);
+  CURLcode code = lib.easyPerform(curl);
+  lib.easySetopt(curl, CURLOPT_ERRORBUFFER, nullptr);
   if (receiver.error) std::rethrow_exception(receiver.error);
   if (code != CURLE_OK) {
-    std::string reason = *message ? message : curl_easy_strerror(code);
+    std::string reason = *message ? message : lib.easyStrerror(code);
     throw UpdateError(FailureKind::network, "cannot fetch " + url + ": " + reason);
   }
 }

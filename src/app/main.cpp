@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Kaldrith");
   // The launch sequence's thread may still hold the delegate when the event loop ends,
   // so it is never destroyed; the process ends without tearing it down.
-  auto* delegate = new QtUI();
+  auto* delegate = new QtUI(loadApplicationIcon());
   // Another copy that needs this bundle free asks politely first; quit as if asked.
   if (int fd = platform::watchTerminationRequests(); fd >= 0) {
     auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &app);

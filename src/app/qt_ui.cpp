@@ -26,17 +26,17 @@ namespace {
 constexpr int kSnapshotDelayMs = 300;
 constexpr int kMaxPendingSnapshots = 4;
 
-QPixmap applicationIcon() {
+}  // namespace
+
+QImage loadApplicationIcon() {
   auto info = platform::readPlistStrings(cfg.appBundle / "Contents/Info.plist");
   std::string file =
       info && info->contains("CFBundleIconFile") ? info->at("CFBundleIconFile") : "Kaldrith.png";
-  // Naming the format spares probing every image plugin at start.
-  return QPixmap(QString::fromStdString((cfg.res / file).string()), "PNG");
+  // Naming the format spares probing every image plugin.
+  return QImage(QString::fromStdString((cfg.res / file).string()), "PNG");
 }
 
-}  // namespace
-
-QtUI::QtUI() : icon_(applicationIcon()) {
+QtUI::QtUI(const QImage& icon) : icon_(QPixmap::fromImage(icon)) {
   // Closing the last window is no reason to end: windowClosed decides, and the hidden
   // window of a running game is no window at all.
   QApplication::setQuitOnLastWindowClosed(false);

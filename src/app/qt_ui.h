@@ -3,6 +3,7 @@
 // and `openLogs`. Lives on the main thread.
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QPixmap>
 #include <atomic>
@@ -18,10 +19,14 @@ namespace kaldra {
 
 class StatusWindow;
 
+// The application's icon from the bundle's resources.
+QImage loadApplicationIcon();
+
 class QtUI : public QObject, public UI {
   Q_OBJECT
  public:
-  QtUI();
+  // `icon` is the application's icon, as loadApplicationIcon reads it.
+  explicit QtUI(const QImage& icon = {});
   ~QtUI() override;
 
   // Loads the texts, shows the window, logs the start line, and starts the launch
