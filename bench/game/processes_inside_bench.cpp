@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/spawn.h"
-#include "proc/process_inspection.h"
+#include "proc/process_queries.h"
 
 namespace {
 

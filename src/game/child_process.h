@@ -5,7 +5,7 @@
 #include <mutex>
 #include <optional>
 
-#include "proc/process_inspection.h"
+#include "proc/process_queries.h"
 
 namespace kaldra {
 

@@ -1,4 +1,4 @@
-#include "proc/process_inspection.h"
+#include "proc/process_queries.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
