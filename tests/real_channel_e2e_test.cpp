@@ -1,0 +1,77 @@
+// The launcher with its real updater tool against a channel served over HTTP on the
+// loopback interface: the game files arrive, and a file damaged on the server ends in
+// the error dialog without reaching the game folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "tests/support/http_server.h"
+#include "tests/support/launcher_run.h"
+
+namespace kaldra::testing {
+namespace {
+
+class RealChannel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(channel / "data");
+    std::ofstream(channel / "kaldrith.exe") << "the game's executable";
+    std::ofstream(channel / "data/strings.txt") << "hello from the channel\n";
+    publish();
+    run.env["KALDRA_UPDATE_CHANNEL"] = server.url();
+    run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+  }
+
+  // Writes the channel's manifest with the bundle's own tool.
+  void publish() {
+    std::string command = (run.resources() / "bin/kaldra-update").string() + " publish " +
+                          channel.string() + " > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+  bool logged(const std::string& line) const {
+    auto lines = run.logLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  fs::path gameFile(const std::string& path) const {
+    return run.dataDir() / "prefix/drive_c/Kaldrith" / path;
+  }
+
+  LauncherRun run;
+  fs::path channel = run.root() / "channel";
+  HttpServer server{channel};
+};
+
+TEST_F(RealChannel, GameFilesArriveOverHttp) {
+  RunResult result = run.start();
+  ASSERT_FALSE(result.timedOut) << result.output;
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(logged("updater exit 0")) << run.file(run.logsDir() / "updater.log");
+  EXPECT_EQ(run.file(gameFile("data/strings.txt")), "hello from the channel\n");
+  EXPECT_EQ(run.file(gameFile("kaldrith.exe")), "the game's executable");
+  EXPECT_FALSE(server.requests().empty());  // from this server, not the bundle's demo
+  EXPECT_TRUE(logged("test: stop before the game start"));
+}
+
+TEST_F(RealChannel, FileDamagedOnTheServerNeverReachesTheGameFolder) {
+  ASSERT_EQ(run.start().status, 0);
+  // A new version is published, then its file is damaged on the server: what arrives
+  // no longer fits the manifest's digest.
+  std::ofstream(channel / "data/strings.txt") << "version two of the strings\n";
+  publish();
+  std::ofstream(channel / "data/strings.txt") << "version two of the strinGs\n";
+  run.env["KALDRA_TEST_ANSWERS"] = "2";  // quit at the error dialog
+  RunResult result = run.start();
+  ASSERT_FALSE(result.timedOut) << result.output;
+  EXPECT_EQ(result.status, 0);
+  auto lines = run.logLines();
+  EXPECT_EQ(lines.back(), "updater exit 5") << run.file(run.logsDir() / "updater.log");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "test: stop before the game start"), 1);
+  EXPECT_EQ(run.file(gameFile("data/strings.txt")), "hello from the channel\n");
+  auto shots = run.snapshots();
+  EXPECT_TRUE(std::any_of(shots.begin(), shots.end(),
+                          [](const auto& name) { return name.ends_with("-dialog.png"); }));
+}
+
+}  // namespace
+}  // namespace kaldra::testing
