@@ -44,10 +44,6 @@ class GameUpdateRun : public ::testing::Test {
       return file.ends_with("-" + name + ".png");
     }));
   }
-  bool logged(const std::string& line) const {
-    auto lines = run.logLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  }
   Lines linesFrom(const std::string& first) const {
     auto lines = run.logLines();
     auto at = std::find(lines.begin(), lines.end(), first);
@@ -90,7 +86,7 @@ TEST_F(GameUpdateRun, OpenLogAnswerShowsTheLogsFolderAndQuits) {
   ASSERT_FALSE(result.timedOut) << result.output;
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(prepareRuns(), 1u);
-  EXPECT_FALSE(logged("test: stop before the game start"));
+  EXPECT_FALSE(run.logged("test: stop before the game start"));
   // The folder is opened, not the file. The opener is detached: give it time to note it.
   auto opened = run.opened();
   for (int i = 0; i < 250 && opened.empty(); ++i) {
@@ -111,7 +107,7 @@ TEST_F(GameUpdateRun, ProgressEventsAppearInTheWindow) {
   ASSERT_FALSE(result.timedOut) << result.output;
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(run.logLines().back(), "test: stop before the game start");
-  EXPECT_TRUE(logged("updater exit 0"));
+  EXPECT_TRUE(run.logged("updater exit 0"));
   // One photograph per new kind of status: checking, downloading, installing (and
   // perhaps the ready text, when the launcher is still there to take it).
   EXPECT_GE(snapshotsNamed("window"), 3u);

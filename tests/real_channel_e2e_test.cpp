@@ -29,10 +29,6 @@ class RealChannel : public ::testing::Test {
                           channel.string() + " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
-  bool logged(const std::string& line) const {
-    auto lines = run.logLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  }
   fs::path gameFile(const std::string& path) const {
     return run.dataDir() / "prefix/drive_c/Kaldrith" / path;
   }
@@ -46,11 +42,11 @@ TEST_F(RealChannel, GameFilesArriveOverHttp) {
   RunResult result = run.start();
   ASSERT_FALSE(result.timedOut) << result.output;
   EXPECT_EQ(result.status, 0);
-  EXPECT_TRUE(logged("updater exit 0")) << run.file(run.logsDir() / "updater.log");
+  EXPECT_TRUE(run.logged("updater exit 0")) << run.file(run.logsDir() / "updater.log");
   EXPECT_EQ(run.file(gameFile("data/strings.txt")), "hello from the channel\n");
   EXPECT_EQ(run.file(gameFile("kaldrith.exe")), "the game's executable");
   EXPECT_FALSE(server.requests().empty());  // from this server, not the bundle's demo
-  EXPECT_TRUE(logged("test: stop before the game start"));
+  EXPECT_TRUE(run.logged("test: stop before the game start"));
 }
 
 TEST_F(RealChannel, FileDamagedOnTheServerNeverReachesTheGameFolder) {

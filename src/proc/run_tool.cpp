@@ -14,10 +14,12 @@ struct Finished {
   std::string bytes;  // the output, or the start error's description
 };
 
-Finished run(const std::string& program, const std::vector<std::string>& args,
-             platform::Output err) {
-  platform::Spawned child = platform::spawnProcess(
-      {.program = program, .args = args, .out = platform::Output::pipe(), .err = err});
+// Standard output and standard error share one pipe, interleaved as the tool writes.
+Finished runInterleaved(const std::string& program, const std::vector<std::string>& args) {
+  platform::Spawned child = platform::spawnProcess({.program = program,
+                                                    .args = args,
+                                                    .out = platform::Output::pipe(),
+                                                    .err = platform::Output::pipe()});
   if (child.pid < 0) return {false, -1, child.error};
   // Read to the end first: a tool that fills the pipe would never exit otherwise.
   std::string bytes = platform::readAll(child.pipe.get());
@@ -79,7 +81,7 @@ bool isUnicodeSpaceAt(std::string_view s, size_t i, size_t length) {
 }  // namespace
 
 std::pair<int, std::string> runTool(const std::string& path, const std::vector<std::string>& args) {
-  Finished done = run(path, args, platform::Output::pipe());
+  Finished done = runInterleaved(path, args);
   if (!done.started) return {-1, done.bytes};  // the start error's message, untrimmed
   return {done.status, trimWhitespace(decodeUtf8Lossy(done.bytes))};
 }

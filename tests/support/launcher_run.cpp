@@ -113,6 +113,11 @@ std::vector<std::string> LauncherRun::logLines() const {
   return messages;
 }
 
+bool LauncherRun::logged(const std::string& message) const {
+  auto lines = logLines();
+  return std::find(lines.begin(), lines.end(), message) != lines.end();
+}
+
 std::vector<std::string> LauncherRun::snapshots() const {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(snapshotDir()))

@@ -57,6 +57,8 @@ class LauncherRun {
   // The launcher log's messages, without their timestamps; continuation lines of a
   // multi-line message stay separate entries.
   std::vector<std::string> logLines() const;
+  // Whether the launcher log holds `message` as one of its entries.
+  bool logged(const std::string& message) const;
   std::string file(const fs::path& path) const;
   // Snapshot file names, in their running order.
   std::vector<std::string> snapshots() const;
