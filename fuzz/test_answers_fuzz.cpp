@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/config.h"
+#include "core/config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto answers = kaldra::parseTestAnswers({reinterpret_cast<const char*>(data), size});

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/texts.h"
+#include "core/texts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto table = kaldra::parseTextTable({reinterpret_cast<const char*>(data), size});

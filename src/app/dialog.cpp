@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <optional>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "app/snapshot.h"
 
 namespace kaldra {

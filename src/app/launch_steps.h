@@ -1,7 +1,7 @@
 // The launch sequence's steps as the product runs them.
 #pragma once
 
-#include "app/launch_sequence.h"
+#include "core/launch_sequence.h"
 
 namespace kaldra {
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "app/qt_ui.h"
-#include "app/texts.h"
+#include "core/texts.h"
 #include "platform/termination_signal.h"
 #include "swap/swap_helper.h"
 

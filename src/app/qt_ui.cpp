@@ -5,14 +5,14 @@
 #include <QTimer>
 #include <thread>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "app/dialog.h"
-#include "app/launch_sequence.h"
+#include "core/launch_sequence.h"
 #include "app/launch_steps.h"
-#include "app/launcher_log.h"
+#include "core/launcher_log.h"
 #include "app/snapshot.h"
 #include "app/status_window.h"
-#include "app/texts.h"
+#include "core/texts.h"
 #include "game/pickup_scan_code.h"
 #include "platform/machine.h"
 #include "platform/open_application.h"

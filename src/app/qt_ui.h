@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
-#include "app/status_queue.h"
-#include "app/ui.h"
+#include "core/status_queue.h"
+#include "core/ui.h"
 
 namespace kaldra {
 

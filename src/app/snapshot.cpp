@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QPainter>
 
-#include "app/config.h"
+#include "core/config.h"
 
 namespace kaldra {
 

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "app/busy_bar.h"
-#include "app/status_queue.h"
+#include "core/status_queue.h"
 
 namespace kaldra {
 

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <thread>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "app/dialog.h"
 #include "app/qt_ui.h"
 #include "app/snapshot.h"

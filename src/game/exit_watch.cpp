@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/config.h"
-#include "app/launcher_log.h"
-#include "app/texts.h"
+#include "core/config.h"
+#include "core/launcher_log.h"
+#include "core/texts.h"
 
 namespace kaldra {
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "app/config.h"
-#include "app/texts.h"
+#include "core/config.h"
+#include "core/texts.h"
 #include "game/child_process.h"
 #include "game/exit_watch.h"
 #include "game/script_environment.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "app/ui.h"
+#include "core/ui.h"
 #include "game/watch_clock.h"
 
 namespace kaldra {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
+#include "core/config.h"
 
 namespace kaldra {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "app/ui.h"
+#include "core/ui.h"
 #include "game/child_process.h"
 #include "game/watch_clock.h"
 

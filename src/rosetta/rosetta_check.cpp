@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
-#include "app/launcher_log.h"
-#include "app/texts.h"
+#include "core/config.h"
+#include "core/launcher_log.h"
+#include "core/texts.h"
 #include "platform/machine.h"
 #include "proc/run_tool.h"
-#include "update/updater_contract.h"
+#include "core/updater_contract.h"
 
 namespace kaldra {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/ui.h"
+#include "core/ui.h"
 
 namespace kaldra {
 

@@ -1,6 +1,6 @@
 #include "swap/swap_helper.h"
 
-#include "app/launcher_log.h"
+#include "core/launcher_log.h"
 
 namespace kaldra {
 

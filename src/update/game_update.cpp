@@ -3,14 +3,14 @@
 #include <string>
 #include <system_error>
 
-#include "app/config.h"
-#include "app/launcher_log.h"
-#include "app/texts.h"
+#include "core/config.h"
+#include "core/launcher_log.h"
+#include "core/texts.h"
 #include "platform/child_exit.h"
 #include "platform/spawn.h"
 #include "proc/run_tool.h"
 #include "update/event_stream.h"
-#include "update/updater_contract.h"
+#include "core/updater_contract.h"
 
 namespace kaldra {
 

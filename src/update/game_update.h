@@ -2,7 +2,7 @@
 // "prepare", shows its progress, and turns its outcome into the sequence's next move.
 #pragma once
 
-#include "app/ui.h"
+#include "core/ui.h"
 
 namespace kaldra {
 

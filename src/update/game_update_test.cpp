@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/temp_dir.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui.h"
+#include "core/ui.h"
 
 namespace kaldra::testing {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "tests/support/temp_dir.h"
 
 namespace kaldra::testing {

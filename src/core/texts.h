@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/config.h"
+#include "core/config.h"
 
 namespace kaldra {
 

@@ -1,8 +1,8 @@
-#include "app/launcher_log.h"
+#include "core/launcher_log.h"
 
 #include <system_error>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "platform/file_io.h"
 
 namespace kaldra {

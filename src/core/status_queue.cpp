@@ -1,4 +1,4 @@
-#include "app/status_queue.h"
+#include "core/status_queue.h"
 
 #include <utility>
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/ui.h"
+#include "core/ui.h"
 
 namespace kaldra {
 

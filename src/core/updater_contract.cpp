@@ -1,4 +1,4 @@
-#include "update/updater_contract.h"
+#include "core/updater_contract.h"
 
 namespace kaldra::updater {
 

@@ -1,8 +1,8 @@
-#include "app/launch_sequence.h"
+#include "core/launch_sequence.h"
 
-#include "app/config.h"
-#include "app/launcher_log.h"
-#include "app/texts.h"
+#include "core/config.h"
+#include "core/launcher_log.h"
+#include "core/texts.h"
 
 namespace kaldra {
 

@@ -1,9 +1,9 @@
-#include "app/texts.h"
+#include "core/texts.h"
 
 #include <nlohmann/json.hpp>
 
 #include "proc/run_tool.h"
-#include "update/updater_contract.h"
+#include "core/updater_contract.h"
 
 namespace kaldra {
 

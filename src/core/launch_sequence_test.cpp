@@ -1,10 +1,10 @@
-#include "app/launch_sequence.h"
+#include "core/launch_sequence.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/temp_dir.h"
 

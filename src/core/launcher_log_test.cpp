@@ -1,4 +1,4 @@
-#include "app/launcher_log.h"
+#include "core/launcher_log.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <regex>
 #include <sstream>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "tests/support/temp_dir.h"
 
 namespace kaldra {
