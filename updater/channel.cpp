@@ -46,9 +46,7 @@ std::string configuredChannel() {
   if (const char* value = std::getenv("KALDRA_UPDATE_CHANNEL"); value && *value) {
     return channelFromSetting(value, std::filesystem::current_path());
   }
-  std::error_code error;
-  auto tool = std::filesystem::read_symlink("/proc/self/exe", error);
-  auto resources = tool.parent_path().parent_path();
+  auto resources = toolResources();
   auto settingFile = resources / "share" / "update-channel.txt";
   std::string reason;
   auto setting = readFile(settingFile, &reason);
@@ -62,6 +60,12 @@ std::string configuredChannel() {
     throw UpdateError(FailureKind::other,
                       "no update channel: " + settingFile.string() + " is empty");
   return channel;
+}
+
+std::filesystem::path toolResources() {
+  std::error_code error;
+  auto tool = std::filesystem::read_symlink("/proc/self/exe", error);
+  return tool.parent_path().parent_path();
 }
 
 std::string fileUrl(std::string_view channel, std::string_view path) {

@@ -23,6 +23,9 @@ std::string channelFromSetting(std::string_view setting, const std::filesystem::
 // copied bundle keeps working). Throws UpdateError (other) when neither gives a channel.
 std::string configuredChannel();
 
+// The bundle's Resources folder that holds the tool (in bin/).
+std::filesystem::path toolResources();
+
 // The URL of the game file `path` in `channel`, each path component percent-encoded.
 std::string fileUrl(std::string_view channel, std::string_view path);
 

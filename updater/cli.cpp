@@ -1,22 +1,27 @@
 #include "updater/cli.h"
 
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "updater/channel.h"
 #include "updater/events.h"
 #include "updater/failure.h"
+#include "updater/file_io.h"
 #include "updater/game_process.h"
 #include "updater/launcher_texts.h"
 #include "updater/messages.h"
 #include "updater/parallel.h"
 #include "updater/prepare.h"
 #include "updater/publish.h"
+#include "updater/publish_launcher.h"
 #include "updater/verify.h"
+#include "updater/xplat.h"
 
 namespace kaldra::update {
 
@@ -153,11 +158,134 @@ int publishCommand(const std::vector<std::string>& args, std::ostream& out, std:
   }
 }
 
+// Platform names become file names on the channel.
+std::string platformOption(const Options& options) {
+  auto platform = options.require("--platform");
+  bool plain = !platform.empty() && std::all_of(platform.begin(), platform.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+  });
+  if (!plain) throw UsageError("unknown platform \"" + platform + "\"");
+  return platform;
+}
+
+// The release of the running system's kernel, such as "6.1.0".
+std::string systemVersion() {
+  utsname name{};
+  if (::uname(&name) != 0) return "0";
+  std::string release = name.release;
+  return release.substr(0, release.find_first_not_of("0123456789."));
+}
+
+// The --feed value, or the bundle's default in share/launcher-channel.txt; empty when
+// neither names a channel.
+std::string launcherChannel(const Options& options) {
+  if (auto feed = options.get("--feed")) {
+    return channelFromSetting(*feed, std::filesystem::current_path());
+  }
+  auto resources = toolResources();
+  auto setting = readFile(resources / "share" / "launcher-channel.txt");
+  return setting ? channelFromSetting(*setting, resources) : std::string();
+}
+
+XplatRequest xplatRequest(const Options& options) {
+  auto state = options.require("--state");
+  if (state.empty()) throw UsageError("empty --state");
+  return {.channel = launcherChannel(options),
+          .platform = platformOption(options),
+          .stateDir = std::filesystem::absolute(state),
+          .current = bundleVersion(toolResources().parent_path().parent_path()),
+          .system = systemVersion()};
+}
+
+const std::vector<std::string> kXplatOptions{"--state", "--platform", "--lang", "--json",
+                                             "--feed"};
+
+int xplatCheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto options = parseOptions(args, kXplatOptions);
+  auto language = languageOption(options);
+  auto request = xplatRequest(options);
+  if (request.channel.empty()) {
+    err << "xplat-check: no launcher channel is configured; no update\n";
+    out << checkResultJson({}, {}, request.current) << "\n";
+    return kExitOk;
+  }
+  try {
+    Transfer transfer;
+    auto feed = loadLauncherFeed(transfer, request);
+    auto skip = skippedVersion(request.stateDir);
+    auto decision = decide(feed, request, skip);
+    err << "xplat-check: " << request.channel << " offers " << feed.version << " (running "
+        << request.current << (skip ? ", skipping " + *skip : std::string()) << ")\n";
+    out << checkResultJson(decision, feed, request.current) << "\n";
+    return kExitOk;
+  } catch (const UpdateError& error) {
+    // One object that is both an error event and an answer of "no update".
+    err << "xplat-check failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    nlohmann::ordered_json answer{{"type", "error"},
+                                  {"kind", kindName(error.kind())},
+                                  {"user", failureMessage(error.kind(), language)},
+                                  {"update", false},
+                                  {"current", request.current}};
+    out << answer.dump() << "\n";
+    return exitStatus(error.kind());
+  }
+}
+
+int xplatFetchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto options = parseOptions(args, {"--state", "--platform", "--lang", "--json", "--feed", "--out"});
+  auto language = languageOption(options);
+  auto request = xplatRequest(options);
+  auto outDir = std::filesystem::absolute(options.require("--out")).lexically_normal();
+  EventWriter events(out, options.get("--json").has_value());
+  try {
+    if (request.channel.empty())
+      throw UpdateError(FailureKind::other, "no launcher channel is configured");
+    Transfer transfer;
+    auto feed = loadLauncherFeed(transfer, request);
+    err << "xplat-fetch: " << request.channel << " offers " << feed.version << "\n";
+    auto image = fetchLauncherImage(transfer, request, feed, outDir, events,
+                                    message(Message::downloading, language));
+    err << "xplat-fetch: " << image.string() << " (" << feed.size << " bytes) matches the feed\n";
+    events.xplatFile(image.string(), feed.sha256, feed.version);
+    return kExitOk;
+  } catch (const UpdateError& error) {
+    err << "xplat-fetch failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    events.error(error.kind(), failureMessage(error.kind(), language));
+    return exitStatus(error.kind());
+  }
+}
+
+int publishLauncherCommand(const std::vector<std::string>& args, std::ostream& out,
+                           std::ostream& err) {
+  auto options = parseOptions(
+      args, {"--platform", "--key", "--min-version", "--min-system", "--disk-image-tool"}, 2);
+  PublishLauncherRequest request{
+      .bundle = options.positional[0],
+      .channel = options.positional[1],
+      .platform = options.get("--platform") ? platformOption(options) : "macos",
+      .minVersion = options.get("--min-version").value_or(""),
+      .minSystem = options.get("--min-system").value_or(""),
+      .privateKey = options.require("--key"),
+      .diskImageTool = options.get("--disk-image-tool")
+                           .value_or((toolResources() / "platform" / "hdiutil").string())};
+  try {
+    auto feed = publishLauncher(request);
+    out << "published launcher " << feed.version << " for " << feed.platform << " in "
+        << (request.channel / launcherFeedName(feed.platform)).string() << "\n";
+    return kExitOk;
+  } catch (const UpdateError& error) {
+    err << "publish-launcher failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    return exitStatus(error.kind());
+  }
+}
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
-    if (args.empty()) throw UsageError("no command (texts, version, prepare, verify, publish)");
+    if (args.empty()) throw UsageError(
+          "no command (texts, version, prepare, verify, publish, xplat-check, xplat-fetch, "
+          "publish-launcher)");
     const auto& command = args.front();
     if (command == "texts") return texts(args, out);
     if (command == "version") {
@@ -168,6 +296,9 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     if (command == "prepare") return prepareCommand(args, out, err);
     if (command == "verify") return verifyCommand(args, out, err);
     if (command == "publish") return publishCommand(args, out, err);
+    if (command == "xplat-check") return xplatCheckCommand(args, out, err);
+    if (command == "xplat-fetch") return xplatFetchCommand(args, out, err);
+    if (command == "publish-launcher") return publishLauncherCommand(args, out, err);
     throw UsageError("command \"" + command + "\" is not supported");
   } catch (const UsageError& error) {
     err << "kaldra-update: " << error.what() << "\n";

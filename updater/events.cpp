@@ -71,6 +71,18 @@ void EventWriter::error(FailureKind kind, std::string_view user) {
   write(event.dump() + "\n");
 }
 
+void EventWriter::xplatFile(const std::string& path, const std::string& sha256,
+                            const std::string& version) {
+  std::lock_guard lock(mutex_);
+  if (!json_) {
+    write("downloaded " + version + " to " + path + " (SHA-256 " + sha256 + ")\n");
+    return;
+  }
+  nlohmann::ordered_json event{
+      {"type", "xplat-file"}, {"path", path}, {"sha256", sha256}, {"version", version}};
+  write(event.dump() + "\n");
+}
+
 void EventWriter::write(const std::string& line) {
   out_.write(line.data(), static_cast<std::streamsize>(line.size()));
   out_.flush();

@@ -39,6 +39,9 @@ class EventWriter {
   void progress(Stage stage, double pct, std::string_view label,
                 std::optional<ByteProgress> bytes = std::nullopt);
 
+  // Writes the "xplat-file" event that reports a downloaded launcher image. Thread-safe.
+  void xplatFile(const std::string& path, const std::string& sha256, const std::string& version);
+
   // Writes an error event at once. Thread-safe.
   void error(FailureKind kind, std::string_view user);
 

@@ -16,14 +16,7 @@ namespace {
 }
 
 std::string lowerHexDigest(const nlohmann::json& value) {
-  if (!value.is_string()) return {};
-  std::string digest = value.get<std::string>();
-  if (digest.size() != 64) return {};
-  for (char& c : digest) {
-    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
-  }
-  return digest;
+  return value.is_string() ? lowerHexDigest(value.get_ref<const std::string&>()) : std::string();
 }
 
 bool hasControlCharacter(std::string_view text) {
@@ -66,6 +59,16 @@ void checkPathsAreDistinct(const std::vector<ManifestFile>& files) {
 }
 
 }  // namespace
+
+std::string lowerHexDigest(std::string_view text) {
+  if (text.size() != 64) return {};
+  std::string digest(text);
+  for (char& c : digest) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
+  }
+  return digest;
+}
 
 std::string pathProblem(std::string_view path) {
   if (path.empty()) return "empty path";

@@ -31,6 +31,9 @@ Manifest parseManifest(std::string_view bytes);
 // The manifest as JSON text that parseManifest reads back.
 std::string manifestJson(const Manifest& manifest);
 
+// A SHA-256 digest of 64 hexadecimal digits in lower case; empty when `text` is none.
+std::string lowerHexDigest(std::string_view text);
+
 // Why `path` cannot name a game file (absolute, empty or "."/".." components, a
 // backslash, a control character, the tool's own names); empty when it can.
 std::string pathProblem(std::string_view path);

@@ -11,14 +11,29 @@ namespace kaldra::update {
 namespace {
 
 struct Receiver {
+  CURL* curl;
   const std::function<void(std::string_view)>* sink;
   std::exception_ptr error;
+  std::uint64_t from = 0;
+  const std::function<void(std::uint64_t)>* onStart = nullptr;
 };
+
+// Where the body begins: a partial answer (206) holds the range asked for, and a file
+// URL honours it without any status; a whole answer (200) starts at 0.
+std::uint64_t bodyStart(const Receiver& receiver) {
+  long status = 0;
+  curlLibrary().easyGetinfo(receiver.curl, CURLINFO_RESPONSE_CODE, &status);
+  return status == 206 || status == 0 ? receiver.from : 0;
+}
 
 // Exceptions must not cross libcurl's C frames: keep the first and abort the transfer.
 std::size_t receive(char* data, std::size_t, std::size_t size, void* user) {
   auto* receiver = static_cast<Receiver*>(user);
   try {
+    if (receiver->onStart) {
+      (*receiver->onStart)(bodyStart(*receiver));
+      receiver->onStart = nullptr;
+    }
     (*receiver->sink)(std::string_view(data, size));
     return size;
   } catch (...) {
@@ -54,15 +69,24 @@ Transfer::~Transfer() {
 }
 
 void Transfer::fetch(const std::string& url, const std::function<void(std::string_view)>& sink) {
+  fetchFrom(url, 0, nullptr, sink);
+}
+
+void Transfer::fetchFrom(const std::string& url, std::uint64_t from,
+                         const std::function<void(std::uint64_t)>& onStart,
+                         const std::function<void(std::string_view)>& sink) {
   const CurlLibrary& lib = curlLibrary();
   CURL* curl = static_cast<CURL*>(curl_);
-  Receiver receiver{&sink, nullptr};
+  Receiver receiver{curl, &sink, nullptr, from, onStart ? &onStart : nullptr};
   char message[CURL_ERROR_SIZE] = "";
+  std::string range = std::to_string(from) + "-";
   lib.easySetopt(curl, CURLOPT_URL, url.c_str());
+  lib.easySetopt(curl, CURLOPT_RANGE, from > 0 ? range.c_str() : nullptr);
   lib.easySetopt(curl, CURLOPT_WRITEDATA, &receiver);
   lib.easySetopt(curl, CURLOPT_ERRORBUFFER, message);
   CURLcode code = lib.easyPerform(curl);
   lib.easySetopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+  lib.easySetopt(curl, CURLOPT_RANGE, nullptr);
   if (receiver.error) std::rethrow_exception(receiver.error);
   if (code != CURLE_OK) {
     std::string reason = *message ? message : lib.easyStrerror(code);

@@ -4,6 +4,7 @@
 //   transfer.fetch(url, [&](std::string_view piece) { out.append(piece); });
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,13 @@ class Transfer {
   // when the URL cannot be fetched whole: unreachable, missing, an HTTP error status, a
   // stalled or broken connection.
   void fetch(const std::string& url, const std::function<void(std::string_view)>& sink);
+
+  // Like fetch, asking only for the bytes from offset `from` on. Before the first piece,
+  // `onStart` hears where the body begins: `from` when the server sent that range, 0
+  // when it sends the whole body instead.
+  void fetchFrom(const std::string& url, std::uint64_t from,
+                 const std::function<void(std::uint64_t)>& onStart,
+                 const std::function<void(std::string_view)>& sink);
 
  private:
   void* curl_;

@@ -1,0 +1,69 @@
+#include "updater/publish_launcher.h"
+
+#include "platform/plist_reader.h"
+#include "platform/spawn.h"
+#include "updater/failure.h"
+#include "updater/feed_signature.h"
+#include "updater/file_io.h"
+#include "updater/sha256.h"
+
+namespace kaldra::update {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The image holds the bundle as "Kaldrith.app" at its top, whatever its folder is called.
+void buildImage(const PublishLauncherRequest& request, const fs::path& image) {
+  auto staging = request.channel / (".staging-" + image.filename().string());
+  std::error_code ignored;
+  fs::remove_all(staging, ignored);
+  fs::create_directories(staging);
+  fs::copy(request.bundle, staging / "Kaldrith.app",
+           fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  fs::remove(image, ignored);
+  auto child = platform::spawnProcess(
+      {.program = request.diskImageTool.string(),
+       .args = {"create", "-srcfolder", staging.string(), image.string()},
+       .out = platform::Output::pipe(),
+       .err = platform::Output::pipe()});
+  std::string output = child.pid < 0 ? child.error : platform::readAll(child.pipe.get());
+  int status = child.pid < 0 ? -1 : platform::waitForExit(child.pid);
+  fs::remove_all(staging, ignored);
+  if (status != 0)
+    throw UpdateError(FailureKind::other, "cannot build " + image.string() + ": " + output);
+}
+
+}  // namespace
+
+std::string bundleVersion(const fs::path& bundle) {
+  auto plist = platform::readPlistStrings(bundle / "Contents/Info.plist");
+  if (!plist || !plist->contains("CFBundleShortVersionString")) return {};
+  return plist->at("CFBundleShortVersionString");
+}
+
+LauncherFeed publishLauncher(const PublishLauncherRequest& request) {
+  LauncherFeed feed{.platform = request.platform,
+                    .version = bundleVersion(request.bundle),
+                    .minVersion = request.minVersion,
+                    .minSystem = request.minSystem};
+  if (feed.version.empty())
+    throw UpdateError(FailureKind::other, "no version in " + request.bundle.string());
+  makeDirectories(request.channel);
+  feed.url = "Kaldrith-" + feed.version + ".dmg";
+  auto image = request.channel / feed.url;
+  buildImage(request, image);
+  auto digest = hashFile(image);
+  feed.size = digest.size;
+  feed.sha256 = digest.sha256;
+
+  // Parsed back before it is published: a feed its clients refuse is never signed.
+  auto bytes = launcherFeedJson(feed);
+  parseLauncherFeed(bytes, request.platform);
+  auto name = launcherFeedName(request.platform);
+  writeFileDurably(request.channel / (name + ".sig"), signFeed(bytes, request.privateKey));
+  writeFileDurably(request.channel / name, bytes);
+  return feed;
+}
+
+}  // namespace kaldra::update

@@ -1,0 +1,63 @@
+// The launcher channel's two commands: "xplat-check" (is a newer launcher offered for
+// this platform, and must it be installed?) and "xplat-fetch" (download its disk image
+// and report the file).
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "updater/events.h"
+#include "updater/launcher_feed.h"
+#include "updater/transfer.h"
+
+namespace kaldra::update {
+
+struct XplatRequest {
+  std::string channel;  // folder URL holding the feed and its signature
+  std::string platform;
+  std::filesystem::path stateDir;  // the launcher's data folder
+  std::string current;             // the running launcher's version
+  std::string system;              // this system's version
+};
+
+struct XplatDecision {
+  bool update = false;    // a newer launcher is offered and not refused
+  bool required = false;  // the running launcher is older than the feed allows
+  bool systemOk = true;
+};
+
+// Fetches the feed and its signature and checks the signature with the key built into
+// the tool before anything of the feed is read. Throws UpdateError: integrity for a
+// missing or wrong signature, manifest for a damaged feed, network when either cannot
+// be fetched.
+LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request);
+
+// Only a newer launcher is an update; a required update is offered even when it was
+// rolled back before (`skipVersion`), any other is not.
+XplatDecision decide(const LauncherFeed& feed, const XplatRequest& request,
+                     const std::optional<std::string>& skipVersion);
+
+// The version a rollback refused, from "xplat/skip-version" in the state folder.
+std::optional<std::string> skippedVersion(const std::filesystem::path& stateDir);
+
+// "xplat-check"'s answer: update, required, systemOk, offered, current, minSystem.
+std::string checkResultJson(const XplatDecision& decision, const LauncherFeed& feed,
+                            const std::string& current);
+
+// Downloads the offered image into `outDir` as "Kaldrith-VERSION.dmg", resuming a
+// partial download left there, and checks its size and SHA-256 before it is renamed to
+// its name. Returns its path. Throws UpdateError: other when the feed offers no newer
+// launcher, integrity when the bytes differ from the feed (the partial file is then
+// removed, so the next run starts afresh), network when the transfer breaks off (the
+// partial file stays for the next run), disk.
+std::filesystem::path fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
+                                         const LauncherFeed& feed,
+                                         const std::filesystem::path& outDir,
+                                         EventWriter& events, std::string_view label);
+
+// Dotted version numbers compared number by number; a missing number counts as 0.
+// Negative when `a` is older.
+int compareVersions(std::string_view a, std::string_view b);
+
+}  // namespace kaldra::update
