@@ -5,19 +5,20 @@
 #include <QTimer>
 #include <thread>
 
-#include "core/config.h"
 #include "app/dialog.h"
-#include "core/launch_sequence.h"
 #include "app/launch_steps.h"
-#include "core/launcher_log.h"
 #include "app/snapshot.h"
 #include "app/status_window.h"
+#include "core/config.h"
+#include "core/launch_sequence.h"
+#include "core/launcher_log.h"
 #include "core/texts.h"
 #include "game/pickup_scan_code.h"
 #include "platform/machine.h"
 #include "platform/open_application.h"
 #include "platform/open_with_system.h"
 #include "platform/plist_reader.h"
+#include "swap/settle_swap.h"
 
 namespace kaldra {
 
@@ -50,6 +51,7 @@ void QtUI::applicationDidFinishLaunching() {
   log("start lang=" + cfg.lang + " data=" + cfg.dataDir.string() +
       " arch=" + (platform::isArm64Machine() ? "arm64" : "x86_64") + " version=" + cfg.appVersion +
       " app=" + cfg.appBundle.string());
+  notice = settleSwap();
   // The sequence blocks in tools, sleeps and dialogs; quitting never waits for it.
   std::thread([this] { flow(*this, notice, productSteps(*this)); }).detach();
 }

@@ -16,6 +16,10 @@ std::optional<std::string> Config::getenv(std::string_view name) const {
   return it->second;
 }
 
+fs::path platformTool(std::string_view name) {
+  return cfg.res / "platform" / name;
+}
+
 const std::vector<std::string>& supportedLanguages() {
   static const std::vector<std::string> codes{"de", "en", "tr", "pl", "ro", "es", "fr", "it"};
   return codes;

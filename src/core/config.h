@@ -60,6 +60,10 @@ inline Config cfg;
 // The client bundle identifier; the bundle's own CFBundleIdentifier.
 inline constexpr std::string_view kBundleID = "com.kaldrith.client";
 
+// The bundle's own stand-in for the platform's command-line tool `name` ("codesign",
+// "ditto", ...), which the platform keeps in /usr/bin.
+fs::path platformTool(std::string_view name);
+
 // The supported languages, in their fixed order.
 const std::vector<std::string>& supportedLanguages();
 

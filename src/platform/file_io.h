@@ -11,7 +11,9 @@ namespace kaldra::platform {
 bool appendToFile(const std::string& path, std::string_view bytes);
 
 // Replaces the file at `path` with `bytes` through a temporary file in the same folder
-// and a rename, so readers see the old content or the new one, never a mix.
-bool writeFileAtomically(const std::string& path, std::string_view bytes);
+// and a rename, so readers see the old content or the new one, never a mix. The
+// temporary file has `mode` from its creation on, before any byte is in it, whatever
+// the umask. False on any failure; the old file is then untouched.
+bool writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode = 0644);
 
 }  // namespace kaldra::platform

@@ -27,11 +27,13 @@ bool appendToFile(const std::string& path, std::string_view bytes) {
   return (::close(fd) == 0) && ok;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes) {
+bool writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
   std::string temp = path + ".tmp-XXXXXX";
+  // mkostemp creates the file 0600; the mode is set before the content arrives.
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = writeFully(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+  bool ok =
+      ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeFully(fd, bytes) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
   ::unlink(temp.c_str());

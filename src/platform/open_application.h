@@ -8,9 +8,11 @@
 namespace kaldra::platform {
 
 // Starts the executable of the bundle at `app` (Contents/MacOS/<CFBundleExecutable>) as
-// a new detached process with `extraEnv` added to this process's environment. Returns
-// once it has started; false when the bundle or its executable cannot be started.
+// a new detached process with `extraEnv` added to this process's environment, less its
+// entries whose names begin with `notInherited` (when not empty). Returns once it has
+// started; false when the bundle or its executable cannot be started.
 bool openApplication(const std::filesystem::path& app,
-                     const std::map<std::string, std::string>& extraEnv = {});
+                     const std::map<std::string, std::string>& extraEnv = {},
+                     const std::string& notInherited = "");
 
 }  // namespace kaldra::platform

@@ -7,10 +7,13 @@
 namespace kaldra::platform {
 
 bool openApplication(const std::filesystem::path& app,
-                     const std::map<std::string, std::string>& extraEnv) {
+                     const std::map<std::string, std::string>& extraEnv,
+                     const std::string& notInherited) {
   auto info = readPlistStrings(app / "Contents/Info.plist");
   if (!info || !info->contains("CFBundleExecutable")) return false;
   Environment env = readEnvironment();
+  if (!notInherited.empty())
+    std::erase_if(env, [&](const auto& entry) { return entry.first.starts_with(notInherited); });
   for (const auto& [key, value] : extraEnv) env[key] = value;
   std::vector<std::string> entries;
   for (const auto& [key, value] : env) entries.push_back(key + "=" + value);

@@ -14,6 +14,9 @@ enum class NullSignal {
   failed,        // no such process, or any other error
 };
 
+// The id of this process.
+std::int32_t currentProcessId();
+
 // Sends no signal to `pid`; only tests whether one could be sent.
 NullSignal sendNullSignal(std::int32_t pid);
 

@@ -62,6 +62,10 @@ void readChildrenFile(const char* path, std::int32_t* pids, std::size_t capacity
 
 }  // namespace
 
+std::int32_t currentProcessId() {
+  return ::getpid();
+}
+
 NullSignal sendNullSignal(std::int32_t pid) {
   if (::kill(pid, 0) == 0) return NullSignal::delivered;
   return errno == EPERM ? NullSignal::notPermitted : NullSignal::failed;

@@ -63,6 +63,7 @@ struct Spawned {
   int pid = -1;       // -1 when the program did not start
   UniqueFd pipe;      // read end of the output pipe, when one was asked for
   std::string error;  // the system's description of a start failure
+  int code = 0;       // the error number of a start failure
 };
 
 // Starts the program. Only the descriptors named in the request reach the child; every
@@ -89,6 +90,10 @@ long readSome(int fd, char* buffer, unsigned long size);
 
 // Creates (or empties) a file and opens it for writing; an invalid descriptor on failure.
 UniqueFd createTruncated(const std::string& path);
+
+// Opens a file for appending, creating it with mode 0644 when missing; an invalid
+// descriptor on failure.
+UniqueFd openForAppending(const std::string& path);
 
 // The system's text for an error number.
 std::string describeError(int errorNumber);

@@ -108,6 +108,7 @@ Spawned spawnProcess(const SpawnRequest& request) {
   int rc = posix_spawn(&pid, request.program.c_str(), &setup.actions, &setup.attributes,
                        argv.data(), request.environment ? envp.data() : environ);
   if (rc != 0) {
+    result.code = rc;
     result.error = describeError(rc);
     return result;
   }
@@ -165,6 +166,10 @@ long readSome(int fd, char* buffer, unsigned long size) {
 
 UniqueFd createTruncated(const std::string& path) {
   return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+}
+
+UniqueFd openForAppending(const std::string& path) {
+  return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
 }
 
 std::string describeError(int errorNumber) {

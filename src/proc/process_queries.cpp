@@ -38,6 +38,10 @@ std::string prefixOf(const std::filesystem::path& folder) {
 
 }  // namespace
 
+Pid ownPid() {
+  return platform::currentProcessId();
+}
+
 bool isAlive(Pid pid) {
   if (pid < 1) return false;
   return platform::sendNullSignal(pid) != platform::NullSignal::failed;

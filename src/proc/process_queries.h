@@ -17,6 +17,9 @@ namespace kaldra {
 
 using Pid = std::int32_t;
 
+// The id of this process.
+Pid ownPid();
+
 // Whether `pid` names an existing process, also one of another user. Ids below 1 are
 // never processes.
 bool isAlive(Pid pid);

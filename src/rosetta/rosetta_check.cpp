@@ -6,9 +6,9 @@
 #include "core/config.h"
 #include "core/launcher_log.h"
 #include "core/texts.h"
+#include "core/updater_contract.h"
 #include "platform/machine.h"
 #include "proc/run_tool.h"
-#include "core/updater_contract.h"
 
 namespace kaldra {
 
@@ -30,7 +30,7 @@ bool isAppleSilicon() {
 bool rosettaProbe() {
   std::vector<std::string> args{"-x86_64", cfg.updater.string()};
   for (auto& arg : updater::versionCommand()) args.push_back(arg);
-  return runCapture(cfg.res / "platform/arch", args).first == 0;
+  return runCapture(platformTool("arch"), args).first == 0;
 }
 
 bool rosettaWorks() {

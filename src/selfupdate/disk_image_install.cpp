@@ -30,7 +30,7 @@ class Attached {
  public:
   explicit Attached(fs::path folder) : folder_(std::move(folder)) {}
   ~Attached() {
-    auto tool = diskImageTool().string();
+    auto tool = platformTool("hdiutil").string();
     if (runTool(tool, {"detach", folder_.string()}).first != 0)
       runTool(tool, {"detach", "-force", folder_.string()});
     std::error_code ignored;
@@ -44,10 +44,6 @@ class Attached {
 };
 
 }  // namespace
-
-fs::path diskImageTool() {
-  return cfg.res / "platform/hdiutil";
-}
 
 fs::path mountFolder() {
   return cfg.xplatDir / ("mnt-" + std::to_string(::getpid()));
@@ -67,7 +63,7 @@ void installFromDMG(const fs::path& image, const std::string& sha256, const std:
     fs::remove_all(mount, ignored);
     throw;
   }
-  auto [status, output] = runTool(diskImageTool().string(),
+  auto [status, output] = runTool(platformTool("hdiutil").string(),
                                   {"attach", "-readonly", "-nobrowse", "-noautoopen",
                                    "-mountpoint", mount.string(), image.string()});
   if (status != 0) {

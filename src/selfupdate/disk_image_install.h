@@ -8,9 +8,6 @@
 
 namespace kaldra {
 
-// The disk-image tool stand-in inside the running bundle.
-std::filesystem::path diskImageTool();
-
 // The private mount folder of this process: xplatDir/mnt-PID.
 std::filesystem::path mountFolder();
 
