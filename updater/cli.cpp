@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "swap/bundle_identity.h"
 #include "updater/channel.h"
 #include "updater/events.h"
 #include "updater/failure.h"
@@ -193,7 +194,9 @@ XplatRequest xplatRequest(const Options& options) {
   return {.channel = launcherChannel(options),
           .platform = platformOption(options),
           .stateDir = std::filesystem::absolute(state),
-          .current = bundleVersion(toolResources().parent_path().parent_path()),
+          .current = bundleInfo(toolResources().parent_path().parent_path())
+                         .value_or(BundleIdentity{})
+                         .version,
           .system = systemVersion()};
 }
 
@@ -223,7 +226,7 @@ int xplatCheckCommand(const std::vector<std::string>& args, std::ostream& out, s
     err << "xplat-check failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
     nlohmann::ordered_json answer{{"type", "error"},
                                   {"kind", kindName(error.kind())},
-                                  {"user", failureMessage(error.kind(), language)},
+                                  {"user", launcherFailureMessage(error.kind(), language)},
                                   {"update", false},
                                   {"current", request.current}};
     out << answer.dump() << "\n";
@@ -243,14 +246,14 @@ int xplatFetchCommand(const std::vector<std::string>& args, std::ostream& out, s
     Transfer transfer;
     auto feed = loadLauncherFeed(transfer, request);
     err << "xplat-fetch: " << request.channel << " offers " << feed.version << "\n";
-    auto image = fetchLauncherImage(transfer, request, feed, outDir, events,
-                                    message(Message::downloading, language));
+    auto label = std::string(launcherText("xplat_downloading", language)) + " " + feed.version;
+    auto image = fetchLauncherImage(transfer, request, feed, outDir, events, label);
     err << "xplat-fetch: " << image.string() << " (" << feed.size << " bytes) matches the feed\n";
     events.xplatFile(image.string(), feed.sha256, feed.version);
     return kExitOk;
   } catch (const UpdateError& error) {
     err << "xplat-fetch failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
-    events.error(error.kind(), failureMessage(error.kind(), language));
+    events.error(error.kind(), launcherFailureMessage(error.kind(), language));
     return exitStatus(error.kind());
   }
 }

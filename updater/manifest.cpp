@@ -15,8 +15,9 @@ namespace {
   throw UpdateError(FailureKind::manifest, "manifest: " + what);
 }
 
-std::string lowerHexDigest(const nlohmann::json& value) {
-  return value.is_string() ? lowerHexDigest(value.get_ref<const std::string&>()) : std::string();
+std::string digestMember(const nlohmann::json& value) {
+  return value.is_string() ? lowerHexDigest(std::string_view(value.get_ref<const std::string&>()))
+                           : std::string();
 }
 
 bool hasControlCharacter(std::string_view text) {
@@ -37,7 +38,7 @@ ManifestFile parseEntry(const nlohmann::json& entry, std::size_t index) {
     fault(file.path + ": \"size\" is not a non-negative integer");
   file.size = size->get<std::uint64_t>();
   auto digest = entry.find("sha256");
-  if (digest == entry.end() || (file.sha256 = lowerHexDigest(*digest)).empty())
+  if (digest == entry.end() || (file.sha256 = digestMember(*digest)).empty())
     fault(file.path + ": \"sha256\" is not 64 hexadecimal digits");
   return file;
 }

@@ -99,10 +99,65 @@ constexpr Translations kFailures[] = {
      "più tardi."},
 };
 
+// The launcher channel's failures, in the order of FailureKind; a network failure reads
+// as for the game files.
+constexpr Translations kLauncherFailures[] = {
+    {"Das Update kann nicht gespeichert werden. Bitte prüfen, ob genug Speicherplatz frei "
+     "ist, und es erneut versuchen.",
+     "The update can’t be saved. Check that there is enough free disk space and try again.",
+     "Güncelleme kaydedilemiyor. Diskte yeterli boş alan olup olmadığını denetleyip yeniden "
+     "deneyin.",
+     "Nie można zapisać aktualizacji. Sprawdź, czy na dysku jest wystarczająco dużo wolnego "
+     "miejsca, i spróbuj ponownie.",
+     "Actualizarea nu poate fi salvată. Verificați dacă există suficient spațiu liber pe disc "
+     "și încercați din nou.",
+     "No se puede guardar la actualización. Comprueba que haya suficiente espacio libre en el "
+     "disco e inténtalo de nuevo.",
+     "Impossible d’enregistrer la mise à jour. Vérifiez qu’il reste assez d’espace disque, "
+     "puis réessayez.",
+     "Impossibile salvare l’aggiornamento. Controlla che ci sia abbastanza spazio libero su "
+     "disco e riprova."},
+    {"Das heruntergeladene Update ist beschädigt oder nicht von Kaldrith signiert. Bitte "
+     "später erneut versuchen.",
+     "The downloaded update is damaged or not signed by Kaldrith. Please try again later.",
+     "İndirilen güncelleme bozuk ya da Kaldrith tarafından imzalanmamış. Lütfen daha sonra "
+     "yeniden deneyin.",
+     "Pobrana aktualizacja jest uszkodzona lub nie została podpisana przez Kaldrith. Spróbuj "
+     "ponownie później.",
+     "Actualizarea descărcată este deteriorată sau nu este semnată de Kaldrith. Încercați din "
+     "nou mai târziu.",
+     "La actualización descargada está dañada o no está firmada por Kaldrith. Inténtalo de "
+     "nuevo más tarde.",
+     "La mise à jour téléchargée est endommagée ou n’est pas signée par Kaldrith. Réessayez "
+     "plus tard.",
+     "L’aggiornamento scaricato è danneggiato o non è firmato da Kaldrith. Riprova più tardi."},
+    {"Der Update-Server hat eine ungültige Beschreibung des Updates geliefert. Bitte später "
+     "erneut versuchen.",
+     "The update server sent an invalid description of the update. Please try again later.",
+     "Güncelleme sunucusu geçersiz bir güncelleme açıklaması gönderdi. Lütfen daha sonra "
+     "yeniden deneyin.",
+     "Serwer aktualizacji przesłał nieprawidłowy opis aktualizacji. Spróbuj ponownie później.",
+     "Serverul de actualizări a trimis o descriere nevalidă a actualizării. Încercați din nou "
+     "mai târziu.",
+     "El servidor de actualizaciones ha enviado una descripción de la actualización no válida. "
+     "Inténtalo de nuevo más tarde.",
+     "Le serveur de mises à jour a envoyé une description de la mise à jour non valide. "
+     "Réessayez plus tard.",
+     "Il server degli aggiornamenti ha inviato una descrizione dell’aggiornamento non valida. "
+     "Riprova più tardi."},
+};
+
+static_assert(std::size(kLauncherFailures) == static_cast<std::size_t>(FailureKind::other) - 1);
 static_assert(std::size(kMessages) == static_cast<std::size_t>(Message::readyUpdated) + 1);
 static_assert(std::size(kFailures) == static_cast<std::size_t>(FailureKind::other));
 
 }  // namespace
+
+std::string_view launcherFailureMessage(FailureKind kind, Language language) {
+  if (kind == FailureKind::network || kind == FailureKind::other)
+    return failureMessage(kind, language);
+  return in(kLauncherFailures[static_cast<std::size_t>(kind) - 1], language);
+}
 
 std::string_view message(Message message, Language language) {
   return in(kMessages[static_cast<std::size_t>(message)], language);

@@ -25,4 +25,7 @@ std::string_view message(Message message, Language language);
 // launcher appends the path of the tool's log.
 std::string_view failureMessage(FailureKind kind, Language language);
 
+// The player's text for a failure of `kind` on the launcher channel.
+std::string_view launcherFailureMessage(FailureKind kind, Language language);
+
 }  // namespace kaldra::update

@@ -1,7 +1,7 @@
 #include "updater/publish_launcher.h"
 
-#include "platform/plist_reader.h"
 #include "platform/spawn.h"
+#include "swap/bundle_identity.h"
 #include "updater/failure.h"
 #include "updater/feed_signature.h"
 #include "updater/file_io.h"
@@ -36,15 +36,9 @@ void buildImage(const PublishLauncherRequest& request, const fs::path& image) {
 
 }  // namespace
 
-std::string bundleVersion(const fs::path& bundle) {
-  auto plist = platform::readPlistStrings(bundle / "Contents/Info.plist");
-  if (!plist || !plist->contains("CFBundleShortVersionString")) return {};
-  return plist->at("CFBundleShortVersionString");
-}
-
 LauncherFeed publishLauncher(const PublishLauncherRequest& request) {
   LauncherFeed feed{.platform = request.platform,
-                    .version = bundleVersion(request.bundle),
+                    .version = bundleInfo(request.bundle).value_or(BundleIdentity{}).version,
                     .minVersion = request.minVersion,
                     .minSystem = request.minSystem};
   if (feed.version.empty())

@@ -25,7 +25,4 @@ struct PublishLauncherRequest {
 // version or the image cannot be built, integrity when the key cannot sign, disk.
 LauncherFeed publishLauncher(const PublishLauncherRequest& request);
 
-// The CFBundleShortVersionString of `bundle`; empty when it has none.
-std::string bundleVersion(const std::filesystem::path& bundle);
-
 }  // namespace kaldra::update

@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <cctype>
-#include <charconv>
 #include <nlohmann/json.hpp>
 
+#include "swap/bundle_identity.h"
 #include "updater/channel.h"
 #include "updater/failure.h"
 #include "updater/feed_signature.h"
@@ -105,24 +105,6 @@ std::string trimmed(std::string text) {
 
 }  // namespace
 
-int compareVersions(std::string_view a, std::string_view b) {
-  // Each part's leading digits count; anything after them in the part is ignored.
-  auto next = [](std::string_view& text) {
-    std::uint64_t value = 0;
-    auto dot = text.find('.');
-    auto part = text.substr(0, dot);
-    std::from_chars(part.data(), part.data() + part.size(), value);
-    text.remove_prefix(dot == std::string_view::npos ? text.size() : dot + 1);
-    return value;
-  };
-  while (!a.empty() || !b.empty()) {
-    auto x = next(a);
-    auto y = next(b);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return 0;
-}
-
 LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request) {
   auto name = launcherFeedName(request.platform);
   auto bytes = fetchWhole(transfer, fileUrl(request.channel, name));
@@ -144,10 +126,10 @@ XplatDecision decide(const LauncherFeed& feed, const XplatRequest& request,
                      const std::optional<std::string>& skipVersion) {
   XplatDecision decision;
   decision.required =
-      !feed.minVersion.empty() && compareVersions(request.current, feed.minVersion) < 0;
-  decision.update = compareVersions(feed.version, request.current) > 0;
+      !feed.minVersion.empty() && cmpVersion(request.current, feed.minVersion) < 0;
+  decision.update = cmpVersion(feed.version, request.current) > 0;
   if (decision.update && !decision.required && skipVersion == feed.version) decision.update = false;
-  decision.systemOk = feed.minSystem.empty() || compareVersions(request.system, feed.minSystem) >= 0;
+  decision.systemOk = feed.minSystem.empty() || cmpVersion(request.system, feed.minSystem) >= 0;
   return decision;
 }
 
@@ -169,7 +151,7 @@ std::filesystem::path fetchLauncherImage(Transfer& transfer, const XplatRequest&
                                          const LauncherFeed& feed,
                                          const std::filesystem::path& outDir,
                                          EventWriter& events, std::string_view label) {
-  if (compareVersions(feed.version, request.current) <= 0) {
+  if (cmpVersion(feed.version, request.current) <= 0) {
     throw UpdateError(FailureKind::other, "the channel offers " + feed.version +
                                               ", which is not newer than " + request.current);
   }

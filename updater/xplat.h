@@ -56,8 +56,4 @@ std::filesystem::path fetchLauncherImage(Transfer& transfer, const XplatRequest&
                                          const std::filesystem::path& outDir,
                                          EventWriter& events, std::string_view label);
 
-// Dotted version numbers compared number by number; a missing number counts as 0.
-// Negative when `a` is older.
-int compareVersions(std::string_view a, std::string_view b);
-
 }  // namespace kaldra::update
