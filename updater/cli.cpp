@@ -10,6 +10,7 @@
 #include "updater/channel.h"
 #include "updater/events.h"
 #include "updater/failure.h"
+#include "updater/file_io.h"
 #include "updater/game_process.h"
 #include "updater/launcher_texts.h"
 #include "updater/messages.h"
@@ -101,7 +102,8 @@ int prepareCommand(const std::vector<std::string>& args, std::ostream& out, std:
     PrepareRequest request{.root = root,
                            .channel = configuredChannel(),
                            .language = language,
-                           .threads = workerThreads()};
+                           .threads = workerThreads(),
+                           .network = NetworkSettings::fromEnvironment()};
     err << "prepare: channel " << request.channel << ", game folder " << root.string() << "\n";
     auto summary = prepare(request, events);
     if (summary.unchanged) {
@@ -139,11 +141,16 @@ int verifyCommand(const std::vector<std::string>& args, std::ostream& out, std::
 }
 
 int publishCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto options = parseOptions(args, {"--version"}, 1);
+  auto options = parseOptions(args, {"--version", "--key"}, 1);
   std::filesystem::path folder = options.positional.front();
+  std::filesystem::path keyFile = options.require("--key");
   try {
+    std::string reason;
+    auto key = readFile(keyFile, &reason);
+    if (!key)
+      throw UpdateError(FailureKind::other, "cannot read " + keyFile.string() + ": " + reason);
     auto manifest = publishFolder(folder, options.get("--version").value_or(KALDRA_UPDATER_VERSION),
-                                  workerThreads());
+                                  workerThreads(), *key);
     out << "published " << manifest.files.size() << " files in "
         << (folder / "manifest.json").string() << "\n";
     return kExitOk;

@@ -5,7 +5,7 @@
 //   kaldra-update version
 //   kaldra-update prepare --root DIR [--json] [--lang LANG]
 //   kaldra-update verify --root DIR [--lang LANG]
-//   kaldra-update publish DIR [--version VERSION]
+//   kaldra-update publish DIR --key PRIVATE_KEY_PEM [--version VERSION]
 #pragma once
 
 #include <ostream>

@@ -26,6 +26,7 @@ CurlLibrary load() {
   bind(library, "curl_easy_init", curl.easyInit);
   bind(library, "curl_easy_setopt", curl.easySetopt);
   bind(library, "curl_easy_perform", curl.easyPerform);
+  bind(library, "curl_easy_getinfo", curl.easyGetinfo);
   bind(library, "curl_easy_cleanup", curl.easyCleanup);
   bind(library, "curl_easy_strerror", curl.easyStrerror);
   curl.globalInit(CURL_GLOBAL_DEFAULT);

@@ -12,6 +12,7 @@ struct CurlLibrary {
   CURL* (*easyInit)();
   CURLcode (*easySetopt)(CURL* handle, CURLoption option, ...);
   CURLcode (*easyPerform)(CURL* handle);
+  CURLcode (*easyGetinfo)(CURL* handle, CURLINFO info, ...);
   void (*easyCleanup)(CURL* handle);
   const char* (*easyStrerror)(CURLcode code);
 };

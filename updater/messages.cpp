@@ -97,6 +97,22 @@ constexpr Translations kFailures[] = {
      "plus tard.",
      "Il server degli aggiornamenti ha inviato un elenco di file di gioco non valido. Riprova "
      "più tardi."},
+    {"Die Liste der Spieldateien stammt nicht vom Herausgeber des Spiels und wurde "
+     "abgelehnt. Bitte später erneut versuchen.",
+     "The list of game files does not come from the game’s publisher and was refused. "
+     "Please try again later.",
+     "Oyun dosyalarının listesi oyunun yayıncısından gelmiyor ve reddedildi. Lütfen daha "
+     "sonra yeniden deneyin.",
+     "Lista plików gry nie pochodzi od wydawcy gry i została odrzucona. Spróbuj ponownie "
+     "później.",
+     "Lista fișierelor jocului nu provine de la editorul jocului și a fost respinsă. "
+     "Încercați din nou mai târziu.",
+     "La lista de archivos del juego no procede del editor del juego y se ha rechazado. "
+     "Inténtalo de nuevo más tarde.",
+     "La liste des fichiers du jeu ne provient pas de l’éditeur du jeu et a été refusée. "
+     "Réessayez plus tard.",
+     "L’elenco dei file di gioco non proviene dall’editore del gioco ed è stato rifiutato. "
+     "Riprova più tardi."},
 };
 
 static_assert(std::size(kMessages) == static_cast<std::size_t>(Message::readyUpdated) + 1);
