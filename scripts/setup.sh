@@ -8,7 +8,8 @@ packages="build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev fonts-dejavu-core
   nlohmann-json3-dev libplist-dev libssl-dev libcurl4-openssl-dev
   googletest libgtest-dev libbenchmark-dev
-  squashfs-tools procps curl python3"
+  squashfs-tools procps curl python3
+  nginx-light openssl"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -19,4 +20,6 @@ if [ -n "$missing" ]; then
   apt-get update -qq
   # shellcheck disable=SC2086
   apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  # The tests start nginx themselves, on loopback ports; the packaged service is not wanted.
+  case "$missing" in *nginx-light*) service nginx stop >/dev/null 2>&1 || true ;; esac
 fi

@@ -23,10 +23,10 @@ class RealChannel : public ::testing::Test {
     run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
   }
 
-  // Writes the channel's manifest with the bundle's own tool.
+  // Writes and signs the channel's manifest with the bundle's own tool.
   void publish() {
     std::string command = (run.resources() / "bin/kaldra-update").string() + " publish " +
-                          channel.string() + " > /dev/null";
+                          channel.string() + " --key " KALDRA_SIGNING_KEY " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
   fs::path gameFile(const std::string& path) const {

@@ -107,7 +107,8 @@ int prepareCommand(const std::vector<std::string>& args, std::ostream& out, std:
     PrepareRequest request{.root = root,
                            .channel = configuredChannel(),
                            .language = language,
-                           .threads = workerThreads()};
+                           .threads = workerThreads(),
+                           .network = NetworkSettings::fromEnvironment()};
     err << "prepare: channel " << request.channel << ", game folder " << root.string() << "\n";
     auto summary = prepare(request, events);
     if (summary.unchanged) {
@@ -145,11 +146,16 @@ int verifyCommand(const std::vector<std::string>& args, std::ostream& out, std::
 }
 
 int publishCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto options = parseOptions(args, {"--version"}, 1);
+  auto options = parseOptions(args, {"--version", "--key"}, 1);
   std::filesystem::path folder = options.positional.front();
+  std::filesystem::path keyFile = options.require("--key");
   try {
+    std::string reason;
+    auto key = readFile(keyFile, &reason);
+    if (!key)
+      throw UpdateError(FailureKind::other, "cannot read " + keyFile.string() + ": " + reason);
     auto manifest = publishFolder(folder, options.get("--version").value_or(KALDRA_UPDATER_VERSION),
-                                  workerThreads());
+                                  workerThreads(), *key);
     out << "published " << manifest.files.size() << " files in "
         << (folder / "manifest.json").string() << "\n";
     return kExitOk;
@@ -213,7 +219,7 @@ int xplatCheckCommand(const std::vector<std::string>& args, std::ostream& out, s
     return kExitOk;
   }
   try {
-    Transfer transfer;
+    Transfer transfer(NetworkSettings::fromEnvironment());
     auto feed = loadLauncherFeed(transfer, request);
     auto skip = skippedVersion(request.stateDir);
     auto decision = decide(feed, request, skip);
@@ -243,11 +249,12 @@ int xplatFetchCommand(const std::vector<std::string>& args, std::ostream& out, s
   try {
     if (request.channel.empty())
       throw UpdateError(FailureKind::other, "no launcher channel is configured");
-    Transfer transfer;
+    auto settings = NetworkSettings::fromEnvironment();
+    Transfer transfer(settings);
     auto feed = loadLauncherFeed(transfer, request);
     err << "xplat-fetch: " << request.channel << " offers " << feed.version << "\n";
     auto label = std::string(launcherText("xplat_downloading", language)) + " " + feed.version;
-    auto image = fetchLauncherImage(transfer, request, feed, outDir, events, label);
+    auto image = fetchLauncherImage(transfer, request, feed, outDir, settings, events, label);
     err << "xplat-fetch: " << image.string() << " (" << feed.size << " bytes) matches the feed\n";
     events.xplatFile(image.string(), feed.sha256, feed.version);
     return kExitOk;

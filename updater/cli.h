@@ -5,11 +5,11 @@
 //   kaldra-update version
 //   kaldra-update prepare --root DIR [--json] [--lang LANG]
 //   kaldra-update verify --root DIR [--lang LANG]
-//   kaldra-update publish DIR [--version VERSION]
+//   kaldra-update publish DIR --key PRIVATE_KEY_PEM [--version VERSION]
 //   kaldra-update xplat-check --state DIR --platform P [--lang LANG] [--json] [--feed URL]
 //   kaldra-update xplat-fetch --state DIR --platform P --out DIR [--lang LANG] [--json]
 //                 [--feed URL]
-//   kaldra-update publish-launcher BUNDLE CHANNEL --key PEM [--platform P]
+//   kaldra-update publish-launcher BUNDLE CHANNEL --key PRIVATE_KEY_PEM [--platform P]
 //                 [--min-version V] [--min-system V] [--disk-image-tool PATH]
 #pragma once
 

@@ -69,7 +69,7 @@ class CliPrepare : public ::testing::Test {
   }
   ToolRun prepare(const std::string& channel, const std::string& lang = "en") {
     return runTool({"prepare", "--root", root_.string(), "--json", "--lang", lang},
-                   {"KALDRA_UPDATE_CHANNEL=" + channel});
+                   {"KALDRA_UPDATE_CHANNEL=" + channel, "KALDRA_TEST_RETRY_MS=1"});
   }
 
   kaldra::testing::TempDir temp_;
@@ -105,6 +105,7 @@ TEST_F(CliPrepare, FailureEndsWithAnErrorEventInTheLanguageAndItsStatus) {
   EXPECT_NE(run.err.find("127.0.0.1:1"), std::string::npos) << run.err;
 
   writeFile(channel_ / "manifest.json", "not json");
+  signManifest(channel_);
   auto bad = prepare(channel_.string());
   EXPECT_EQ(bad.status, exitStatus(FailureKind::manifest));
   EXPECT_EQ(parseEvents(bad.out).back()["kind"], "manifest");

@@ -1,99 +1,120 @@
 #include "updater/download.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <optional>
 
 #include "updater/failure.h"
-#include "updater/file_io.h"
+#include "updater/partial_file.h"
 #include "updater/sha256.h"
 
 namespace kaldra::update {
 
 namespace {
 
-// Owns the temporary file until it has been renamed into place.
-class PartialFile {
- public:
-  explicit PartialFile(std::filesystem::path path) : path_(std::move(path)) {
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) throwDiskError("cannot create " + path_.string(), errno);
-  }
-  ~PartialFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!renamed_) ::unlink(path_.c_str());
-  }
-  PartialFile(const PartialFile&) = delete;
-  PartialFile& operator=(const PartialFile&) = delete;
-
-  void write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throwDiskError("cannot write " + path_.string(), errno);
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-      written_ += static_cast<std::uint64_t>(n);
-    }
-    // Start writing back what has arrived, so that the final flush has little left to do.
-    if (written_ - flushed_ >= kWritebackStep) {
-      ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(written_ - flushed_),
-                        SYNC_FILE_RANGE_WRITE);
-      flushed_ = written_;
-    }
-  }
-
-  void flushAndRename(const std::filesystem::path& target) {
-    if (::fsync(fd_) != 0) throwDiskError("cannot flush " + path_.string(), errno);
-    int result = ::close(fd_);
-    fd_ = -1;
-    if (result != 0) throwDiskError("cannot close " + path_.string(), errno);
-    makeDirectories(target.parent_path());
-    if (::rename(path_.c_str(), target.c_str()) != 0)
-      throwDiskError("cannot move the download to " + target.string(), errno);
-    renamed_ = true;
-  }
-
- private:
-  static constexpr std::uint64_t kWritebackStep = 16 << 20;
-
-  std::filesystem::path path_;
-  int fd_ = -1;
-  bool renamed_ = false;
-  std::uint64_t written_ = 0;
-  std::uint64_t flushed_ = 0;
-};
-
 [[noreturn]] void damaged(const std::string& url, const std::string& what) {
   throw UpdateError(FailureKind::integrity, url + ": " + what);
 }
 
+// The bytes of one file on their way: the partial file and the digest of what it holds.
+class Arrival {
+ public:
+  Arrival(const std::filesystem::path& path, const ManifestFile& file,
+          const std::function<void(std::uint64_t)>& onProgress)
+      : partial_(path), file_(file), onProgress_(onProgress) {
+    // More than listed cannot be the start of this file.
+    if (partial_.size() > file_.size) partial_.clear();
+    sha_.emplace();
+    partial_.readBack([&](std::string_view piece) { sha_->update(piece); });
+    advance();
+  }
+
+  PartialFile& partial() { return partial_; }
+  std::uint64_t size() const { return partial_.size(); }
+
+  void restart() {
+    partial_.clear();
+    sha_.emplace();
+  }
+
+  void append(const std::string& url, std::string_view piece) {
+    if (partial_.size() + piece.size() > file_.size)
+      damaged(url, "longer than the " + std::to_string(file_.size) + " bytes listed");
+    partial_.write(piece);
+    sha_->update(piece);
+    advance();
+  }
+
+  std::string finishHex() { return sha_->finishHex(); }
+
+ private:
+  void advance() {
+    if (partial_.size() <= reported_) return;
+    onProgress_(partial_.size() - reported_);
+    reported_ = partial_.size();
+  }
+
+  PartialFile partial_;
+  const ManifestFile& file_;
+  const std::function<void(std::uint64_t)>& onProgress_;
+  std::optional<BackgroundSha256> sha_;
+  std::uint64_t reported_ = 0;
+};
+
 }  // namespace
 
-FileStamp downloadFile(Transfer& transfer, const std::string& url, const ManifestFile& file,
-                       const std::filesystem::path& target, const std::filesystem::path& partialDir,
-                       const std::function<void(std::uint64_t)>& onBytes) {
-  PartialFile partial(partialDir / (file.sha256 + ".part"));
-  BackgroundSha256 sha;
-  std::uint64_t received = 0;
-  transfer.fetch(url, [&](std::string_view piece) {
-    received += piece.size();
-    if (received > file.size)
-      damaged(url, "longer than the " + std::to_string(file.size) + " bytes listed");
-    partial.write(piece);
-    sha.update(piece);
-    onBytes(piece.size());
-  });
-  if (received != file.size) {
-    damaged(url, std::to_string(received) + " bytes instead of the " + std::to_string(file.size) +
-                     " listed");
+std::string partialName(const ManifestFile& file) {
+  return file.sha256 + "-" + sha256Hex(file.path).substr(0, 16) + ".part";
+}
+
+Downloaded downloadFile(Transfer& transfer, const std::string& url, const ManifestFile& file,
+                        const std::filesystem::path& target,
+                        const std::filesystem::path& partialDir, const NetworkSettings& settings,
+                        const std::function<void(std::uint64_t)>& onProgress) {
+  Arrival arrival(partialDir / partialName(file), file, onProgress);
+  Downloaded result;
+  try {
+    for (int attempt = 1;; ++attempt) {
+      bool resumed = arrival.size() > 0;
+      try {
+        if (arrival.size() < file.size || file.size == 0) {
+          transfer.fetchFrom(
+              url, arrival.size(),
+              [&](std::uint64_t start) {
+                if (start != arrival.size()) arrival.restart();
+              },
+              [&](std::string_view piece) {
+                arrival.append(url, piece);
+                result.received += piece.size();
+              });
+        }
+        if (arrival.size() < file.size) {
+          damaged(url, std::to_string(arrival.size()) + " bytes instead of the " +
+                           std::to_string(file.size) + " listed");
+        }
+        if (auto digest = arrival.finishHex(); digest != file.sha256) {
+          if (!resumed) damaged(url, "SHA-256 " + digest + " instead of the listed " + file.sha256);
+          arrival.restart();  // the kept bytes were of another version of the file
+          continue;
+        }
+        break;
+      } catch (const TransferError& error) {
+        if (error.cause() == TransferError::Cause::rangeRefused && resumed) {
+          arrival.restart();
+          continue;
+        }
+        if (!waitToRetry(error, attempt, settings)) throw;
+      }
+    }
+    arrival.partial().install(target);
+  } catch (const UpdateError& error) {
+    // Bytes that cannot be right, or a disk that could not take them, are not kept.
+    if (error.kind() != FailureKind::network) arrival.partial().discard();
+    throw;
   }
-  if (auto digest = sha.finishHex(); digest != file.sha256)
-    damaged(url, "SHA-256 " + digest + " instead of the listed " + file.sha256);
-  partial.flushAndRename(target);
   auto stamp = stampOf(target);
   if (!stamp) throwDiskError("installed file vanished: " + target.string(), ENOENT);
-  return *stamp;
+  result.stamp = *stamp;
+  return result;
 }
 
 }  // namespace kaldra::update

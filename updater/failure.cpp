@@ -14,6 +14,8 @@ const char* kindName(FailureKind kind) {
       return "integrity";
     case FailureKind::manifest:
       return "manifest";
+    case FailureKind::signature:
+      return "signature";
     case FailureKind::other:
       return "other";
   }
@@ -30,6 +32,8 @@ int exitStatus(FailureKind kind) {
       return 5;
     case FailureKind::manifest:
       return 7;
+    case FailureKind::signature:
+      return 8;
     case FailureKind::other:
       return 1;
   }

@@ -7,7 +7,7 @@
 
 namespace kaldra::update {
 
-enum class FailureKind { network, disk, integrity, manifest, other };
+enum class FailureKind { network, disk, integrity, manifest, signature, other };
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 2;
@@ -15,10 +15,11 @@ inline constexpr int kExitUsage = 2;
 // failure may use it.
 inline constexpr int kExitGameRunning = 6;
 
-// The name the event stream carries: "network", "disk", "integrity", "manifest", "other".
+// The name the event stream carries: "network", "disk", "integrity", "manifest",
+// "signature", "other".
 const char* kindName(FailureKind kind);
 
-// 3 network, 4 disk, 5 integrity, 7 manifest, 1 other.
+// 3 network, 4 disk, 5 integrity, 7 manifest, 8 signature, 1 other.
 int exitStatus(FailureKind kind);
 
 // A failure that ends the current command. what() is the English diagnostic for the log,

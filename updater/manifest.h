@@ -13,6 +13,9 @@
 
 namespace kaldra::update {
 
+// Its name in the channel's folder.
+inline constexpr std::string_view kManifestName = "manifest.json";
+
 struct ManifestFile {
   std::string path;
   std::uint64_t size = 0;

@@ -97,6 +97,22 @@ constexpr Translations kFailures[] = {
      "plus tard.",
      "Il server degli aggiornamenti ha inviato un elenco di file di gioco non valido. Riprova "
      "più tardi."},
+    {"Die Liste der Spieldateien stammt nicht vom Herausgeber des Spiels und wurde "
+     "abgelehnt. Bitte später erneut versuchen.",
+     "The list of game files does not come from the game’s publisher and was refused. "
+     "Please try again later.",
+     "Oyun dosyalarının listesi oyunun yayıncısından gelmiyor ve reddedildi. Lütfen daha "
+     "sonra yeniden deneyin.",
+     "Lista plików gry nie pochodzi od wydawcy gry i została odrzucona. Spróbuj ponownie "
+     "później.",
+     "Lista fișierelor jocului nu provine de la editorul jocului și a fost respinsă. "
+     "Încercați din nou mai târziu.",
+     "La lista de archivos del juego no procede del editor del juego y se ha rechazado. "
+     "Inténtalo de nuevo más tarde.",
+     "La liste des fichiers du jeu ne provient pas de l’éditeur du jeu et a été refusée. "
+     "Réessayez plus tard.",
+     "L’elenco dei file di gioco non proviene dall’editore del gioco ed è stato rifiutato. "
+     "Riprova più tardi."},
 };
 
 // The launcher channel's failures, in the order of FailureKind; a network failure reads
@@ -117,20 +133,14 @@ constexpr Translations kLauncherFailures[] = {
      "puis réessayez.",
      "Impossibile salvare l’aggiornamento. Controlla che ci sia abbastanza spazio libero su "
      "disco e riprova."},
-    {"Das heruntergeladene Update ist beschädigt oder nicht von Kaldrith signiert. Bitte "
-     "später erneut versuchen.",
-     "The downloaded update is damaged or not signed by Kaldrith. Please try again later.",
-     "İndirilen güncelleme bozuk ya da Kaldrith tarafından imzalanmamış. Lütfen daha sonra "
-     "yeniden deneyin.",
-     "Pobrana aktualizacja jest uszkodzona lub nie została podpisana przez Kaldrith. Spróbuj "
-     "ponownie później.",
-     "Actualizarea descărcată este deteriorată sau nu este semnată de Kaldrith. Încercați din "
-     "nou mai târziu.",
-     "La actualización descargada está dañada o no está firmada por Kaldrith. Inténtalo de "
-     "nuevo más tarde.",
-     "La mise à jour téléchargée est endommagée ou n’est pas signée par Kaldrith. Réessayez "
-     "plus tard.",
-     "L’aggiornamento scaricato è danneggiato o non è firmato da Kaldrith. Riprova più tardi."},
+    {"Das heruntergeladene Update ist beschädigt. Bitte später erneut versuchen.",
+     "The downloaded update is damaged. Please try again later.",
+     "İndirilen güncelleme bozuk. Lütfen daha sonra yeniden deneyin.",
+     "Pobrana aktualizacja jest uszkodzona. Spróbuj ponownie później.",
+     "Actualizarea descărcată este deteriorată. Încercați din nou mai târziu.",
+     "La actualización descargada está dañada. Inténtalo de nuevo más tarde.",
+     "La mise à jour téléchargée est endommagée. Réessayez plus tard.",
+     "L’aggiornamento scaricato è danneggiato. Riprova più tardi."},
     {"Der Update-Server hat eine ungültige Beschreibung des Updates geliefert. Bitte später "
      "erneut versuchen.",
      "The update server sent an invalid description of the update. Please try again later.",
@@ -145,6 +155,22 @@ constexpr Translations kLauncherFailures[] = {
      "Réessayez plus tard.",
      "Il server degli aggiornamenti ha inviato una descrizione dell’aggiornamento non valida. "
      "Riprova più tardi."},
+    {"Das Update stammt nicht vom Herausgeber von Kaldrith und wurde abgelehnt. Bitte später "
+     "erneut versuchen.",
+     "The update does not come from Kaldrith’s publisher and was refused. Please try again "
+     "later.",
+     "Güncelleme Kaldrith’in yayıncısından gelmiyor ve reddedildi. Lütfen daha sonra yeniden "
+     "deneyin.",
+     "Aktualizacja nie pochodzi od wydawcy Kaldrith i została odrzucona. Spróbuj ponownie "
+     "później.",
+     "Actualizarea nu provine de la editorul Kaldrith și a fost respinsă. Încercați din nou "
+     "mai târziu.",
+     "La actualización no procede del editor de Kaldrith y se ha rechazado. Inténtalo de "
+     "nuevo más tarde.",
+     "La mise à jour ne provient pas de l’éditeur de Kaldrith et a été refusée. Réessayez "
+     "plus tard.",
+     "L’aggiornamento non proviene dall’editore di Kaldrith ed è stato rifiutato. Riprova più "
+     "tardi."},
 };
 
 static_assert(std::size(kLauncherFailures) == static_cast<std::size_t>(FailureKind::other) - 1);

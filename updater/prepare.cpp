@@ -1,6 +1,9 @@
 #include "updater/prepare.h"
 
+#include <memory>
+#include <mutex>
 #include <set>
+#include <vector>
 
 #include "updater/channel.h"
 #include "updater/download.h"
@@ -9,8 +12,10 @@
 #include "updater/game_folder.h"
 #include "updater/manifest.h"
 #include "updater/messages.h"
+#include "updater/parallel.h"
 #include "updater/scan.h"
 #include "updater/sha256.h"
+#include "updater/signature.h"
 #include "updater/transfer.h"
 
 namespace kaldra::update {
@@ -23,18 +28,46 @@ constexpr double kDownloadStart = 20;
 constexpr double kInstallAt = 99;
 
 constexpr std::size_t kManifestLimit = 64 << 20;
+constexpr std::size_t kSignatureLimit = 4096;
+// Files in flight at once: enough to hide each request's round trip.
+constexpr unsigned kParallelTransfers = 8;
 
 double share(std::uint64_t done, std::uint64_t total) {
   return total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
 }
 
-std::string fetchManifest(Transfer& transfer, const std::string& channel) {
+std::string fetchSmall(Transfer& transfer, const std::string& url, std::size_t limit,
+                       FailureKind tooLarge, const NetworkSettings& settings) {
   std::string bytes;
-  transfer.fetch(fileUrl(channel, "manifest.json"), [&](std::string_view piece) {
-    if (bytes.size() + piece.size() > kManifestLimit)
-      throw UpdateError(FailureKind::manifest, "manifest: larger than 64 MiB");
-    bytes.append(piece);
-  });
+  for (int attempt = 1;; ++attempt) {
+    try {
+      bytes.clear();
+      transfer.fetch(url, [&](std::string_view piece) {
+        if (bytes.size() + piece.size() > limit)
+          throw UpdateError(tooLarge, url + ": larger than " + std::to_string(limit) + " bytes");
+        bytes.append(piece);
+      });
+      return bytes;
+    } catch (const TransferError& error) {
+      if (!waitToRetry(error, attempt, settings)) throw;
+    }
+  }
+}
+
+// The manifest's bytes, once their signature shows they are the publisher's. A channel
+// without a signature is refused like one with a wrong signature.
+std::string fetchManifest(Transfer& transfer, const std::string& channel,
+                          const NetworkSettings& settings) {
+  std::string bytes = fetchSmall(transfer, fileUrl(channel, kManifestName), kManifestLimit,
+                                 FailureKind::manifest, settings);
+  std::string signature;
+  try {
+    signature = fetchSmall(transfer, fileUrl(channel, signatureFileName(kManifestName)),
+                           kSignatureLimit, FailureKind::signature, settings);
+  } catch (const TransferError& error) {
+    if (!error.missing()) throw;
+  }
+  requireSignature(bytes, signature, builtInPublicKey(), "manifest");
   return bytes;
 }
 
@@ -43,6 +76,42 @@ void removePartialDir(const std::filesystem::path& root) {
   std::filesystem::remove_all(partialDir(root), error);
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
 }
+
+// Keeps the downloads an earlier run left for the files still to fetch, so that they can
+// be continued, and removes every other entry of the partial folder.
+void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::string>& names) {
+  makeDirectories(partialDir(root));
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(partialDir(root), error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->is_regular_file(error) && names.contains(it->path().filename().string())) continue;
+    std::filesystem::remove_all(it->path(), error);
+  }
+  if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
+}
+
+// Idle transfers, each kept with its open connection for the next file.
+class TransferPool {
+ public:
+  explicit TransferPool(const NetworkSettings& settings) : settings_(settings) {}
+
+  std::unique_ptr<Transfer> take() {
+    std::lock_guard lock(mutex_);
+    if (idle_.empty()) return std::make_unique<Transfer>(settings_);
+    auto transfer = std::move(idle_.back());
+    idle_.pop_back();
+    return transfer;
+  }
+  void give(std::unique_ptr<Transfer> transfer) {
+    std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(transfer));
+  }
+
+ private:
+  const NetworkSettings& settings_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Transfer>> idle_;
+};
 
 // The saved manifest is rewritten only when it says something new.
 void saveManifest(const std::filesystem::path& root, const Manifest& manifest) {
@@ -57,8 +126,10 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   auto say = [&](Message m) { return message(m, request.language); };
 
   events.progress(Stage::manifest, 0, say(Message::loadingManifest));
-  Transfer transfer;
-  std::string manifestBytes = fetchManifest(transfer, request.channel);
+  TransferPool transfers(request.network);
+  auto first = transfers.take();
+  std::string manifestBytes = fetchManifest(*first, request.channel, request.network);
+  transfers.give(std::move(first));
   MatchedManifest fetched{.sha256 = sha256Hex(manifestBytes)};
   FileCache cache = FileCache::load(statePath(root));
 
@@ -72,7 +143,6 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   fetched.version = manifest.version;
   PrepareSummary summary{.version = manifest.version, .files = manifest.files.size()};
   makeDirectories(root);
-  removePartialDir(root);
   std::vector<std::string_view> paths;
   for (const auto& file : manifest.files) paths.push_back(file.path);
   cache.retainOnly(paths);
@@ -87,6 +157,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   summary.filesRead = scan.filesRead;
 
   if (scan.stale.empty()) {
+    removePartialDir(root);
     saveManifest(root, manifest);
     cache.setMatched(std::move(fetched));
     if (cache.changed()) cache.save(statePath(root));
@@ -96,39 +167,46 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   }
 
   ByteProgress bytes;
-  for (auto i : scan.stale) bytes.total += manifest.files[i].size;
+  std::set<std::string> partials;
+  for (auto i : scan.stale) {
+    bytes.total += manifest.files[i].size;
+    partials.insert(partialName(manifest.files[i]));
+  }
   events.progress(Stage::download, kDownloadStart, say(Message::downloading), bytes);
-  makeDirectories(partialDir(root));
+  keepOnlyPartials(root, partials);
   std::set<std::filesystem::path> touchedFolders;
+  std::mutex progressMutex;  // one stream of events, its byte counts only ever growing
   try {
-    for (auto i : scan.stale) {
-      const auto& file = manifest.files[i];
+    parallelFor(scan.stale.size(), kParallelTransfers, [&](std::size_t n) {
+      const auto& file = manifest.files[scan.stale[n]];
       auto target = root / file.path;
-      auto stamp =
-          downloadFile(transfer, fileUrl(request.channel, file.path), file, target,
-                       partialDir(root), [&](std::uint64_t received) {
-                         bytes.done += received;
+      auto transfer = transfers.take();
+      auto downloaded =
+          downloadFile(*transfer, fileUrl(request.channel, file.path), file, target,
+                       partialDir(root), request.network, [&](std::uint64_t advanced) {
+                         std::lock_guard lock(progressMutex);
+                         bytes.done += advanced;
                          events.progress(Stage::download,
                                          kDownloadStart + (kInstallAt - kDownloadStart) *
                                                               share(bytes.done, bytes.total),
                                          say(Message::downloading), bytes);
                        });
-      cache.record(file.path, stamp, file.sha256);
+      transfers.give(std::move(transfer));
+      std::lock_guard lock(progressMutex);
+      cache.record(file.path, downloaded.stamp, file.sha256);
       touchedFolders.insert(target.parent_path());
       ++summary.filesDownloaded;
-    }
+      summary.bytesDownloaded += downloaded.received;
+    });
   } catch (const UpdateError&) {
-    // Remember the files installed so far, so that the next run skips them. A failure
-    // here would only hide the one that matters.
-    std::error_code ignored;
-    std::filesystem::remove_all(partialDir(root), ignored);
+    // Remember the files installed so far, so that the next run skips them; the partial
+    // downloads stay to be continued. A failure here would only hide the one that matters.
     try {
       cache.save(statePath(root));
     } catch (const UpdateError&) {
     }
     throw;
   }
-  summary.bytesDownloaded = bytes.done;
 
   events.progress(Stage::install, kInstallAt, say(Message::finishing));
   for (const auto& folder : touchedFolders) syncDirectory(folder);

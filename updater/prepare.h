@@ -9,6 +9,7 @@
 
 #include "updater/events.h"
 #include "updater/languages.h"
+#include "updater/network_settings.h"
 
 namespace kaldra::update {
 
@@ -17,6 +18,7 @@ struct PrepareRequest {
   std::string channel;         // folder URL holding manifest.json and the files
   Language language = Language::en;
   unsigned threads = 1;  // for hashing
+  NetworkSettings network;
 };
 
 struct PrepareSummary {
@@ -33,7 +35,9 @@ struct PrepareSummary {
 // downloads each (downloadFile), keeping the file cache and, once the folder matches, the
 // manifest for "verify". The last event is a progress event at 100 percent.
 //
-// Throws UpdateError; what was installed before the failure stays, and is remembered.
+// Up to eight files are fetched at once. Throws UpdateError; what was installed before the
+// failure stays, and is remembered; downloads cut short stay in the partial folder, to be
+// continued by the next run.
 PrepareSummary prepare(const PrepareRequest& request, EventWriter& events);
 
 }  // namespace kaldra::update

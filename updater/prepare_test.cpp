@@ -28,7 +28,11 @@ class Prepare : public ::testing::Test {
   PrepareSummary run(const std::string& channel) {
     out_.str("");
     EventWriter events(out_);
-    return prepare({.root = root_, .channel = channel, .language = Language::de, .threads = 2},
+    return prepare({.root = root_,
+                    .channel = channel,
+                    .language = Language::de,
+                    .threads = 2,
+                    .network = {.firstPause = std::chrono::milliseconds(1)}},
                    events);
   }
   PrepareSummary run() { return run(channelUrl()); }
@@ -160,7 +164,7 @@ TEST_F(Prepare, CorruptedFileOnTheChannelIsAnIntegrityErrorAndTheOldFileStays) {
   writeFile(channel_ / "data/world.pak", std::string(299999, 'v') + "x");  // after publishing
   EXPECT_EQ(failure(), FailureKind::integrity);
   EXPECT_EQ(readText(root_ / "data/world.pak"), std::string(300000, 'w'));
-  EXPECT_FALSE(fs::exists(partialDir(root_)));
+  EXPECT_EQ(partialFileCount(root_), 0u);
   EXPECT_EQ(parseEvents(out_.str()).back()["stage"], "download");
 
   writeFile(channel_ / "data/world.pak", std::string(300001, 'v'));  // longer than listed
@@ -191,6 +195,7 @@ TEST_F(Prepare, UnreachableOrIncompleteChannelIsANetworkError) {
 
 TEST_F(Prepare, ManifestThatIsNotJsonIsAManifestErrorAndTouchesNothing) {
   writeFile(channel_ / "manifest.json", "<html>503 Service Unavailable</html>");
+  signManifest(channel_);
   EXPECT_EQ(failure(), FailureKind::manifest);
   EXPECT_FALSE(fs::exists(root_));
 }
@@ -201,6 +206,7 @@ TEST_F(Prepare, ManifestPathOutsideTheGameFolderIsRefused) {
   writeFile(channel_ / "manifest.json",
             R"({"version": "1", "files": [{"path": "../escaped.txt", "size": 1, "sha256": ")" +
                 digest + "\"}]}");
+  signManifest(channel_);
   EXPECT_EQ(failure(), FailureKind::manifest);
   EXPECT_EQ(readText(temp_ / "escaped.txt"), "x");
   EXPECT_FALSE(fs::exists(root_));
@@ -220,7 +226,7 @@ TEST_F(Prepare, FullDiskIsADiskErrorAndLeavesNoPartialFile) {
   publishChannel(channel_, files_);
   FailureKind kind = failure();
   std::error_code ignored;
-  bool partialLeft = fs::exists(partialDir(root_), ignored);
+  bool partialLeft = partialFileCount(root_) > 0;
   bool bigFileThere = fs::exists(root_ / "data/big.pak", ignored);
   ::umount2(root_.c_str(), MNT_DETACH);
   EXPECT_EQ(kind, FailureKind::disk);
@@ -232,15 +238,16 @@ TEST_F(Prepare, OverHttpOnlyTheChangedFileIsRequestedAgain) {
   kaldra::testing::HttpServer server(channel_);
   run(server.url());
   expectGameFiles();
-  EXPECT_EQ(server.requests().size(), 4u);  // the manifest and three files
+  EXPECT_EQ(server.requests().size(), 5u);  // the manifest, its signature and three files
 
   writeFile(root_ / "kaldrith.exe", "MZ tampered!!!");
   run(server.url());
   expectGameFiles();
   auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 6u);
-  EXPECT_EQ(requests[4], "GET /manifest.json HTTP/1.1");
-  EXPECT_EQ(requests[5], "GET /kaldrith.exe HTTP/1.1");
+  ASSERT_EQ(requests.size(), 8u);
+  EXPECT_EQ(requests[5], "GET /manifest.json HTTP/1.1");
+  EXPECT_EQ(requests[6], "GET /manifest.json.sig HTTP/1.1");
+  EXPECT_EQ(requests[7], "GET /kaldrith.exe HTTP/1.1");
 }
 
 }  // namespace

@@ -6,11 +6,13 @@
 #include "updater/file_io.h"
 #include "updater/parallel.h"
 #include "updater/sha256.h"
+#include "updater/signature.h"
 
 namespace kaldra::update {
 
 Manifest publishFolder(const std::filesystem::path& folder, const std::string& version,
-                       unsigned threads) {
+                       unsigned threads, std::string_view privateKeyPem) {
+  const std::string signatureName = signatureFileName(kManifestName);
   Manifest manifest{.version = version};
   std::error_code error;
   std::filesystem::recursive_directory_iterator it(folder, error), end;
@@ -18,7 +20,7 @@ Manifest publishFolder(const std::filesystem::path& folder, const std::string& v
     auto type = it->symlink_status(error).type();
     if (error || type == std::filesystem::file_type::directory) continue;
     auto path = it->path().lexically_relative(folder).generic_string();
-    if (path == "manifest.json") continue;
+    if (path == kManifestName || path == signatureName) continue;
     if (type != std::filesystem::file_type::regular)
       throw UpdateError(FailureKind::other, "not a regular file: " + it->path().string());
     if (auto problem = pathProblem(path); !problem.empty())
@@ -34,7 +36,10 @@ Manifest publishFolder(const std::filesystem::path& folder, const std::string& v
     manifest.files[i].size = digest.size;
     manifest.files[i].sha256 = std::move(digest.sha256);
   });
-  writeFileDurably(folder / "manifest.json", manifestJson(manifest));
+  std::string json = manifestJson(manifest);
+  std::string signature = signBytes(json, privateKeyPem);
+  writeFileDurably(folder / kManifestName, json);
+  writeFileDurably(folder / signatureName, signature);
   return manifest;
 }
 

@@ -1,4 +1,5 @@
-// "publish": turns a folder of game files into a channel by writing its manifest.
+// "publish": turns a folder of game files into a channel by writing its manifest and the
+// manifest's signature.
 #pragma once
 
 #include <filesystem>
@@ -8,12 +9,13 @@
 
 namespace kaldra::update {
 
-// Lists every regular file below `folder` (except a top-level "manifest.json") with its
-// size and digest, sorted by path, and writes the list durably to
-// `folder`/manifest.json. Throws UpdateError: disk when a file cannot be read or the
-// manifest written; other for an entry that cannot be published (a symbolic link or
-// special file, or a name that the manifest refuses).
+// Lists every regular file below `folder` (except the top-level "manifest.json" and its
+// signature) with its size and digest, sorted by path, writes the list durably to
+// `folder`/manifest.json and signs it with `privateKeyPem` beside it. Throws UpdateError:
+// disk when a file cannot be read or the manifest written; other for an entry that cannot
+// be published (a symbolic link or special file, or a name that the manifest refuses) or
+// an unusable key. Nothing is written then.
 Manifest publishFolder(const std::filesystem::path& folder, const std::string& version,
-                       unsigned threads);
+                       unsigned threads, std::string_view privateKeyPem);
 
 }  // namespace kaldra::update

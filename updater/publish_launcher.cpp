@@ -3,9 +3,9 @@
 #include "platform/spawn.h"
 #include "swap/bundle_identity.h"
 #include "updater/failure.h"
-#include "updater/feed_signature.h"
 #include "updater/file_io.h"
 #include "updater/sha256.h"
+#include "updater/signature.h"
 
 namespace kaldra::update {
 
@@ -54,8 +54,10 @@ LauncherFeed publishLauncher(const PublishLauncherRequest& request) {
   // Parsed back before it is published: a feed its clients refuse is never signed.
   auto bytes = launcherFeedJson(feed);
   parseLauncherFeed(bytes, request.platform);
+  auto key = readFile(request.privateKey);
+  if (!key) throw UpdateError(FailureKind::other, "cannot read " + request.privateKey.string());
   auto name = launcherFeedName(request.platform);
-  writeFileDurably(request.channel / (name + ".sig"), signFeed(bytes, request.privateKey));
+  writeFileDurably(request.channel / signatureFileName(name), signBytes(bytes, *key));
   writeFileDurably(request.channel / name, bytes);
   return feed;
 }

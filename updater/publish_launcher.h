@@ -22,7 +22,7 @@ struct PublishLauncherRequest {
 // Writes "Kaldrith-VERSION.dmg" (replacing one of the same version), the feed and its
 // signature into the channel; the feed is replaced last, so a client never sees a feed
 // whose image is not there yet. Throws UpdateError: other when the bundle has no
-// version or the image cannot be built, integrity when the key cannot sign, disk.
+// version, the image cannot be built or the key cannot sign; disk.
 LauncherFeed publishLauncher(const PublishLauncherRequest& request);
 
 }  // namespace kaldra::update

@@ -12,7 +12,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "updater/game_folder.h"
 #include "updater/publish.h"
+#include "updater/signature.h"
 
 namespace kaldra::update::testing {
 
@@ -28,12 +30,34 @@ inline std::string readText(const std::filesystem::path& path) {
   return content.str();
 }
 
-// Writes `files` (path -> content) below `folder` and publishes them there.
+// The build's private publisher key, whose public half the tool trusts.
+inline std::string buildSigningKey() {
+  return readText(KALDRA_SIGNING_KEY);
+}
+
+// Writes `files` (path -> content) below `folder` and publishes them there, signed with
+// the build's key.
 inline Manifest publishChannel(const std::filesystem::path& folder,
                                const std::map<std::string, std::string>& files,
                                const std::string& version = "1.0") {
   for (const auto& [path, content] : files) writeFile(folder / path, content);
-  return publishFolder(folder, version, 2);
+  return publishFolder(folder, version, 2, buildSigningKey());
+}
+
+// Signs the channel's manifest as it is now, so that even a damaged one reaches the parser.
+inline void signManifest(const std::filesystem::path& folder) {
+  writeFile(folder / signatureFileName(kManifestName),
+            signBytes(readText(folder / kManifestName), buildSigningKey()));
+}
+
+// The downloads waiting in the game folder's partial folder.
+inline std::size_t partialFileCount(const std::filesystem::path& root) {
+  std::error_code ignored;
+  std::size_t count = 0;
+  for (std::filesystem::directory_iterator it(partialDir(root), ignored), end;
+       !ignored && it != end; it.increment(ignored))
+    ++count;
+  return count;
 }
 
 // The lines of an event stream, each parsed; fails the test on a line that is not a JSON

@@ -9,6 +9,7 @@
 
 #include "updater/events.h"
 #include "updater/launcher_feed.h"
+#include "updater/network_settings.h"
 #include "updater/transfer.h"
 
 namespace kaldra::update {
@@ -28,7 +29,7 @@ struct XplatDecision {
 };
 
 // Fetches the feed and its signature and checks the signature with the key built into
-// the tool before anything of the feed is read. Throws UpdateError: integrity for a
+// the tool before anything of the feed is read. Throws UpdateError: signature for a
 // missing or wrong signature, manifest for a damaged feed, network when either cannot
 // be fetched.
 LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request);
@@ -45,15 +46,16 @@ std::optional<std::string> skippedVersion(const std::filesystem::path& stateDir)
 std::string checkResultJson(const XplatDecision& decision, const LauncherFeed& feed,
                             const std::string& current);
 
-// Downloads the offered image into `outDir` as "Kaldrith-VERSION.dmg", resuming a
-// partial download left there, and checks its size and SHA-256 before it is renamed to
-// its name. Returns its path. Throws UpdateError: other when the feed offers no newer
-// launcher, integrity when the bytes differ from the feed (the partial file is then
-// removed, so the next run starts afresh), network when the transfer breaks off (the
-// partial file stays for the next run), disk.
+// Downloads the offered image into `outDir` as "Kaldrith-VERSION.dmg", continuing a
+// partial download left there by an earlier run, and checks its size and SHA-256 before
+// it gets its name. Returns its path. Throws UpdateError: other when the feed offers no
+// newer launcher, integrity when the bytes differ from the feed (the partial file is
+// then removed, so the next run starts afresh), network when the transfer breaks off
+// for good (the partial file stays for the next run), disk.
 std::filesystem::path fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
                                          const LauncherFeed& feed,
                                          const std::filesystem::path& outDir,
-                                         EventWriter& events, std::string_view label);
+                                         const NetworkSettings& settings, EventWriter& events,
+                                         std::string_view label);
 
 }  // namespace kaldra::update

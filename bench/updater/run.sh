@@ -3,7 +3,10 @@
 # ratios:
 #   (a) verify over 2,000 files (2 GB) against sha256sum, on one thread and on all cores
 #   (b) prepare with nothing changed against a full verify, over 10,000 files (2 GB)
-#   (c) prepare downloading 1 GB over loopback HTTP against curl, from the same server
+#   (c) prepare downloading 1 GB over loopback HTTP against curl, from the same nginx
+#   (d) prepare downloading 4,000 files of 256 kB against curl --parallel, then sha256sum,
+#       and the tool's peak memory while it does
+#   (e) a 1 GB download killed at half way, then run again: the bytes the second run fetches
 #
 #   bench/updater/run.sh [BUILD_DIR]      (default: build)
 #
@@ -13,7 +16,7 @@ set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
 tool=$build/Kaldrith.app/Contents/Resources/bin/kaldra-update
-server=$build/bench/updater/bench_http_server
+key=$build/signing/publisher-key.pem
 work=$(mktemp -d /tmp/kaldra-bench-XXXXXX)
 server_pid=
 cleanup() {
@@ -26,8 +29,8 @@ if [[ ! -x $tool ]]; then
   echo "no kaldra-update in $build: build the target kaldra-update first" >&2
   exit 1
 fi
-if [[ ! -x $server ]]; then
-  echo "no bench_http_server in $build: build the target bench_http_server first" >&2
+if ! command -v nginx >/dev/null && [[ ! -x /usr/sbin/nginx ]]; then
+  echo "no nginx: run scripts/setup.sh" >&2
   exit 1
 fi
 
@@ -62,7 +65,7 @@ generate() {
 # adopt FOLDER: publishes FOLDER as a channel and prepares it as its own game folder, so
 # that it holds the tool's saved manifest and cache (and sits in the page cache).
 adopt() {
-  "$tool" publish "$1" >/dev/null
+  "$tool" publish "$1" --key "$key" >/dev/null
   KALDRA_UPDATE_CHANNEL=$1 "$tool" prepare --root "$1" --json >/dev/null 2>&1
 }
 
@@ -97,26 +100,95 @@ echo "prepare, unchanged   $(seconds "$unchanged") s"
 echo "verify               $(seconds "$full") s  prepare $(ratio "$full" "$unchanged")x faster (target >= 20)"
 rm -rf "$b"
 
-echo "== (c) download of 1 GB over loopback HTTP, the tool against curl, same server"
+# serve FOLDER: nginx on a free loopback port, serving FOLDER; sets url.
+serve() {
+  local port conf=$work/nginx
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  mkdir -p "$conf"
+  cat >"$conf/nginx.conf" <<CONF
+daemon off; master_process off; user root; pid $conf/nginx.pid; error_log $conf/error.log;
+events { worker_connections 256; }
+http { access_log off; sendfile on; keepalive_requests 100000;
+  client_body_temp_path $conf/b; proxy_temp_path $conf/p; fastcgi_temp_path $conf/f;
+  uwsgi_temp_path $conf/u; scgi_temp_path $conf/s;
+  server { listen 127.0.0.1:$port; root $1; } }
+CONF
+  /usr/sbin/nginx -p "$conf" -c "$conf/nginx.conf" -e "$conf/error.log" &
+  server_pid=$!
+  url=http://127.0.0.1:$port
+  for _ in $(seq 50); do curl -s -o /dev/null "$url/" && return; sleep 0.1; done
+  echo "nginx does not start" >&2
+  exit 1
+}
+stop_serving() {
+  kill "$server_pid"
+  wait "$server_pid" 2>/dev/null || true
+  server_pid=
+}
+
+echo "== (c) download of 1 GB over loopback HTTP, the tool against curl, same nginx"
 c=$work/c
 generate "$c/channel" 1 1000000000
-"$tool" publish "$c/channel" >/dev/null
-coproc SERVER { "$server" "$c/channel"; }
-server_pid=$SERVER_PID
-read -r url <&"${SERVER[0]}"
+"$tool" publish "$c/channel" --key "$key" >/dev/null
+serve "$c/channel"
 remove_downloads() {
   rm -rf "$c/game" "$c/curl.bin"
   sync
 }
-curl_sync() { curl -sSf -o "$c/curl.bin" "$url/data/f00000" && sync "$c/curl.bin"; }
+curl_hash_sync() {
+  curl -sSf -o "$c/curl.bin" "$url/data/f00000" && sha256sum "$c/curl.bin" && sync "$c/curl.bin"
+}
 # Warm the server's page cache.
 curl -sSf -o /dev/null "$url/data/f00000"
-plain= synced= tool_time=
+plain= checked= tool_time=
 for _ in 1 2 3; do
   best plain "$(elapsed remove_downloads curl -sSf -o "$c/curl.bin" "$url/data/f00000")"
-  best synced "$(elapsed remove_downloads curl_sync)"
+  best checked "$(elapsed remove_downloads curl_hash_sync)"
   best tool_time "$(elapsed remove_downloads env KALDRA_UPDATE_CHANNEL="$url" "$tool" prepare --root "$c/game" --json)"
 done
-echo "curl -o              $(seconds "$plain") s $(rate 1e9 "$plain")"
-echo "curl -o, then sync   $(seconds "$synced") s $(rate 1e9 "$synced")"
-echo "prepare (hash+fsync) $(seconds "$tool_time") s $(rate 1e9 "$tool_time")  $(ratio "$plain" "$tool_time")x curl -o (target >= 0.8), $(ratio "$synced" "$tool_time")x curl -o + sync"
+echo "curl -o                        $(seconds "$plain") s $(rate 1e9 "$plain")"
+echo "curl -o, sha256sum, sync       $(seconds "$checked") s $(rate 1e9 "$checked")"
+echo "prepare (hash+fsync)           $(seconds "$tool_time") s $(rate 1e9 "$tool_time")  $(ratio "$checked" "$tool_time")x curl+sha256sum+sync (target >= 1.2), $(ratio "$plain" "$tool_time")x curl -o (target >= 0.8)"
+
+echo "== (e) the same 1 GB killed at half way, then run again"
+remove_downloads
+partial=$c/game/.kaldra-partial
+env KALDRA_UPDATE_CHANNEL="$url" "$tool" prepare --root "$c/game" --json >/dev/null 2>&1 &
+tool_pid=$!
+until [[ $(du -b "$partial" 2>/dev/null | cut -f1) -ge 500000000 ]]; do sleep 0.01; done
+kill -9 "$tool_pid"
+wait "$tool_pid" 2>/dev/null || true
+kept=$(find "$partial" -type f -printf '%s\n')
+second=$(env KALDRA_UPDATE_CHANNEL="$url" "$tool" prepare --root "$c/game" --json 2>&1 >/dev/null |
+  sed -n 's/.*downloaded (\([0-9]*\) bytes).*/\1/p')
+echo "kept after the kill            $kept bytes"
+echo "fetched by the second run      $second bytes = $(awk -v a="$second" 'BEGIN { printf "%.1f", a / 1e7 }') % of the file (target <= 55 %)"
+stop_serving
+rm -rf "$c"
+
+echo "== (d) 4,000 files of 256 kB over loopback HTTP, the tool against curl --parallel"
+d=$work/d
+generate "$d/channel" 4000 256000
+"$tool" publish "$d/channel" --key "$key" >/dev/null
+serve "$d/channel"
+(cd "$d/channel" && for f in data/f*; do echo "url = \"$url/$f\""; echo "output = \"$d/curl/$f\""; done) >"$d/curl.cfg"
+remove_many() {
+  rm -rf "$d/game" "$d/curl"
+  mkdir -p "$d/curl/data"
+  sync
+}
+curl_many() {
+  curl -sSf --parallel --parallel-max 8 -K "$d/curl.cfg" && (cd "$d/curl" && sha256sum data/* >/dev/null)
+}
+curl -sSf --parallel --parallel-max 8 -K "$d/curl.cfg" >/dev/null  # warm the page cache
+many_curl= many_tool=
+for _ in 1 2 3; do
+  best many_curl "$(elapsed remove_many curl_many)"
+  best many_tool "$(elapsed remove_many env KALDRA_UPDATE_CHANNEL="$url" "$tool" prepare --root "$d/game" --json)"
+done
+remove_many
+peak=$( { env KALDRA_UPDATE_CHANNEL="$url" /usr/bin/time -f %M "$tool" prepare --root "$d/game" --json >/dev/null 2>"$d/err"; } ; tail -1 "$d/err")
+echo "curl --parallel, sha256sum     $(seconds "$many_curl") s $(rate 1.024e9 "$many_curl")"
+echo "prepare                        $(seconds "$many_tool") s $(rate 1.024e9 "$many_tool")  $(ratio "$many_curl" "$many_tool")x (target >= 1.0)"
+echo "prepare's peak memory          $((peak / 1024)) MB (target < 64 MB)"
+stop_serving

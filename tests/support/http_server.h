@@ -6,6 +6,10 @@
 //   HttpServer server(folder);
 //   fetch(server.url() + "/manifest.json");
 //
+// It can also misbehave in the ways a real web server never does, for one file:
+//
+//   server.setFault({.kind = HttpServer::Fault::Kind::cut, .target = "/data/big.pak"});
+//
 // Writing to a connection the client has dropped must not end the process, so the
 // constructor sets SIGPIPE to be ignored, for the whole process.
 #pragma once
@@ -22,6 +26,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
@@ -72,6 +77,25 @@ class HttpServer {
 
   std::uint16_t port() const { return port_; }
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+  struct Fault {
+    enum class Kind {
+      none,
+      cut,        // the whole length announced, the body stopped at `at` and closed
+      stall,      // the body stopped at `at`, the connection held open
+      drip,       // one byte a second
+      status500,  // "500 Internal Server Error"
+      longer,     // no length announced, the file and then bytes without end (64 MiB)
+    };
+    Kind kind = Kind::none;
+    std::string target;  // the request path it spoils
+    double at = 0.5;
+    int times = -1;  // how many answers it spoils; -1: every one
+  };
+  void setFault(Fault fault) {
+    std::lock_guard lock(mutex_);
+    fault_ = std::move(fault);
+  }
 
   // Every request line received so far, in order, e.g. "GET /data/a.pak HTTP/1.1".
   std::vector<std::string> requests() const {
@@ -151,6 +175,11 @@ class HttpServer {
       return sendHead(fd, "404 Not Found", 0) && keepAlive;
     }
     auto size = static_cast<std::uint64_t>(info.st_size);
+    if (auto fault = faultFor("/" + path); fault != Fault::Kind::none) {
+      bool again = misbehave(fd, file, size, fault);
+      ::close(file);
+      return again;
+    }
     bool ok = sendHead(fd, "200 OK", size);
     off_t offset = 0;
     while (ok && method == "GET" && static_cast<std::uint64_t>(offset) < size) {
@@ -162,10 +191,67 @@ class HttpServer {
     return ok && keepAlive;
   }
 
+  Fault::Kind faultFor(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (fault_.kind == Fault::Kind::none || fault_.target != path || fault_.times == 0)
+      return Fault::Kind::none;
+    if (fault_.times > 0) --fault_.times;
+    return fault_.kind;
+  }
+
+  // Answers with `fault`; whether the connection goes on.
+  bool misbehave(int fd, int file, std::uint64_t size, Fault::Kind fault) {
+    double at;
+    {
+      std::lock_guard lock(mutex_);
+      at = fault_.at;
+    }
+    auto part = static_cast<std::uint64_t>(static_cast<double>(size) * at);
+    std::string body(size, '\0');
+    if (::pread(file, body.data(), size, 0) != static_cast<ssize_t>(size)) return false;
+    switch (fault) {
+      case Fault::Kind::none:
+      case Fault::Kind::cut:
+        if (sendHead(fd, "200 OK", size)) sendAll(fd, std::string_view(body).substr(0, part));
+        return false;
+      case Fault::Kind::stall:
+        if (sendHead(fd, "200 OK", size)) sendAll(fd, std::string_view(body).substr(0, part));
+        waitForStop(std::chrono::seconds(60));
+        return false;
+      case Fault::Kind::drip:
+        if (!sendHead(fd, "200 OK", size)) return false;
+        for (std::uint64_t i = 0; i < size && sendAll(fd, body.substr(i, 1)); ++i) {
+          if (waitForStop(std::chrono::seconds(1))) break;
+        }
+        return false;
+      case Fault::Kind::status500:
+        return sendHead(fd, "500 Internal Server Error", 0);
+      case Fault::Kind::longer: {
+        std::string head =
+            "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: "
+            "application/octet-stream\r\n\r\n";
+        if (!sendAll(fd, head) || !sendAll(fd, body)) return false;
+        std::string more(1 << 20, 'x');
+        for (int i = 0; i < 64 && sendAll(fd, more); ++i) {
+        }
+        return false;
+      }
+    }
+    return false;
+  }
+
+  // Waits up to `limit` for the server to stop; whether it did.
+  bool waitForStop(std::chrono::milliseconds limit) {
+    pollfd wake{wake_[0], POLLIN, 0};
+    return ::poll(&wake, 1, static_cast<int>(limit.count())) > 0;
+  }
+
   static bool sendHead(int fd, const std::string& status, std::uint64_t length) {
-    std::string head = "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(length) +
-                       "\r\nContent-Type: application/octet-stream\r\n\r\n";
-    std::string_view rest = head;
+    return sendAll(fd, "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(length) +
+                           "\r\nContent-Type: application/octet-stream\r\n\r\n");
+  }
+
+  static bool sendAll(int fd, std::string_view rest) {
     while (!rest.empty()) {
       ssize_t n = ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
       if (n < 0 && errno == EINTR) continue;
@@ -230,6 +316,7 @@ class HttpServer {
   std::set<int> open_;
   std::vector<std::thread> workers_;
   std::vector<std::string> requests_;
+  Fault fault_;
 };
 
 }  // namespace kaldra::testing

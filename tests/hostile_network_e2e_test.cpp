@@ -1,0 +1,170 @@
+// The updater tool against a channel that nginx serves over HTTP and HTTPS, while the
+// network misbehaves on the first run. Whatever happens, the game folder holds only
+// complete files of the old or the new version, nothing is written outside it, and the
+// next run against a sound server finishes the update.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <set>
+
+#include "tests/support/http_server.h"
+#include "tests/support/web_server.h"
+#include "updater/download.h"
+#include "updater/test_process.h"
+
+namespace kaldra::update {
+namespace {
+
+using namespace kaldra::update::testing;
+using Fault = kaldra::testing::HttpServer::Fault;
+namespace fs = std::filesystem;
+
+enum class Twist { none, tamperedManifest, otherKey, fileChanged };
+
+struct Cell {
+  const char* name;
+  Fault fault;  // of the first run, on the big file
+  Twist twist;
+  int firstStatus;          // of the first run
+  const char* logged = "";  // what the first run's log says
+  bool resumes = false;     // the second run continues the big file where the first stopped
+};
+
+const Fault::Kind cut = Fault::Kind::cut;
+const Cell kCells[] = {
+    {"CutAt10", {.kind = cut, .at = 0.10}, Twist::none, 3, "", true},
+    {"CutAt50", {.kind = cut, .at = 0.50}, Twist::none, 3, "", true},
+    {"CutAt99", {.kind = cut, .at = 0.99}, Twist::none, 3, "", true},
+    {"Stall", {.kind = Fault::Kind::stall, .at = 0.5}, Twist::none, 3, "", true},
+    {"Error500ThenSuccess", {.kind = Fault::Kind::status500, .times = 1}, Twist::none, 0},
+    {"WrongLength", {.kind = Fault::Kind::longer}, Twist::none, 5, "longer than the"},
+    {"FileChangedBetweenRuns", {.kind = cut, .at = 0.5}, Twist::fileChanged, 3},
+    {"TamperedManifest", {}, Twist::tamperedManifest, 8, "signature"},
+    {"SignedWithAnotherKey", {}, Twist::otherKey, 8, "signature"},
+};
+
+class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, Cell>> {
+ protected:
+  void SetUp() override {
+    publish(
+        {{"kaldrith.exe", "MZ one"}, {"data/small.txt", "small one"}, {"data/big.pak", big('1')}});
+    ASSERT_EQ(prepare(web_.url(scheme())).status, 0);
+    publish(
+        {{"kaldrith.exe", "MZ one"}, {"data/small.txt", "small two"}, {"data/big.pak", big('2')}});
+  }
+
+  static const char* scheme() { return std::get<0>(GetParam()); }
+  static const Cell& cell() { return std::get<1>(GetParam()); }
+
+  // 400 kB that differ from version to version all through.
+  static std::string big(char version) {
+    std::string bytes(400000, version);
+    for (std::size_t i = 0; i < bytes.size(); i += 97) bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+  }
+
+  // Writes and signs a version of the channel; its files become ones the game folder may hold.
+  void publish(const std::map<std::string, std::string>& files) {
+    latest_ = files;
+    for (const auto& [path, content] : files) allowed_[path].insert(content);
+    publishChannel(channel_, files, "v" + std::to_string(++version_));
+  }
+
+  ToolRun prepare(const std::string& channel) {
+    return runTool({"prepare", "--root", game_.string(), "--json", "--lang", "en"},
+                   {"KALDRA_UPDATE_CHANNEL=" + channel, "KALDRA_TEST_STALL_SECONDS=1",
+                    "KALDRA_TEST_RETRY_MS=50", "KALDRA_TEST_CA_FILE=" + web_.caFile()});
+  }
+
+  // Only complete files of a published version, the tool's own entries, and downloads no
+  // longer than listed in the partial folder; nothing beside the channel and the game.
+  void expectSoundFolders() {
+    std::set<std::string> outside;
+    for (const auto& entry : fs::directory_iterator(temp_.path()))
+      outside.insert(entry.path().filename().string());
+    EXPECT_EQ(outside, (std::set<std::string>{"channel", "game"}));
+    for (const auto& entry : fs::recursive_directory_iterator(game_)) {
+      auto path = entry.path().lexically_relative(game_).generic_string();
+      if (path.starts_with(".kaldra-partial/")) {
+        EXPECT_LE(entry.file_size(), 400000u) << path;
+      } else if (entry.is_regular_file() && !path.starts_with(".kaldra-")) {
+        EXPECT_TRUE(allowed_[path].contains(readText(entry.path()))) << path;
+      }
+    }
+  }
+
+  kaldra::testing::TempDir temp_;
+  fs::path channel_ = temp_ / "channel";
+  fs::path game_ = temp_ / "game";
+  kaldra::testing::HttpServer faulty_{channel_};
+  kaldra::testing::WebServer web_{channel_, faulty_.port()};
+  std::map<std::string, std::set<std::string>> allowed_;
+  std::map<std::string, std::string> latest_;
+  int version_ = 0;
+};
+
+TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
+  std::string channel = web_.url(scheme());
+  if (cell().fault.kind != Fault::Kind::none) {
+    Fault fault = cell().fault;
+    fault.target = "/data/big.pak";
+    faulty_.setFault(fault);
+    channel += "/faulty";
+  }
+  if (cell().twist == Twist::tamperedManifest) {
+    auto manifest = readText(channel_ / kManifestName);
+    manifest.replace(manifest.find("\"v2\""), 4, "\"v9\"");
+    writeFile(channel_ / kManifestName, manifest);
+  } else if (cell().twist == Twist::otherKey) {
+    publishFolder(channel_, "v2", 2, generatePrivateKeyPem());
+  }
+
+  auto started = std::chrono::steady_clock::now();
+  auto first = prepare(channel);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20))
+      << "no stall limit";
+  EXPECT_EQ(first.status, cell().firstStatus) << first.err;
+  EXPECT_NE(first.err.find(cell().logged), std::string::npos) << first.err;
+  auto events = parseEvents(first.out);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back()["type"], cell().firstStatus == 0 ? "progress" : "error");
+  expectSoundFolders();
+  if (cell().firstStatus == 8) {
+    EXPECT_EQ(readText(game_ / "data/small.txt"), "small one");  // nothing written
+  }
+
+  if (cell().twist == Twist::fileChanged) {
+    publish(
+        {{"kaldrith.exe", "MZ one"}, {"data/small.txt", "small two"}, {"data/big.pak", big('3')}});
+  } else if (cell().twist != Twist::none) {
+    publishChannel(channel_, latest_, "v2");
+  }
+  auto before = web_.requests().size();
+  auto second = prepare(web_.url(scheme()));
+  EXPECT_EQ(second.status, 0) << second.err;
+  for (const auto& [path, content] : latest_) EXPECT_EQ(readText(game_ / path), content) << path;
+  EXPECT_FALSE(fs::exists(game_ / ".kaldra-partial"));
+  expectSoundFolders();
+
+  if (cell().resumes) {
+    auto requests = web_.requests();
+    auto resumed = std::any_of(requests.begin() + static_cast<long>(before), requests.end(),
+                               [](const std::string& line) {
+                                 return line.starts_with("GET /data/big.pak 206 ") &&
+                                        line.find(" bytes=") != std::string::npos;
+                               });
+    EXPECT_TRUE(resumed) << "no range request continued the big file";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, HostileNetwork,
+                         ::testing::Combine(::testing::Values("http", "https"),
+                                            ::testing::ValuesIn(kCells)),
+                         [](const auto& param) {
+                           return std::string(std::get<1>(param.param).name) + "_" +
+                                  std::get<0>(param.param);
+                         });
+
+}  // namespace
+}  // namespace kaldra::update

@@ -1,0 +1,154 @@
+// nginx, started for a test on two free loopback ports, one plain HTTP and one HTTPS
+// with a certificate from a test-made authority, both serving the same folder: the
+// range requests, keep-alive and redirects the tool meets are a real server's.
+//
+//   WebServer web(channel, faultyServer.port());
+//   env "KALDRA_TEST_CA_FILE=" + web.caFile();
+//   web.url("https") + "/faulty"   // proxied to the fault-injecting server
+//   web.url("http") + "/to-https"  // redirected to the same path on the HTTPS port
+//
+// Also answers /to-http/... (from either port) with a redirect to plain HTTP and
+// /to-ftp/... with one to ftp://. Listens on 127.0.0.1 only; stopped in the destructor.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/running_program.h"
+#include "tests/support/temp_dir.h"
+
+namespace kaldra::testing {
+
+class WebServer {
+ public:
+  // `faultyPort`: where /faulty/ is proxied to, unbuffered (0: no such location).
+  explicit WebServer(std::filesystem::path root, std::uint16_t faultyPort = 0)
+      : root_(std::move(root)) {
+    makeCertificates();
+    // A port picked free may be taken before nginx binds it: try again with new ones.
+    for (int attempt = 0; attempt < 3 && !program_; ++attempt) {
+      httpPort_ = freePort();
+      httpsPort_ = freePort();
+      writeConfig(faultyPort);
+      program_ = std::make_unique<RunningProgram>(
+          "/usr/sbin/nginx", std::vector<std::string>{"-p", dir_.path().string(), "-c", conf(),
+                                                      "-e", (dir_ / "error.log").string()});
+      if (!eventually([&] { return accepts(httpPort_) && accepts(httpsPort_); },
+                      std::chrono::seconds(5)))
+        program_.reset();
+    }
+    if (!program_) throw std::runtime_error("WebServer: nginx does not start; " + errors());
+  }
+
+  std::string url(const std::string& scheme) const {
+    return scheme + "://127.0.0.1:" + std::to_string(scheme == "https" ? httpsPort_ : httpPort_);
+  }
+  std::string caFile() const { return (dir_ / "ca.pem").string(); }
+
+  // The access log so far, one request a line: "GET /path STATUS BODY_BYTES RANGE".
+  std::vector<std::string> requests() const {
+    std::ifstream in(dir_ / "access.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  std::string errors() const {
+    std::ifstream in(dir_ / "error.log");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  std::string conf() const { return (dir_ / "nginx.conf").string(); }
+
+  void makeCertificates() {
+    std::string at = "cd '" + dir_.path().string() + "' && ";
+    std::string key =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+        "-nodes -days 2 ";
+    std::string command =
+        at + key + "-keyout ca.key -out ca.pem -subj '/CN=Kaldrith test CA' " +
+        "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign && " +
+        key + "-keyout server.key -out server.pem -subj /CN=127.0.0.1 -CA ca.pem -CAkey ca.key " +
+        "-addext subjectAltName=IP:127.0.0.1 >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0)
+      throw std::runtime_error("WebServer: openssl cannot make the test certificates");
+  }
+
+  void writeConfig(std::uint16_t faultyPort) const {
+    std::string d = dir_.path().string();
+    std::string faulty =
+        faultyPort == 0
+            ? ""
+            : "location /faulty/ { proxy_pass http://127.0.0.1:" + std::to_string(faultyPort) +
+                  "/; proxy_buffering off; proxy_http_version 1.1; "
+                  "proxy_set_header Connection \"\"; }\n";
+    std::string locations =
+        "root " + root_.string() + ";\n" + faulty +
+        "location ~ ^/to-https/(.*)$ { return 302 https://127.0.0.1:" + std::to_string(httpsPort_) +
+        "/$1; }\n" +
+        "location ~ ^/to-http/(.*)$ { return 302 http://127.0.0.1:" + std::to_string(httpPort_) +
+        "/$1; }\n" + "location ~ ^/to-ftp/(.*)$ { return 302 ftp://127.0.0.1/$1; }\n";
+    std::ofstream(dir_ / "nginx.conf")
+        << "daemon off; master_process off; user root; pid " << d << "/nginx.pid;\n"
+        << "error_log " << d << "/error.log info;\n"
+        << "events { worker_connections 64; }\n"
+        << "http {\n"
+        << "log_format lines '$request_method $uri $status $body_bytes_sent $http_range';\n"
+        << "access_log " << d << "/access.log lines;\n"
+        << "client_body_temp_path " << d << "/body; proxy_temp_path " << d << "/proxy;\n"
+        << "fastcgi_temp_path " << d << "/fastcgi; uwsgi_temp_path " << d << "/uwsgi;\n"
+        << "scgi_temp_path " << d << "/scgi;\n"
+        << "default_type application/octet-stream; sendfile on; keepalive_requests 10000;\n"
+        << "server { listen 127.0.0.1:" << httpPort_ << ";\n"
+        << locations << "}\n"
+        << "server { listen 127.0.0.1:" << httpsPort_ << " ssl;\n"
+        << "ssl_certificate " << d << "/server.pem; ssl_certificate_key " << d << "/server.key;\n"
+        << locations << "}\n"
+        << "}\n";
+  }
+
+  static std::uint16_t freePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+  }
+
+  static bool accepts(std::uint16_t port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+  }
+
+  std::filesystem::path root_;
+  TempDir dir_;
+  std::uint16_t httpPort_ = 0;
+  std::uint16_t httpsPort_ = 0;
+  std::unique_ptr<RunningProgram> program_;
+};
+
+}  // namespace kaldra::testing

@@ -1,0 +1,45 @@
+// Ed25519 signatures over exact bytes: how the tool knows that what a channel or a feed
+// serves comes from the game's publisher. The publisher signs with its private key
+// ("publish"); the tool checks against the public key built into it. A signature
+// travels as text, 128 hexadecimal digits, in a companion file named after the signed
+// one ("manifest.json" -> "manifest.json.sig").
+//
+//   std::string text = signBytes(manifestBytes, privateKeyPem);
+//   if (!signatureMatches(manifestBytes, text, builtInPublicKey())) refuse();
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace kaldra::update {
+
+using PublicKey = std::array<unsigned char, 32>;
+
+// A new private key, PEM-encoded (PKCS #8).
+std::string generatePrivateKeyPem();
+
+// The public half of a PEM private key. Throws UpdateError (other) when the text is not an
+// Ed25519 private key.
+PublicKey publicKeyOf(std::string_view privateKeyPem);
+
+// The signature of `bytes` as the text of a companion file: 128 lower-case hexadecimal
+// digits and a line feed. Throws UpdateError (other) when the key is unusable.
+std::string signBytes(std::string_view bytes, std::string_view privateKeyPem);
+
+// Whether `signatureText` (white space around the digits is ignored, either case) is
+// `key`'s signature of exactly `bytes`. Any malformed text is simply no match.
+bool signatureMatches(std::string_view bytes, std::string_view signatureText, const PublicKey& key);
+
+// As signatureMatches, but throws UpdateError (signature) naming `what` when it does not
+// match; nothing of `bytes` may be trusted then.
+void requireSignature(std::string_view bytes, std::string_view signatureText, const PublicKey& key,
+                      const std::string& what);
+
+// The publisher's key this tool trusts; made with the build (the demo channel's key).
+const PublicKey& builtInPublicKey();
+
+// "manifest.json" -> "manifest.json.sig".
+std::string signatureFileName(std::string_view signedFileName);
+
+}  // namespace kaldra::update
