@@ -255,8 +255,9 @@ int xplatFetchCommand(const std::vector<std::string>& args, std::ostream& out, s
     err << "xplat-fetch: " << request.channel << " offers " << feed.version << "\n";
     auto label = std::string(launcherText("xplat_downloading", language)) + " " + feed.version;
     auto image = fetchLauncherImage(transfer, request, feed, outDir, settings, events, label);
-    err << "xplat-fetch: " << image.string() << " (" << feed.size << " bytes) matches the feed\n";
-    events.xplatFile(image.string(), feed.sha256, feed.version);
+    err << "xplat-fetch: " << image.path.string() << " (" << feed.size << " bytes, "
+        << image.received << " of them fetched in this run) matches the feed\n";
+    events.xplatFile(image.path.string(), feed.sha256, feed.version);
     return kExitOk;
   } catch (const UpdateError& error) {
     err << "xplat-fetch failed (" << kindName(error.kind()) << "): " << error.what() << "\n";

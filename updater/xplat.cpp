@@ -78,7 +78,7 @@ std::string checkResultJson(const XplatDecision& decision, const LauncherFeed& f
   return json.dump();
 }
 
-std::filesystem::path fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
+FetchedImage fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
                                          const LauncherFeed& feed,
                                          const std::filesystem::path& outDir,
                                          const NetworkSettings& settings, EventWriter& events,
@@ -99,12 +99,12 @@ std::filesystem::path fetchLauncherImage(Transfer& transfer, const XplatRequest&
   };
   report();
   // What an interrupted run left in `outDir` is continued, not fetched again.
-  downloadFile(transfer, imageUrl(request, feed), image, outDir / image.path, outDir, settings,
-               [&](std::uint64_t bytes) {
-                 done += bytes;
-                 report();
-               });
-  return outDir / image.path;
+  auto downloaded = downloadFile(transfer, imageUrl(request, feed), image, outDir / image.path,
+                                 outDir, settings, [&](std::uint64_t bytes) {
+                                   done += bytes;
+                                   report();
+                                 });
+  return {outDir / image.path, downloaded.received};
 }
 
 }  // namespace kaldra::update

@@ -46,16 +46,21 @@ std::optional<std::string> skippedVersion(const std::filesystem::path& stateDir)
 std::string checkResultJson(const XplatDecision& decision, const LauncherFeed& feed,
                             const std::string& current);
 
+struct FetchedImage {
+  std::filesystem::path path;
+  std::uint64_t received = 0;  // bytes that came over the network in this run
+};
+
 // Downloads the offered image into `outDir` as "Kaldrith-VERSION.dmg", continuing a
 // partial download left there by an earlier run, and checks its size and SHA-256 before
-// it gets its name. Returns its path. Throws UpdateError: other when the feed offers no
+// it gets its name. Throws UpdateError: other when the feed offers no
 // newer launcher, integrity when the bytes differ from the feed (the partial file is
 // then removed, so the next run starts afresh), network when the transfer breaks off
 // for good (the partial file stays for the next run), disk.
-std::filesystem::path fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
+FetchedImage fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
                                          const LauncherFeed& feed,
-                                         const std::filesystem::path& outDir,
-                                         const NetworkSettings& settings, EventWriter& events,
-                                         std::string_view label);
+                                const std::filesystem::path& outDir,
+                                const NetworkSettings& settings, EventWriter& events,
+                                std::string_view label);
 
 }  // namespace kaldra::update
