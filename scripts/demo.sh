@@ -2,11 +2,18 @@
 # Sets everything up, builds Kaldrith.app and runs the launcher on its bundled demo: the
 # demo game channel, the real updater tool and the stand-in game. Without a display it
 # runs headless and says where it wrote its snapshots and its log.
+#
+#   sh scripts/demo.sh                         the game demo
+#   sh scripts/demo.sh self-update [--rollback] the launcher replacing itself
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
+if [ "${1:-}" = "self-update" ]; then
+  shift
+  exec sh scripts/self_update_demo.sh "$@" build
+fi
 
 demo="$PWD/out/demo"
 mkdir -p "$demo"
