@@ -39,6 +39,11 @@ void LauncherRun::useScriptedStartScript(const std::string& body) {
 }
 
 RunResult LauncherRun::start(std::chrono::seconds limit, const std::vector<std::string>& args) {
+  return startProgram(app() / "Contents/MacOS/Kaldrith", args, limit);
+}
+
+RunResult LauncherRun::startProgram(const fs::path& program, const std::vector<std::string>& args,
+                                    std::chrono::seconds limit) {
   auto variables = platform::readEnvironment();
   for (const char* name : {"KALDRA_DATA_DIR", "KALDRA_LANG", "KALDRA_SNAPSHOT_DIR",
                            "KALDRA_TEST_ANSWERS", "KALDRA_TEST_STOP_BEFORE_GAME", "LANGUAGE",
@@ -57,7 +62,7 @@ RunResult LauncherRun::start(std::chrono::seconds limit, const std::vector<std::
   std::vector<std::string> entries;
   for (const auto& [key, value] : variables) entries.push_back(key + "=" + value);
   auto output = platform::createTruncated(root_ / "output.txt");
-  platform::Spawned child = platform::spawnProcess({.program = app() / "Contents/MacOS/Kaldrith",
+  platform::Spawned child = platform::spawnProcess({.program = program,
                                                     .args = args,
                                                     .environment = entries,
                                                     .out = platform::Output::to(output.get()),

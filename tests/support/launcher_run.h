@@ -53,6 +53,9 @@ class LauncherRun {
   // it after `limit`.
   RunResult start(std::chrono::seconds limit = std::chrono::seconds(60),
                   const std::vector<std::string>& args = {});
+  // Runs another program in the same environment, likewise.
+  RunResult startProgram(const fs::path& program, const std::vector<std::string>& args,
+                         std::chrono::seconds limit = std::chrono::seconds(60));
 
   // The launcher log's messages, without their timestamps; continuation lines of a
   // multi-line message stay separate entries.
