@@ -29,20 +29,12 @@ SwapPlan samplePlan() {
           .env = {{"KALDRA_LANG", "de"}}};
 }
 
-TEST(SwapPlanFile, EncodingIsCompactAndComplete) {
+TEST(SwapPlanFile, EncodedCompactlyAndDecodedStrictly) {
   std::string bytes = encodePlan(samplePlan());
-  EXPECT_EQ(bytes.find('\n'), std::string::npos);
-  EXPECT_EQ(bytes.find(": "), std::string::npos);
-  json object = json::parse(bytes);
-  EXPECT_EQ(object.size(), 13u);
-  EXPECT_EQ(object["from"], "");
-  EXPECT_EQ(object["note"], "");
-  EXPECT_EQ(object["helper"], 0);
+  EXPECT_EQ(bytes.find_first_of("\n "), std::string::npos);
   EXPECT_EQ(decodePlan(bytes), samplePlan());
-}
-
-TEST(SwapPlanFile, DecodingIsStrictAboutKeysAndTypes) {
-  json good = json::parse(encodePlan(samplePlan()));
+  json good = json::parse(bytes);
+  EXPECT_EQ(good.size(), 13u);
   struct Case {
     const char* what;
     std::function<void(json&)> change;
@@ -67,8 +59,8 @@ TEST(SwapPlanFile, DecodingIsStrictAboutKeysAndTypes) {
     c.change(changed);
     EXPECT_EQ(decodePlan(changed.dump()).has_value(), c.readable) << c.what;
   }
-  for (const char* bytes : {"", "[]", "null", "{", "{\"op\":\"update\"}", "\xff\xfe"})
-    EXPECT_FALSE(decodePlan(bytes)) << bytes;
+  for (const char* garbage : {"", "[]", "null", "{", "{\"op\":\"update\"}", "\xff\xfe"})
+    EXPECT_FALSE(decodePlan(garbage)) << garbage;
 }
 
 TEST(SwapPlanFile, StateMovesOnlyForward) {
@@ -128,18 +120,12 @@ TEST_F(SwapPlanWrite, FileIsPrivateFromItsFirstByteAndStampedNow) {
   EXPECT_TRUE(readPlanExists(plan));
 }
 
-TEST_F(SwapPlanWrite, DamagedOrMissingFileReadsAsNoPlan) {
+TEST_F(SwapPlanWrite, MissingOrFolderReadsAsNoPlan) {
   fs::path plan = cfg.xplatDir / "mac-swap.json";
-  EXPECT_FALSE(readPlan(plan));
   EXPECT_FALSE(readPlanExists(plan));
-  fs::create_directories(cfg.xplatDir);
-  std::string whole = encodePlan(samplePlan());
-  std::ofstream(plan) << whole.substr(0, whole.size() / 2);
+  fs::create_directories(plan);
   EXPECT_FALSE(readPlan(plan));
   EXPECT_TRUE(readPlanExists(plan));
-  fs::remove(plan);
-  fs::create_directory(plan);
-  EXPECT_FALSE(readPlan(plan));
 }
 
 }  // namespace
