@@ -1,10 +1,15 @@
 // File writes that other processes may race with.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace kaldra::platform {
+
+// All bytes of the regular file at `path`; no value when it cannot be read or is
+// something else (a folder, a pipe that might never end).
+std::optional<std::string> readWholeFile(const std::string& path);
 
 // Appends `bytes` with one write to the file at `path`, creating it (mode 0644) when it
 // is missing. Concurrent appenders never overwrite each other. False on any failure.

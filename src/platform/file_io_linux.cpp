@@ -20,6 +20,26 @@ static bool writeFully(int fd, std::string_view bytes) {
   return true;
 }
 
+std::optional<std::string> readWholeFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  std::optional<std::string> bytes;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    bytes.emplace();
+    char buffer[65536];
+    for (;;) {
+      ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) bytes.reset();
+      if (n <= 0) break;
+      bytes->append(buffer, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  return bytes;
+}
+
 bool appendToFile(const std::string& path, std::string_view bytes) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;

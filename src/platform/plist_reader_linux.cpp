@@ -2,18 +2,17 @@
 
 #include <plist/plist.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
+
+#include "platform/file_io.h"
 
 namespace kaldra::platform {
 
 std::optional<std::map<std::string, std::string>> readPlistStrings(
     const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (bytes.empty()) return std::nullopt;
+  auto read = readWholeFile(path.string());
+  if (!read || read->empty()) return std::nullopt;
+  const std::string& bytes = *read;
 
   plist_t root = nullptr;
   if (plist_is_binary(bytes.data(), static_cast<uint32_t>(bytes.size())))

@@ -2,8 +2,6 @@
 
 #include <array>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <utility>
@@ -113,11 +111,9 @@ std::optional<SwapPlan> decodePlan(std::string_view bytes) {
 }
 
 std::optional<SwapPlan> readPlan(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return std::nullopt;
-  return decodePlan(bytes);
+  auto bytes = platform::readWholeFile(file.string());
+  if (!bytes) return std::nullopt;
+  return decodePlan(*bytes);
 }
 
 void writePlan(SwapPlan plan, const fs::path& file) {

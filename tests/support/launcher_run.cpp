@@ -39,6 +39,10 @@ void LauncherRun::useScriptedStartScript(const std::string& body) {
 }
 
 RunResult LauncherRun::start(std::chrono::seconds limit, const std::vector<std::string>& args) {
+  return startProgram(app() / "Contents/MacOS/Kaldrith", args, limit);
+}
+
+int LauncherRun::spawn(const fs::path& program, const std::vector<std::string>& args) {
   auto variables = platform::readEnvironment();
   for (const char* name : {"KALDRA_DATA_DIR", "KALDRA_LANG", "KALDRA_SNAPSHOT_DIR",
                            "KALDRA_TEST_ANSWERS", "KALDRA_TEST_STOP_BEFORE_GAME", "LANGUAGE",
@@ -57,27 +61,33 @@ RunResult LauncherRun::start(std::chrono::seconds limit, const std::vector<std::
   std::vector<std::string> entries;
   for (const auto& [key, value] : variables) entries.push_back(key + "=" + value);
   auto output = platform::createTruncated(root_ / "output.txt");
-  platform::Spawned child = platform::spawnProcess({.program = app() / "Contents/MacOS/Kaldrith",
-                                                    .args = args,
-                                                    .environment = entries,
-                                                    .out = platform::Output::to(output.get()),
-                                                    .err = platform::Output::to(output.get()),
-                                                    .nullInput = true});
+  platform::Spawned spawned = platform::spawnProcess({.program = program,
+                                                      .args = args,
+                                                      .environment = entries,
+                                                      .out = platform::Output::to(output.get()),
+                                                      .err = platform::Output::to(output.get()),
+                                                      .nullInput = true});
+  return spawned.pid;
+}
+
+RunResult LauncherRun::startProgram(const fs::path& program, const std::vector<std::string>& args,
+                                    std::chrono::seconds limit) {
+  int pid = spawn(program, args);
   RunResult result;
-  if (child.pid < 0) {
-    result.output = child.error;
+  if (pid < 0) {
+    result.output = "cannot start " + program.string();
     return result;
   }
   auto begin = std::chrono::steady_clock::now();
   auto deadline = begin + limit;
   for (;;) {
-    if (auto status = platform::exitStatusIfEnded(child.pid)) {
+    if (auto status = platform::exitStatusIfEnded(pid)) {
       result.status = *status;
       break;
     }
     if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(child.pid, SIGKILL);
-      result.status = platform::waitForExit(child.pid);
+      ::kill(pid, SIGKILL);
+      result.status = platform::waitForExit(pid);
       result.timedOut = true;
       break;
     }

@@ -53,6 +53,12 @@ class LauncherRun {
   // it after `limit`.
   RunResult start(std::chrono::seconds limit = std::chrono::seconds(60),
                   const std::vector<std::string>& args = {});
+  // Runs another program in the same environment, likewise.
+  RunResult startProgram(const fs::path& program, const std::vector<std::string>& args,
+                         std::chrono::seconds limit = std::chrono::seconds(60));
+  // Starts a program in the same environment without waiting; its pid, or -1. Its
+  // output goes to output.txt in the root.
+  int spawn(const fs::path& program, const std::vector<std::string>& args);
 
   // The launcher log's messages, without their timestamps; continuation lines of a
   // multi-line message stay separate entries.
