@@ -7,6 +7,7 @@
 #include "updater/file_cache.h"
 #include "updater/file_io.h"
 #include "updater/game_folder.h"
+#include "updater/game_tree.h"
 #include "updater/manifest.h"
 #include "updater/messages.h"
 #include "updater/scan.h"
@@ -104,6 +105,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
     for (auto i : scan.stale) {
       const auto& file = manifest.files[i];
       auto target = root / file.path;
+      makeFoldersInside(root, file.path);
       auto stamp =
           downloadFile(transfer, fileUrl(request.channel, file.path), file, target,
                        partialDir(root), [&](std::uint64_t received) {
