@@ -64,7 +64,9 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   FileCache cache = FileCache::load(statePath(root));
 
   // The same manifest as last time, and not one file touched since: done, with stat alone.
-  if (cache.matched().sha256 == fetched.sha256 && cache.allUnchanged(root, request.threads)) {
+  // Without its saved manifest the folder could not be verified: the full path restores it.
+  if (cache.matched().sha256 == fetched.sha256 && stampOf(savedManifestPath(root)) &&
+      cache.allUnchanged(root, request.threads)) {
     events.progress(Stage::ready, 100, say(Message::readyUnchanged));
     return {.version = cache.matched().version, .unchanged = true};
   }
