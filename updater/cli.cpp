@@ -1,7 +1,5 @@
 #include "updater/cli.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -92,7 +90,7 @@ int prepareCommand(const std::vector<std::string>& args, std::ostream& out, std:
   auto options = parseOptions(args, {"--root", "--json", "--lang"});
   auto root = rootOption(options);
   auto language = languageOption(options);
-  if (auto running = processesInside(root, ::getpid()); !running.empty()) {
+  if (auto running = processesInside(root, selfAndAncestors()); !running.empty()) {
     err << "prepare: the game is running from " << root.string() << " (pid " << running.front()
         << "); nothing done\n";
     return kExitGameRunning;
