@@ -26,9 +26,9 @@ class SelfUpdate : public ::testing::Test {
         << std::regex_replace(text, std::regex("<string>" KALDRA_PROJECT_VERSION "</string>"),
                               "<string>" + nextVersion + "</string>");
     shell(run.resources() / "platform/codesign", "--sign - --force '" + next.string() + "'");
-    shell(run.resources() / "bin/kaldra-update",
-          "publish-launcher '" + next.string() + "' '" + channel.string() + "' --key '" +
-              KALDRA_SIGNING_KEY + "'");
+    shell(run.resources() / "bin/kaldra-update", "publish-launcher '" + next.string() + "' '" +
+                                                     channel.string() + "' --key '" +
+                                                     KALDRA_SIGNING_KEY + "'");
     run.env["KALDRA_XPLAT_FEED"] = server.url();
     run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
     run.env["KALDRA_TEST_ANSWERS"] = "0";  // the offer: update and restart
@@ -52,8 +52,7 @@ class SelfUpdate : public ::testing::Test {
   }
   bool nothingLeftBeside() const {
     for (const auto& entry : fs::directory_iterator(run.root()))
-      if (entry.path().filename().string().find("Kaldrith.app.") != std::string::npos)
-        return false;
+      if (entry.path().filename().string().find("Kaldrith.app.") != std::string::npos) return false;
     for (const auto& entry : fs::directory_iterator(run.dataDir() / "xplat"))
       if (entry.path().filename().string().starts_with("mnt-")) return false;
     return !fs::exists(run.dataDir() / "xplat/mac-swap.json");
@@ -77,8 +76,9 @@ TEST_F(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
   EXPECT_TRUE(run.logged("self-update 1.0.0 -> 1.1.0 confirmed; previous bundle removed"))
       << run.file(run.logsDir() / "launcher.log");
   auto lines = run.logLines();
-  auto fetched = std::find_if(lines.begin(), lines.end(),
-                              [](const auto& line) { return line.starts_with("xplat-fetch exit 0 file="); });
+  auto fetched = std::find_if(lines.begin(), lines.end(), [](const auto& line) {
+    return line.starts_with("xplat-fetch exit 0 file=");
+  });
   EXPECT_NE(fetched, lines.end());
   // The new launcher is offered nothing: it is the channel's version.
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const auto& line) {

@@ -1,7 +1,6 @@
 #include "updater/cli.h"
 
 #include <sys/utsname.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -97,7 +96,7 @@ int prepareCommand(const std::vector<std::string>& args, std::ostream& out, std:
   auto options = parseOptions(args, {"--root", "--json", "--lang"});
   auto root = rootOption(options);
   auto language = languageOption(options);
-  if (auto running = processesInside(root, ::getpid()); !running.empty()) {
+  if (auto running = processesInside(root, selfAndAncestors()); !running.empty()) {
     err << "prepare: the game is running from " << root.string() << " (pid " << running.front()
         << "); nothing done\n";
     return kExitGameRunning;
@@ -206,8 +205,7 @@ XplatRequest xplatRequest(const Options& options) {
           .system = systemVersion()};
 }
 
-const std::vector<std::string> kXplatOptions{"--state", "--platform", "--lang", "--json",
-                                             "--feed"};
+const std::vector<std::string> kXplatOptions{"--state", "--platform", "--lang", "--json", "--feed"};
 
 int xplatCheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   auto options = parseOptions(args, kXplatOptions);
@@ -241,7 +239,8 @@ int xplatCheckCommand(const std::vector<std::string>& args, std::ostream& out, s
 }
 
 int xplatFetchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto options = parseOptions(args, {"--state", "--platform", "--lang", "--json", "--feed", "--out"});
+  auto options =
+      parseOptions(args, {"--state", "--platform", "--lang", "--json", "--feed", "--out"});
   auto language = languageOption(options);
   auto request = xplatRequest(options);
   auto outDir = std::filesystem::absolute(options.require("--out")).lexically_normal();
@@ -294,7 +293,8 @@ int publishLauncherCommand(const std::vector<std::string>& args, std::ostream& o
 
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
-    if (args.empty()) throw UsageError(
+    if (args.empty())
+      throw UsageError(
           "no command (texts, version, prepare, verify, publish, xplat-check, xplat-fetch, "
           "publish-launcher)");
     const auto& command = args.front();

@@ -113,7 +113,8 @@ TEST_F(CliPrepare, FailureEndsWithAnErrorEventInTheLanguageAndItsStatus) {
 
 TEST_F(CliPrepare, RunningGameMeansStatus6AndNothingElse) {
   fs::create_directories(root_);
-  ProcessIn game(root_);
+  fs::copy_file("/bin/sleep", root_ / "game");
+  ProcessIn game(temp_.path(), {(root_ / "game").string(), "60"});
   auto run = prepare(channel_.string());
   EXPECT_EQ(run.status, kExitGameRunning);
   EXPECT_EQ(run.out, "");
@@ -122,10 +123,15 @@ TEST_F(CliPrepare, RunningGameMeansStatus6AndNothingElse) {
   EXPECT_FALSE(fs::exists(statePath(root_)));
 }
 
-TEST_F(CliPrepare, GameInASiblingFolderDoesNotCount) {
-  fs::create_directories(temp_ / "game2");
-  ProcessIn other(temp_ / "game2");
-  EXPECT_EQ(prepare(channel_.string()).status, 0);
+TEST_F(CliPrepare, OnlyGameCodeCountsNotAShellInTheFolderNorTheToolsOwnParent) {
+  fs::create_directories(root_);
+  ProcessIn terminal(root_);
+  // Started by a program that lies in the game folder itself.
+  fs::copy_file("/bin/sh", root_ / "sh");
+  auto run = runTool({"-c", "\"$0\" \"$@\"; exit $?", KALDRA_UPDATER_PATH, "prepare", "--root",
+                      root_.string(), "--json"},
+                     {"KALDRA_UPDATE_CHANNEL=" + channel_.string()}, (root_ / "sh").string());
+  EXPECT_EQ(run.status, 0) << run.err;
 }
 
 TEST_F(CliPrepare, VerifyChecksWhatPrepareInstalled) {

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "updater/file_io.h"
+#include "updater/game_tree.h"
 #include "updater/parallel.h"
 
 namespace kaldra::update {
@@ -107,7 +108,7 @@ bool FileCache::allUnchanged(const std::filesystem::path& root, unsigned threads
   std::atomic<bool> unchanged{true};
   parallelFor(entries.size(), threads, [&](std::size_t i) {
     if (!unchanged) return;
-    if (stampOf(root / entries[i]->first) != entries[i]->second.stamp) unchanged = false;
+    if (stampInside(root, entries[i]->first) != entries[i]->second.stamp) unchanged = false;
   });
   return unchanged;
 }

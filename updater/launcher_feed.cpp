@@ -60,10 +60,10 @@ LauncherFeed parseLauncherFeed(std::string_view bytes, std::string_view platform
 }
 
 std::string launcherFeedJson(const LauncherFeed& feed) {
-  nlohmann::ordered_json json{{"platform", feed.platform},    {"version", feed.version},
-                              {"minVersion", feed.minVersion}, {"minSystem", feed.minSystem},
-                              {"url", feed.url},              {"size", feed.size},
-                              {"sha256", feed.sha256}};
+  nlohmann::ordered_json json{
+      {"platform", feed.platform},   {"version", feed.version}, {"minVersion", feed.minVersion},
+      {"minSystem", feed.minSystem}, {"url", feed.url},         {"size", feed.size},
+      {"sha256", feed.sha256}};
   return json.dump(1) + "\n";
 }
 

@@ -101,8 +101,13 @@ Manifest parseManifest(std::string_view bytes) {
 
   Manifest manifest{.version = version->get<std::string>()};
   manifest.files.reserve(files->size());
-  for (std::size_t i = 0; i < files->size(); ++i)
+  std::uint64_t total = 0;
+  for (std::size_t i = 0; i < files->size(); ++i) {
     manifest.files.push_back(parseEntry((*files)[i], i));
+    // Progress and download counts add the sizes up; a sum that wraps would lie.
+    if (__builtin_add_overflow(total, manifest.files.back().size, &total))
+      fault("the sizes add up to more than 2^64 - 1 bytes");
+  }
   checkPathsAreDistinct(manifest.files);
   return manifest;
 }

@@ -28,7 +28,8 @@ struct Manifest {
 };
 
 // Throws UpdateError (manifest) naming the first fault: not JSON, a missing or mistyped
-// member, a malformed digest, an unsafe or repeated path, a file that is also a folder.
+// member, a malformed digest, an unsafe or repeated path, a file that is also a folder,
+// sizes whose total does not fit in 64 bits.
 Manifest parseManifest(std::string_view bytes);
 
 // The manifest as JSON text that parseManifest reads back.

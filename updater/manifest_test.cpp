@@ -64,6 +64,11 @@ TEST(Manifest, MalformedDocumentsAreManifestErrors) {
   expectManifestFault(manifestWith(entry("a", "\"3\"")), "size");
   expectManifestFault(manifestWith(entry("a", "3", "\"abc\"")), "sha256");
   expectManifestFault(manifestWith(entry("a", "3", "\"" + std::string(64, 'g') + "\"")), "sha256");
+  expectManifestFault(
+      manifestWith(entry("a", "9223372036854775808") + "," + entry("b", "9223372036854775808")),
+      "add up");
+  EXPECT_NO_THROW(parseManifest(
+      manifestWith(entry("a", "9223372036854775808") + "," + entry("b", "9223372036854775807"))));
 }
 
 TEST(Manifest, PathsThatEscapeTheGameFolderAreRefused) {

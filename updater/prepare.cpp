@@ -10,6 +10,7 @@
 #include "updater/file_cache.h"
 #include "updater/file_io.h"
 #include "updater/game_folder.h"
+#include "updater/game_tree.h"
 #include "updater/manifest.h"
 #include "updater/messages.h"
 #include "updater/parallel.h"
@@ -80,7 +81,7 @@ void removePartialDir(const std::filesystem::path& root) {
 // Keeps the downloads an earlier run left for the files still to fetch, so that they can
 // be continued, and removes every other entry of the partial folder.
 void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::string>& names) {
-  makeDirectories(partialDir(root));
+  makeFoldersInside(root, partialDir(root).filename().string() + "/");  // a link replaced
   std::error_code error;
   for (std::filesystem::directory_iterator it(partialDir(root), error), end; !error && it != end;
        it.increment(error)) {
@@ -134,7 +135,9 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   FileCache cache = FileCache::load(statePath(root));
 
   // The same manifest as last time, and not one file touched since: done, with stat alone.
-  if (cache.matched().sha256 == fetched.sha256 && cache.allUnchanged(root, request.threads)) {
+  // Without its saved manifest the folder could not be verified: the full path restores it.
+  if (cache.matched().sha256 == fetched.sha256 && stampOf(savedManifestPath(root)) &&
+      cache.allUnchanged(root, request.threads)) {
     events.progress(Stage::ready, 100, say(Message::readyUnchanged));
     return {.version = cache.matched().version, .unchanged = true};
   }
@@ -176,10 +179,16 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   keepOnlyPartials(root, partials);
   std::set<std::filesystem::path> touchedFolders;
   std::mutex progressMutex;  // one stream of events, its byte counts only ever growing
+  std::mutex foldersMutex;
   try {
     parallelFor(scan.stale.size(), kParallelTransfers, [&](std::size_t n) {
       const auto& file = manifest.files[scan.stale[n]];
       auto target = root / file.path;
+      {
+        // Two files of one folder must not both repair a link in their way.
+        std::lock_guard lock(foldersMutex);
+        makeFoldersInside(root, file.path);
+      }
       auto transfer = transfers.take();
       auto downloaded =
           downloadFile(*transfer, fileUrl(request.channel, file.path), file, target,

@@ -12,6 +12,7 @@
 #include "updater/game_folder.h"
 #include "updater/messages.h"
 #include "updater/test_files.h"
+#include "updater/verify.h"
 
 namespace kaldra::update {
 namespace {
@@ -105,6 +106,56 @@ TEST_F(Prepare, NothingChangedReadsNoFileAndSaysSo) {
   expectGameFiles();
 }
 
+TEST_F(Prepare, UnchangedFolderGetsBackAMissingSavedManifest) {
+  run();
+  fs::remove(savedManifestPath(root_));
+  run();
+  EXPECT_NO_THROW(verifyFolder(root_, 2));
+}
+
+// Everything below `folder`, path and content, to see that nothing there changed.
+std::map<std::string, std::string> treeOf(const fs::path& folder) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    tree[fs::relative(entry.path(), folder).string()] =
+        entry.is_regular_file() ? readText(entry.path()) : "(folder)";
+  return tree;
+}
+
+TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
+  const fs::path elsewhere = temp_ / "elsewhere";
+  const struct {
+    const char* spot;
+    const char* target;  // inside `elsewhere`
+  } links[] = {{"data", ""},
+               {"data/maps", "maps"},
+               {"data/maps/harbour.map", "s.txt"},
+               {"kaldrith.exe", "s.txt"},
+               {".kaldra-partial", ""},
+               {".kaldra-state", "s.txt"},
+               {".kaldra-manifest.json", "s.txt"}};
+  int n = 0;
+  for (const auto& link : links) {
+    SCOPED_TRACE(link.spot);
+    root_ = temp_ / ("game" + std::to_string(++n));
+    fs::remove_all(elsewhere);
+    for (auto name : {"s.txt", "harbour.map", "maps/harbour.map", "world.pak"})
+      writeFile(elsewhere / name, "not the game's");
+    auto before = treeOf(elsewhere);
+
+    run();
+    fs::remove_all(root_ / link.spot);
+    fs::remove(root_ / "kaldrith.exe");  // so that a download happens too
+    fs::create_symlink(elsewhere / link.target, root_ / link.spot);
+    run();
+
+    EXPECT_EQ(treeOf(elsewhere), before);
+    EXPECT_FALSE(fs::is_symlink(root_ / link.spot));
+    expectGameFiles();
+    EXPECT_NO_THROW(verifyFolder(root_, 2));
+  }
+}
+
 TEST_F(Prepare, EarlierManifestReturningAfterAPartialUpdateIsCheckedInFull) {
   auto original = files_;
   run();
@@ -143,14 +194,6 @@ TEST_F(Prepare, MatchingFilesAlreadyThereAreReadOnceNotDownloaded) {
   EXPECT_EQ(run().filesRead, 0u);
 }
 
-TEST_F(Prepare, DamagedStateFileOnlyCostsAReread) {
-  run();
-  writeFile(statePath(root_), "{\"files\": [tru");
-  auto summary = run();
-  EXPECT_EQ(summary.filesRead, 3u);
-  EXPECT_EQ(summary.filesDownloaded, 0u);
-}
-
 TEST_F(Prepare, FilesTheManifestDoesNotListAreLeftAlone) {
   writeFile(root_ / "saves/slot1.sav", "progress");
   run();
@@ -178,11 +221,13 @@ TEST_F(Prepare, FilesInstalledBeforeAFailureAreKeptAndRemembered) {
   writeFile(channel_ / "data/world.pak", "short");
   EXPECT_EQ(failure(), FailureKind::integrity);
   EXPECT_EQ(readText(root_ / "data/a.txt"), "new");
+  std::size_t missing = 0;  // files in flight beside the damaged one may have arrived too
+  for (const auto& [path, content] : files_) missing += readText(root_ / path) != content;
 
   publishChannel(channel_, files_);
   auto summary = run();
   EXPECT_EQ(summary.filesRead, 0u);
-  EXPECT_EQ(summary.filesDownloaded, 2u);  // the damaged file and the one after it
+  EXPECT_EQ(summary.filesDownloaded, missing);
   expectGameFiles();
 }
 
@@ -248,6 +293,18 @@ TEST_F(Prepare, OverHttpOnlyTheChangedFileIsRequestedAgain) {
   EXPECT_EQ(requests[5], "GET /manifest.json HTTP/1.1");
   EXPECT_EQ(requests[6], "GET /manifest.json.sig HTTP/1.1");
   EXPECT_EQ(requests[7], "GET /kaldrith.exe HTTP/1.1");
+}
+
+TEST_F(Prepare, APartialFolderThatIsALinkNeverLeadsDownloadsOutside) {
+  fs::create_directories(root_);
+  fs::create_directories(temp_ / "elsewhere");
+  fs::create_directory_symlink(temp_ / "elsewhere", partialDir(root_));
+  kaldra::testing::HttpServer server(channel_);
+  server.setFault(
+      {.kind = kaldra::testing::HttpServer::Fault::Kind::cut, .target = "/data/world.pak"});
+  EXPECT_EQ(failure(server.url()), FailureKind::network);
+  EXPECT_EQ(partialFileCount(root_), 1u);  // half of the file, kept to be continued
+  EXPECT_TRUE(fs::is_empty(temp_ / "elsewhere"));
 }
 
 }  // namespace

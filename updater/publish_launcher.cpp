@@ -22,11 +22,11 @@ void buildImage(const PublishLauncherRequest& request, const fs::path& image) {
   fs::copy(request.bundle, staging / "Kaldrith.app",
            fs::copy_options::recursive | fs::copy_options::copy_symlinks);
   fs::remove(image, ignored);
-  auto child = platform::spawnProcess(
-      {.program = request.diskImageTool.string(),
-       .args = {"create", "-srcfolder", staging.string(), image.string()},
-       .out = platform::Output::pipe(),
-       .err = platform::Output::pipe()});
+  auto child =
+      platform::spawnProcess({.program = request.diskImageTool.string(),
+                              .args = {"create", "-srcfolder", staging.string(), image.string()},
+                              .out = platform::Output::pipe(),
+                              .err = platform::Output::pipe()});
   std::string output = child.pid < 0 ? child.error : platform::readAll(child.pipe.get());
   int status = child.pid < 0 ? -1 : platform::waitForExit(child.pid);
   fs::remove_all(staging, ignored);

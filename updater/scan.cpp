@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 
+#include "updater/game_tree.h"
 #include "updater/parallel.h"
 #include "updater/sha256.h"
 
@@ -22,7 +23,7 @@ ScanResult scanFolder(const std::filesystem::path& root, const Manifest& manifes
 
   for (std::size_t i = 0; i < manifest.files.size(); ++i) {
     const auto& file = manifest.files[i];
-    auto stamp = stampOf(root / file.path);
+    auto stamp = stampInside(root, file.path);
     if (!stamp || stamp->size != file.size) {
       result.stale.push_back(i);
     } else if (auto known = cache.digestIfUnchanged(file.path, *stamp)) {

@@ -54,22 +54,21 @@ inline ToolRun runTool(const std::vector<std::string>& args,
   return run;
 }
 
-// A process whose working folder is `folder`, as the game's is while it runs; killed when
-// this object goes.
+// A process whose working folder is `folder` running `command` (by default a plain
+// sleep, as a shell left open there would be); killed when this object goes.
 class ProcessIn {
  public:
   explicit ProcessIn(const std::filesystem::path& folder,
-                     const std::string& program = "/bin/sleep") {
-    auto child = platform::spawnProcess(
-        {.program = "/bin/sh",
-         .args = {"-c", "cd \"$1\" && exec \"$2\" 60", "sh", folder.string(), program},
-         .nullInput = true});
-    pid_ = child.pid;
+                     std::vector<std::string> command = {"/bin/sleep", "60"}) {
+    std::vector<std::string> args{"-c", "cd \"$1\" && shift && exec \"$@\"", "sh", folder.string()};
+    args.insert(args.end(), command.begin(), command.end());
+    pid_ = platform::spawnProcess({.program = "/bin/sh", .args = args, .nullInput = true}).pid;
     // Wait until the shell has changed folder and become the program.
     auto link = "/proc/" + std::to_string(pid_) + "/exe";
     for (int i = 0; i < 500; ++i) {
       std::error_code error;
-      if (std::filesystem::read_symlink(link, error) == std::filesystem::canonical(program)) return;
+      if (std::filesystem::read_symlink(link, error) == std::filesystem::canonical(command[0]))
+        return;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ADD_FAILURE() << "the process did not start in " << folder;

@@ -7,6 +7,7 @@
 #include "updater/file_cache.h"
 #include "updater/file_io.h"
 #include "updater/game_folder.h"
+#include "updater/game_tree.h"
 #include "updater/manifest.h"
 #include "updater/parallel.h"
 #include "updater/sha256.h"
@@ -40,7 +41,7 @@ VerifySummary verifyFolder(const std::filesystem::path& root, unsigned threads) 
   parallelFor(manifest.files.size(), threads, [&](std::size_t i) {
     const auto& file = manifest.files[i];
     auto path = root / file.path;
-    auto stamp = stampOf(path);
+    auto stamp = stampInside(root, file.path);
     if (!stamp) {
       problems[i] = "missing: " + path.string();
     } else if (stamp->size != file.size) {

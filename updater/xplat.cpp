@@ -5,8 +5,8 @@
 
 #include "swap/bundle_identity.h"
 #include "updater/channel.h"
-#include "updater/failure.h"
 #include "updater/download.h"
+#include "updater/failure.h"
 #include "updater/file_io.h"
 #include "updater/signature.h"
 
@@ -56,8 +56,7 @@ LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request) {
 XplatDecision decide(const LauncherFeed& feed, const XplatRequest& request,
                      const std::optional<std::string>& skipVersion) {
   XplatDecision decision;
-  decision.required =
-      !feed.minVersion.empty() && cmpVersion(request.current, feed.minVersion) < 0;
+  decision.required = !feed.minVersion.empty() && cmpVersion(request.current, feed.minVersion) < 0;
   decision.update = cmpVersion(feed.version, request.current) > 0;
   if (decision.update && !decision.required && skipVersion == feed.version) decision.update = false;
   decision.systemOk = feed.minSystem.empty() || cmpVersion(request.system, feed.minSystem) >= 0;
@@ -72,29 +71,30 @@ std::optional<std::string> skippedVersion(const std::filesystem::path& stateDir)
 
 std::string checkResultJson(const XplatDecision& decision, const LauncherFeed& feed,
                             const std::string& current) {
-  nlohmann::ordered_json json{{"update", decision.update},   {"required", decision.required},
-                              {"systemOk", decision.systemOk}, {"offered", feed.version},
-                              {"current", current},           {"minSystem", feed.minSystem}};
+  nlohmann::ordered_json json{{"update", decision.update},
+                              {"required", decision.required},
+                              {"systemOk", decision.systemOk},
+                              {"offered", feed.version},
+                              {"current", current},
+                              {"minSystem", feed.minSystem}};
   return json.dump();
 }
 
 FetchedImage fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
-                                         const LauncherFeed& feed,
-                                         const std::filesystem::path& outDir,
-                                         const NetworkSettings& settings, EventWriter& events,
-                                         std::string_view label) {
+                                const LauncherFeed& feed, const std::filesystem::path& outDir,
+                                const NetworkSettings& settings, EventWriter& events,
+                                std::string_view label) {
   if (cmpVersion(feed.version, request.current) <= 0) {
     throw UpdateError(FailureKind::other, "the channel offers " + feed.version +
                                               ", which is not newer than " + request.current);
   }
   makeDirectories(outDir);
-  ManifestFile image{.path = "Kaldrith-" + feed.version + ".dmg",
-                     .size = feed.size,
-                     .sha256 = feed.sha256};
+  ManifestFile image{
+      .path = "Kaldrith-" + feed.version + ".dmg", .size = feed.size, .sha256 = feed.sha256};
   std::uint64_t done = 0;
   auto report = [&] {
-    double pct = feed.size ? 100.0 * static_cast<double>(done) / static_cast<double>(feed.size)
-                           : 100.0;
+    double pct =
+        feed.size ? 100.0 * static_cast<double>(done) / static_cast<double>(feed.size) : 100.0;
     events.progress(Stage::download, pct, label, ByteProgress{done, feed.size});
   };
   report();

@@ -58,8 +58,7 @@ struct FetchedImage {
 // then removed, so the next run starts afresh), network when the transfer breaks off
 // for good (the partial file stays for the next run), disk.
 FetchedImage fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
-                                         const LauncherFeed& feed,
-                                const std::filesystem::path& outDir,
+                                const LauncherFeed& feed, const std::filesystem::path& outDir,
                                 const NetworkSettings& settings, EventWriter& events,
                                 std::string_view label);
 

@@ -36,7 +36,8 @@ class LauncherChannel : public ::testing::Test {
               "CFBundleShortVersionString</key><string>9.0</string></dict></plist>");
     // Large enough that a cut transfer leaves a partial file behind.
     std::string payload(3 << 20, '\0');
-    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(i * 2654435761u >> 13);
+    for (std::size_t i = 0; i < payload.size(); ++i)
+      payload[i] = static_cast<char>(i * 2654435761u >> 13);
     writeFile(temp_ / "v9/Kaldrith.app/Contents/MacOS/Kaldrith", payload);
     writeFile(keyFile_, buildSigningKey());
     auto run = runTool({"publish-launcher", (temp_ / "v9/Kaldrith.app").string(), channel_.string(),
@@ -64,7 +65,8 @@ class LauncherChannel : public ::testing::Test {
   std::size_t filesIn(const fs::path& folder) {
     std::error_code ignored;
     std::size_t count = 0;
-    for (fs::directory_iterator it(folder, ignored), end; !ignored && it != end; it.increment(ignored))
+    for (fs::directory_iterator it(folder, ignored), end; !ignored && it != end;
+         it.increment(ignored))
       ++count;
     return count;
   }
@@ -89,8 +91,10 @@ TEST_F(LauncherChannel, PublishedLauncherIsOfferedAndArrivesWholeOverHttp) {
   EXPECT_EQ(list.front()["pct"], 0);
   EXPECT_EQ(list[list.size() - 2]["pct"], 100);
   fs::path image = out_ / "Kaldrith-9.0.dmg";
-  EXPECT_EQ(list.back(), (nlohmann::json{{"type", "xplat-file"}, {"path", image.string()},
-                                         {"sha256", feed_.sha256}, {"version", "9.0"}}));
+  EXPECT_EQ(list.back(), (nlohmann::json{{"type", "xplat-file"},
+                                         {"path", image.string()},
+                                         {"sha256", feed_.sha256},
+                                         {"version", "9.0"}}));
   EXPECT_EQ(hashFile(image).sha256, feed_.sha256);
   EXPECT_EQ(filesIn(out_), 1u);
 }
@@ -101,11 +105,11 @@ TEST_F(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarker) {
     bool update, required, systemOk;
   } cases[] = {
       {"9.0", "", "", "", true, false, true},
-      {"9.0", "", "", "9.0", false, false, true},        // rolled back before
-      {"9.0", "2.0", "", "9.0", true, true, true},       // required wins over the marker
+      {"9.0", "", "", "9.0", false, false, true},   // rolled back before
+      {"9.0", "2.0", "", "9.0", true, true, true},  // required wins over the marker
       {"9.0", "", "999.0", "", true, false, false},
       {KALDRA_PROJECT_VERSION, "", "", "", false, false, true},
-      {"0.9", "", "", "", false, false, true},           // a downgrade is no update
+      {"0.9", "", "", "", false, false, true},  // a downgrade is no update
       {"0.9", "2.0", "", "", false, true, true},
   };
   for (const auto& c : cases) {

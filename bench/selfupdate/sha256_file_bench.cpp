@@ -40,11 +40,11 @@ int main(int argc, char** argv) {
   double ours = 1e9, theirs = 1e9;
   for (int round = 0; round < 3; ++round) {
     ours = std::min(ours, seconds([&] {
-      if (!kaldra::sha256File(file)) std::exit(1);
-    }));
+                      if (!kaldra::sha256File(file)) std::exit(1);
+                    }));
     theirs = std::min(theirs, seconds([&] {
-      if (std::system(command.c_str()) != 0) std::exit(1);
-    }));
+                        if (std::system(command.c_str()) != 0) std::exit(1);
+                      }));
   }
   auto size = std::filesystem::file_size(file) / 1e6;
   std::printf("file            %.0f MB\n", size);

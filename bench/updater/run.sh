@@ -180,7 +180,8 @@ remove_many() {
 curl_many() {
   curl -sSf --parallel --parallel-max 8 -K "$d/curl.cfg" && (cd "$d/curl" && sha256sum data/* >/dev/null)
 }
-curl -sSf --parallel --parallel-max 8 -K "$d/curl.cfg" >/dev/null  # warm the page cache
+remove_many
+curl -sSf --parallel --parallel-max 8 -K "$d/curl.cfg"  # warm the page cache
 many_curl= many_tool=
 for _ in 1 2 3; do
   best many_curl "$(elapsed remove_many curl_many)"

@@ -97,15 +97,18 @@ void QtUI::onMain(const std::function<void()>& work) {
     QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
 }
 
-int QtUI::ask(const std::string& message, const std::vector<std::string>& buttons,
-              AlertStyle style) {
-  int answer = 0;
+std::int64_t QtUI::ask(const std::string& message, const std::vector<std::string>& buttons,
+                       AlertStyle style) {
+  std::int64_t answer = 0;
   onMain([&] { answer = runDialog(message, buttons, style, icon_); });
   return answer;
 }
 
 void QtUI::quit() {
-  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  // Not QCoreApplication::quit: that first asks every window to close, and an open dialog
+  // refuses. Exiting ends the dialog's loop too.
+  QMetaObject::invokeMethod(
+      qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void QtUI::openLogs() {

@@ -63,9 +63,9 @@ void installFromDMG(const fs::path& image, const std::string& sha256, const std:
     fs::remove_all(mount, ignored);
     throw;
   }
-  auto [status, output] = runTool(platformTool("hdiutil").string(),
-                                  {"attach", "-readonly", "-nobrowse", "-noautoopen",
-                                   "-mountpoint", mount.string(), image.string()});
+  auto [status, output] =
+      runTool(platformTool("hdiutil").string(), {"attach", "-readonly", "-nobrowse", "-noautoopen",
+                                                 "-mountpoint", mount.string(), image.string()});
   if (status != 0) {
     fs::remove_all(mount, ignored);
     throw SwapError("mount failed: " + output);

@@ -38,9 +38,7 @@ class DiskImageInstall : public ::testing::Test {
   }
 
   // Nothing attached, no mount folder, no marker.
-  bool leftNothingBehind() const {
-    return !fs::exists(cfg.xplatDir) || fs::is_empty(cfg.xplatDir);
-  }
+  bool leftNothingBehind() const { return !fs::exists(cfg.xplatDir) || fs::is_empty(cfg.xplatDir); }
 
   testing::TempDir dir;
   fs::path image = dir / "Kaldrith-2.0.dmg";
@@ -49,9 +47,8 @@ class DiskImageInstall : public ::testing::Test {
 TEST_F(DiskImageInstall, DigestIsCheckedBeforeAnythingIsCreated) {
   std::string digest = *sha256File(image);
   const std::string kMismatch = "package hash does not match the signed channel";
-  for (const std::string& given :
-       {std::string(), digest.substr(1), digest + "0", std::string(64, '0'),
-        digest.substr(0, 63) + "g"}) {
+  for (const std::string& given : {std::string(), digest.substr(1), digest + "0",
+                                   std::string(64, '0'), digest.substr(0, 63) + "g"}) {
     EXPECT_EQ(installError(given), kMismatch) << given;
     EXPECT_FALSE(fs::exists(cfg.xplatDir)) << given;
   }

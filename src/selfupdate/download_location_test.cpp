@@ -41,7 +41,8 @@ TEST(DownloadLocation, OnlyDiskImagesInsideTheFolderPass) {
       {base, false},
       {"", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(imageInDownloadFolder(c.path, folder).has_value(), c.passes) << c.path;
+  for (const auto& c : cases)
+    EXPECT_EQ(imageInDownloadFolder(c.path, folder).has_value(), c.passes) << c.path;
   EXPECT_EQ(imageInDownloadFolder(base + "/./sub/../sub/K.dmg", folder),
             fs::canonical(folder) / "sub/K.dmg");
 }

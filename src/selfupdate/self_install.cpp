@@ -9,9 +9,9 @@
 #include "platform/user_folders.h"
 #include "platform/writable.h"
 #include "selfupdate/declined_marker.h"
+#include "selfupdate/step_failure.h"
 #include "swap/bundle_identity.h"
 #include "swap/prepare_swap.h"
-#include "swap/swap_error.h"
 
 namespace kaldra {
 
@@ -35,18 +35,15 @@ bool declineNow(const std::vector<std::string>& declined, const std::string& key
 
 bool install(UI& ui, const std::string& oldVersion) {
   ui.set(T("mac_installing"), std::nullopt, "");
-  std::string failure;
-  try {
+  auto failure = failureOf([&] {
     prepareSwap("install", cfg.appBundle, cfg.installTarget, oldVersion, cfg.appVersion);
+  });
+  if (!failure) {
     ui.set(T("xplat_done"), 100.0, "");
     return false;
-  } catch (const SwapError& error) {
-    failure = error.text;
-  } catch (const std::exception& error) {
-    failure = error.what();
   }
-  log("self-install failed: " + failure);
-  ui.ask(T("mac_install_failed") + " " + failure, {T("btn_continue")});
+  log("self-install failed: " + *failure);
+  ui.ask(T("mac_install_failed") + " " + *failure, {T("btn_continue")});
   return true;
 }
 

@@ -27,9 +27,9 @@ class SelfInstall : public ::testing::Test {
     cfg.installDir = dir / "Applications";
     cfg.installTarget = cfg.installDir / "Kaldrith.app";
     cfg.swapPlanURL = cfg.xplatDir / "mac-swap.json";
-    cfg.texts = {{"mac_install_offer", "Install?"},    {"btn_install", "Install"},
-                 {"btn_not_now", "Not now"},           {"mac_install_failed", "Not installed:"},
-                 {"btn_continue", "Continue"},         {"mac_installing", "Installing"}};
+    cfg.texts = {{"mac_install_offer", "Install?"}, {"btn_install", "Install"},
+                 {"btn_not_now", "Not now"},        {"mac_install_failed", "Not installed:"},
+                 {"btn_continue", "Continue"},      {"mac_installing", "Installing"}};
     fs::create_directories(cfg.logsDir);
     fs::create_directories(cfg.installDir);
     testing::useSourceStandIns(dir / "res");
@@ -70,13 +70,14 @@ TEST_F(SelfInstall, TheSameOrANewerInstalledLauncherWins) {
   testing::writeSealedBundle(cfg.installTarget, "2.0");
   EXPECT_TRUE(selfInstallCheck(ui));
   EXPECT_TRUE(ui.dialogs.empty());
-  EXPECT_NE(log().find("self-install: " + cfg.installTarget.string() + " already has 2.0 (this copy 1.9 at " +
-                       cfg.appBundle.string() + "); running from here"),
+  EXPECT_NE(log().find("self-install: " + cfg.installTarget.string() +
+                       " already has 2.0 (this copy 1.9 at " + cfg.appBundle.string() +
+                       "); running from here"),
             std::string::npos)
       << log();
 
-  for (const auto& [id, version] : {std::pair{"com.kaldrith.client", "1.8"},
-                                    std::pair{"com.other.app", "9.0"}}) {
+  for (const auto& [id, version] :
+       {std::pair{"com.kaldrith.client", "1.8"}, std::pair{"com.other.app", "9.0"}}) {
     fs::remove_all(cfg.installTarget);
     fs::remove_all(cfg.xplatDir);
     testing::writeSealedBundle(cfg.installTarget, version, id);
@@ -95,8 +96,9 @@ TEST_F(SelfInstall, UnwritableInstallFolderRunsFromHere) {
   cfg.installTarget = cfg.installDir / "Kaldrith.app";
   EXPECT_TRUE(selfInstallCheck(ui));
   EXPECT_TRUE(ui.dialogs.empty());
-  EXPECT_NE(log().find("self-install: " + cfg.installDir.string() + " not writable; running from here"),
-            std::string::npos);
+  EXPECT_NE(
+      log().find("self-install: " + cfg.installDir.string() + " not writable; running from here"),
+      std::string::npos);
 }
 
 TEST_F(SelfInstall, DeclineSilencesThisCopyAtThisVersionOnly) {
@@ -120,7 +122,8 @@ TEST_F(SelfInstall, FailedPreparationTellsThePlayerAndRunsFromHere) {
   testing::writeSealedBundle(cfg.appBundle, "1.8");  // says 1.8, runs as 1.9
   ui.answers = {0};
   EXPECT_TRUE(selfInstallCheck(ui));
-  std::string reason = "unexpected bundle com.kaldrith.client 1.8 (expected com.kaldrith.client 1.9)";
+  std::string reason =
+      "unexpected bundle com.kaldrith.client 1.8 (expected com.kaldrith.client 1.9)";
   EXPECT_NE(log().find("self-install failed: " + reason), std::string::npos) << log();
   ASSERT_EQ(ui.dialogs.size(), 2u);
   EXPECT_EQ(ui.dialogs[1].message, "Not installed: " + reason);

@@ -27,8 +27,7 @@ std::optional<std::string> sha256File(const std::filesystem::path& path) {
   // The chunks are already large; the stream's own buffer would only add a copy.
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
   std::unique_ptr<EVP_MD_CTX, DigestFree> context(EVP_MD_CTX_new());
-  if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-    return std::nullopt;
+  if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
   std::vector<unsigned char> chunk(kChunk);
   while (true) {
     std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());

@@ -28,7 +28,8 @@ inline void writeSealedBundle(const std::filesystem::path& bundle, const std::st
       << "<key>CFBundleShortVersionString</key><string>" << version << "</string>"
       << "</dict></plist>\n";
   std::ofstream(bundle / "Contents/MacOS/Kaldrith") << "#!/bin/sh\n";
-  std::string seal = platformTool("codesign").string() + " --sign - --force '" + bundle.string() + "' >/dev/null";
+  std::string seal =
+      platformTool("codesign").string() + " --sign - --force '" + bundle.string() + "' >/dev/null";
   if (std::system(seal.c_str()) != 0) throw std::runtime_error("cannot seal " + bundle.string());
 }
 

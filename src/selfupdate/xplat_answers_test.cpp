@@ -38,8 +38,8 @@ TEST(FetchReport, TheLastFileEventWinsWhole) {
   FetchReport report;
   int progress = 0;
   auto handlers = report.handlers([&](const updater::Event&) { ++progress; });
-  updater::dispatchEventLine(R"({"type":"xplat-file","path":"/d/a.dmg","sha256":"aa","version":"2"})",
-                             handlers);
+  updater::dispatchEventLine(
+      R"({"type":"xplat-file","path":"/d/a.dmg","sha256":"aa","version":"2"})", handlers);
   updater::dispatchEventLine(R"({"type":"xplat-file","path":"/d/b.dmg","sha256":"bb"})", handlers);
   updater::dispatchEventLine(R"({"type":"error","user":"gone"})", handlers);
   updater::dispatchEventLine(R"({"type":"progress","pct":5})", handlers);

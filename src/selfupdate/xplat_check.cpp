@@ -16,8 +16,8 @@
 #include "proc/run_tool.h"
 #include "selfupdate/disk_image_install.h"
 #include "selfupdate/download_location.h"
+#include "selfupdate/step_failure.h"
 #include "selfupdate/xplat_answers.h"
-#include "swap/swap_error.h"
 
 namespace kaldra {
 
@@ -44,8 +44,8 @@ bool inPlaceRoute() {
 }
 
 std::string offerMessage(const CheckResult& result, bool inPlace) {
-  std::string offer =
-      fillPlaceholders(T(inPlace ? "xplat_update_available" : "xplat_update_available_mac"), result);
+  std::string offer = fillPlaceholders(
+      T(inPlace ? "xplat_update_available" : "xplat_update_available_mac"), result);
   if (!result.required) return offer;
   return fillPlaceholders(T("xplat_update_required"), result) + "\n\n" + offer;
 }
@@ -71,14 +71,13 @@ Fetch runFetch(UI& ui, const CheckResult& result) {
     fetch.report.error = child.error;
     return fetch;
   }
-  updater::readEventStream(
-      updater::pipeSource(child.pipe.get()),
-      fetch.report.handlers([&](const updater::Event& event) {
-        auto done = updater::numberMember(event, "done").value_or(0);
-        auto total = updater::numberMember(event, "total").value_or(0);
-        ui.set(status, updater::numberMember(event, "pct").value_or(0),
-               total > 0 ? updater::byteCountText(done, total) : "");
-      }));
+  updater::readEventStream(updater::pipeSource(child.pipe.get()),
+                           fetch.report.handlers([&](const updater::Event& event) {
+                             auto done = updater::numberMember(event, "done").value_or(0);
+                             auto total = updater::numberMember(event, "total").value_or(0);
+                             ui.set(status, updater::numberMember(event, "pct").value_or(0),
+                                    total > 0 ? updater::byteCountText(done, total) : "");
+                           }));
   child.pipe.reset();
   fetch.status = platform::waitForChildExit(child.pid).status;
   return fetch;
@@ -86,20 +85,18 @@ Fetch runFetch(UI& ui, const CheckResult& result) {
 
 bool install(UI& ui, const fs::path& image, const Fetch& fetch, const CheckResult& result) {
   ui.set(T("xplat_installing"), std::nullopt, "");
-  std::string failure;
-  try {
+  auto failure = failureOf([&] {
     installFromDMG(image, fetch.report.sha256,
                    fetch.report.version.empty() ? result.offered : fetch.report.version);
+  });
+  if (!failure) {
     ui.set(T("xplat_done"), 100.0, "");
     return false;
-  } catch (const SwapError& error) {
-    failure = error.text;
-  } catch (const std::exception& error) {
-    failure = error.what();
   }
-  log("self-update failed before the exchange: " + failure);
-  return endWith(ui, T("xplat_failed") + " " + failure + "\n" + (cfg.logsDir / "launcher.log").string(),
-                 result.required);
+  log("self-update failed before the exchange: " + *failure);
+  return endWith(
+      ui, T("xplat_failed") + " " + *failure + "\n" + (cfg.logsDir / "launcher.log").string(),
+      result.required);
 }
 
 bool openForThePlayer(UI& ui, const fs::path& image) {
@@ -128,10 +125,11 @@ bool offer(UI& ui, const CheckResult& result) {
   ui.set(T("xplat_downloading") + " " + result.offered, 0.0, "");
   Fetch fetch = runFetch(ui, result);
   log("xplat-fetch exit " + std::to_string(fetch.status) + " file=" + fetch.report.path);
-  auto image = fetch.status == 0 ? imageInDownloadFolder(fetch.report.path, downloadDir())
-                                 : std::nullopt;
+  auto image =
+      fetch.status == 0 ? imageInDownloadFolder(fetch.report.path, downloadDir()) : std::nullopt;
   if (!image) {
-    return endWith(ui, T("xplat_failed") + " " + fetch.report.error + "\n" + fetchLogPath().string(),
+    return endWith(ui,
+                   T("xplat_failed") + " " + fetch.report.error + "\n" + fetchLogPath().string(),
                    result.required);
   }
   ui.set(T("xplat_downloaded"), 100.0, "");
@@ -143,8 +141,8 @@ bool offer(UI& ui, const CheckResult& result) {
 
 bool xplatCheck(UI& ui) {
   auto [status, output] = runCapture(
-      cfg.updater, updater::xplatCheckCommand(cfg.dataDir.string(), cfg.lang,
-                                              cfg.getenv("KALDRA_XPLAT_FEED")));
+      cfg.updater,
+      updater::xplatCheckCommand(cfg.dataDir.string(), cfg.lang, cfg.getenv("KALDRA_XPLAT_FEED")));
   auto result = status == 0 ? parseCheckResult(output) : std::nullopt;
   if (!result) {
     log("xplat-check exit " + std::to_string(status) + " (ignored)");

@@ -85,12 +85,14 @@ class XplatCheck : public ::testing::Test {
   }
   std::string fileEvent(const std::string& path, const std::string& sha = std::string(64, 'a')) {
     return R"({"type":"xplat-file","path":")" + path + R"(","sha256":")" + sha +
-           R"(","version":"2.0"})" "\n";
+           R"(","version":"2.0"})"
+           "\n";
   }
   std::vector<std::string> logLines() {
     std::vector<std::string> lines;
     std::istringstream in(readFile(cfg.logsDir / "launcher.log"));
-    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find(' ', 20) + 1));
+    for (std::string line; std::getline(in, line);)
+      lines.push_back(line.substr(line.find(' ', 20) + 1));
     return lines;
   }
   bool logged(const std::string& message) {
@@ -129,12 +131,18 @@ TEST_F(XplatCheck, DecisionsBeforeAnyOffer) {
     bool result;
   } cases[] = {
       {R"({"update":false,"required":true,"offered":"2.0","current":"1.0"})",
-       "1.0 may no longer run; install 2.0 by hand.", {"Quit"}, false},
+       "1.0 may no longer run; install 2.0 by hand.",
+       {"Quit"},
+       false},
       {R"({"update":false})", std::nullopt, {}, true},
       {R"({"update":true,"systemOk":false,"offered":"2.0","minSystem":"13"})",
-       "2.0 needs system 13.", {"Later"}, true},
+       "2.0 needs system 13.",
+       {"Later"},
+       true},
       {R"({"update":true,"required":true,"systemOk":false,"offered":"2.0","minSystem":"13"})",
-       "2.0 needs system 13.", {"Quit"}, false},
+       "2.0 needs system 13.",
+       {"Quit"},
+       false},
   };
   for (const auto& c : cases) {
     FakeUI fresh;
@@ -178,17 +186,21 @@ TEST_F(XplatCheck, TheOfferFollowsTheRouteAndTheRequirement) {
 }
 
 TEST_F(XplatCheck, ManualRouteShowsProgressAndLeavesTheImageToThePlayer) {
-  cfg.env = {{"KALDRA_NO_SELF_UPDATE", "1"}, {"KALDRA_TEST_NO_OPEN", "1"},
+  cfg.env = {{"KALDRA_NO_SELF_UPDATE", "1"},
+             {"KALDRA_TEST_NO_OPEN", "1"},
              {"KALDRA_XPLAT_FEED", "http://127.0.0.1:1/feed"}};
   std::string path = image();
-  fetch(0, R"({"type":"progress","done":5000000,"total":20000000,"pct":25})" "\n"
-           R"({"type":"progress","pct":50,"total":0})" "\n" + fileEvent(path));
+  fetch(0, R"({"type":"progress","done":5000000,"total":20000000,"pct":25})"
+           "\n"
+           R"({"type":"progress","pct":50,"total":0})"
+           "\n" +
+               fileEvent(path));
   EXPECT_FALSE(xplatCheck(ui));
 
-  EXPECT_EQ(readFile(dir / "fetch.args"),
-            "xplat-fetch --state " + cfg.dataDir.string() + " --platform macos --lang en --json" +
-                " --out " + (cfg.xplatDir / "download").string() +
-                " --feed http://127.0.0.1:1/feed\n");
+  EXPECT_EQ(readFile(dir / "fetch.args"), "xplat-fetch --state " + cfg.dataDir.string() +
+                                              " --platform macos --lang en --json" + " --out " +
+                                              (cfg.xplatDir / "download").string() +
+                                              " --feed http://127.0.0.1:1/feed\n");
   EXPECT_EQ(readFile(cfg.logsDir / "updater-xplat.log"), "fetching\n");
   ASSERT_EQ(ui.statuses.size(), 4u);
   EXPECT_EQ(ui.statuses[0].progress, 0.0);
@@ -215,7 +227,9 @@ TEST_F(XplatCheck, BadDownloadsEndInTheFailureDialog) {
       {0, fileEvent(folder + "/../escaped.dmg")},
       {0, fileEvent(image("Kaldrith.DMG"))},
       {0, fileEvent(image()).substr(0, 40)},  // no line feed: never read
-      {3, R"({"type":"error","user":"The server is gone."})" "\n" + fileEvent(image())},
+      {3, R"({"type":"error","user":"The server is gone."})"
+          "\n" +
+              fileEvent(image())},
   };
   for (const auto& c : cases) {
     FakeUI fresh;
@@ -223,7 +237,8 @@ TEST_F(XplatCheck, BadDownloadsEndInTheFailureDialog) {
     EXPECT_TRUE(xplatCheck(fresh)) << c.events;
     ASSERT_EQ(fresh.dialogs.size(), 2u);
     EXPECT_TRUE(fresh.dialogs[1].message.starts_with("Update failed: "));
-    EXPECT_TRUE(fresh.dialogs[1].message.ends_with("\n" + (cfg.logsDir / "updater-xplat.log").string()));
+    EXPECT_TRUE(
+        fresh.dialogs[1].message.ends_with("\n" + (cfg.logsDir / "updater-xplat.log").string()));
     EXPECT_EQ(fresh.dialogs[1].buttons, Buttons{"Later"});
   }
   EXPECT_FALSE(logged("test: would open " + folder + "/../escaped.dmg"));
@@ -232,8 +247,8 @@ TEST_F(XplatCheck, BadDownloadsEndInTheFailureDialog) {
   FakeUI required;
   check(0, R"({"update":true,"required":true,"offered":"2.0"})");
   EXPECT_FALSE(xplatCheck(required));
-  EXPECT_EQ(required.dialogs[1].message, "Update failed: The server is gone.\n" +
-                                             (cfg.logsDir / "updater-xplat.log").string());
+  EXPECT_EQ(required.dialogs[1].message,
+            "Update failed: The server is gone.\n" + (cfg.logsDir / "updater-xplat.log").string());
   EXPECT_EQ(required.dialogs[1].buttons, Buttons{"Quit"});
 }
 

@@ -83,8 +83,8 @@ class WebServer {
         at + key + "-keyout ca.key -out ca.pem -subj '/CN=Kaldrith test CA' " +
         "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign && " +
         key + "-keyout server.key -out server.pem -subj /CN=127.0.0.1 -CA ca.pem -CAkey ca.key " +
-        "-addext subjectAltName=IP:127.0.0.1 >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0)
+        "-addext subjectAltName=IP:127.0.0.1";
+    if (std::system(("(" + command + ") >/dev/null 2>&1").c_str()) != 0)
       throw std::runtime_error("WebServer: openssl cannot make the test certificates");
   }
 
