@@ -57,11 +57,15 @@ TEST(LauncherStart, SwapHelperCommandLineNeedsNoDisplay) {
   EXPECT_TRUE(run.snapshots().empty());
 }
 
-TEST(LauncherStart, SwapOptionWithoutPathStartsTheNormalLauncher) {
+// Any other command line is the normal start, its arguments ignored: the toolkit's own
+// options among them must not reach it (an unknown platform would abort).
+TEST(LauncherStart, OtherCommandLinesStartTheNormalLauncherAndNeverReachTheToolkit) {
   LauncherRun run;
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
-  for (auto args : {std::vector<std::string>{"--kaldra-swap"},
-                    std::vector<std::string>{"--kaldra-swap", "/p", "extra"}}) {
+  for (auto args :
+       {std::vector<std::string>{"--kaldra-swap"},
+        std::vector<std::string>{"--kaldra-swap", "/p", "extra"},
+        std::vector<std::string>{"-platform", "bogus", "-reverse", "-qwindowtitle", "X"}}) {
     RunResult result = run.start(std::chrono::seconds(30), args);
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(run.logLines().back(), "test: stop before the game start");

@@ -43,14 +43,31 @@ TEST(LauncherWindow, FirstStatusAndDialogArePhotographedInTheChosenLanguage) {
   EXPECT_TRUE(run.logged("updater exit 3"));
 }
 
-TEST(LauncherWindow, TerminationRequestEndsTheLauncherCleanly) {
-  LauncherRun run;
-  // The start script asks the launcher that started it to terminate, and stays.
-  run.useScriptedStartScript("kill -TERM $PPID\nsleep 5\n");
-  RunResult result = run.start(std::chrono::seconds(30));
-  ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_LT(result.seconds, 4.0);
+// Another copy that needs the bundle free asks politely, in whatever state the launcher
+// is; it must be gone within a second.
+TEST(LauncherWindow, TerminationRequestEndsTheLauncherWithinASecondInEveryState) {
+  for (bool dialogOpen : {true, false}) {
+    SCOPED_TRACE(dialogOpen ? "dialog open" : "game supervised");
+    LauncherRun run;
+    fs::path late = run.root() / "still-running";
+    std::string request =
+        "kill -TERM $PPID; sleep 1; kill -0 $PPID 2>/dev/null && touch '" + late.string() + "'";
+    if (dialogOpen) {
+      // The error dialog waits for a person (no scripted answers) once photographed.
+      useFailingPrepare(run);
+      run.useScriptedUpdater(
+          "case \"$1\" in texts) exec \"$0.real\" \"$@\" ;; esac\n"
+          "(until ls '" +
+          run.snapshotDir().string() + "' | grep -q dialog; do sleep 0.1; done; " + request +
+          ") >/dev/null 2>&1 &\nexit 3\n");
+    } else {
+      run.useScriptedStartScript(request + "\nsleep 5\n");
+    }
+    RunResult result = run.start(std::chrono::seconds(20));
+    ASSERT_FALSE(result.timedOut) << result.output;
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_FALSE(fs::exists(late));
+  }
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <optional>
 
-#include "core/config.h"
 #include "app/snapshot.h"
+#include "core/config.h"
 
 namespace kaldra {
 
@@ -32,8 +32,8 @@ QPixmap styleBadge(AlertStyle style, const QPixmap& icon) {
 
 }  // namespace
 
-int runDialog(const std::string& message, const std::vector<std::string>& buttons, AlertStyle style,
-              const QPixmap& icon) {
+std::int64_t runDialog(const std::string& message, const std::vector<std::string>& buttons,
+                       AlertStyle style, const QPixmap& icon) {
   QMessageBox box;
   box.setWindowTitle("Kaldrith");
   box.setTextFormat(Qt::PlainText);
@@ -54,10 +54,10 @@ int runDialog(const std::string& message, const std::vector<std::string>& button
     added.push_back(box.addButton(QString::fromStdString(title), QMessageBox::AcceptRole));
   if (!added.empty()) box.setDefaultButton(static_cast<QPushButton*>(added.front()));
 
-  std::optional<int> answer;
+  std::optional<std::int64_t> answer;
   QObject::connect(&box, &QMessageBox::buttonClicked, [&](QAbstractButton* clicked) {
     for (size_t i = 0; i < added.size(); ++i)
-      if (added[i] == clicked) answer = static_cast<int>(i);
+      if (added[i] == clicked) answer = static_cast<std::int64_t>(i);
   });
 
   if (cfg.snapDir || !cfg.testAnswers.empty()) {
@@ -76,7 +76,7 @@ int runDialog(const std::string& message, const std::vector<std::string>& button
   box.exec();
   // A dialog closed without any button (the application is quitting) counts as the
   // last button, the way out.
-  return answer.value_or(static_cast<int>(buttons.size()) - 1);
+  return answer.value_or(static_cast<std::int64_t>(buttons.size()) - 1);
 }
 
 }  // namespace kaldra

@@ -14,7 +14,7 @@ namespace kaldra {
 // scripted answers are active, a timer photographs the dialog after 0.8 s and answers
 // it with the next scripted answer, taken unchanged. The timer dies with the dialog,
 // so a person's earlier answer leaves it nothing to fire into.
-int runDialog(const std::string& message, const std::vector<std::string>& buttons, AlertStyle style,
-              const QPixmap& icon);
+std::int64_t runDialog(const std::string& message, const std::vector<std::string>& buttons,
+                       AlertStyle style, const QPixmap& icon);
 
 }  // namespace kaldra

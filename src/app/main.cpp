@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/config.h"
 #include "app/qt_ui.h"
+#include "core/config.h"
 #include "core/texts.h"
 #include "platform/termination_signal.h"
 #include "swap/swap_helper.h"
@@ -25,7 +25,10 @@ int main(int argc, char** argv) {
 
   // The tool's start overlaps the toolkit's; the table is still taken before the window.
   startTextTableLoad();
-  QApplication app(argc, argv);
+  // Other arguments are ignored: the toolkit must not read its own options among them.
+  int toolkitArgc = 1;
+  char* toolkitArgv[] = {argv[0], nullptr};
+  QApplication app(toolkitArgc, toolkitArgv);
   QApplication::setApplicationName("Kaldrith");
   // The launch sequence's thread may still hold the delegate when the event loop ends,
   // so it is never destroyed; the process ends without tearing it down.
@@ -33,7 +36,10 @@ int main(int argc, char** argv) {
   // Another copy that needs this bundle free asks politely first; quit as if asked.
   if (int fd = platform::watchTerminationRequests(); fd >= 0) {
     auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, delegate, &QtUI::quit);
+    QObject::connect(notifier, &QSocketNotifier::activated, delegate, [fd, delegate] {
+      platform::takeTerminationRequests(fd);
+      delegate->quit();
+    });
   }
   QMetaObject::invokeMethod(delegate, &QtUI::applicationDidFinishLaunching, Qt::QueuedConnection);
   int status = app.exec();

@@ -5,13 +5,13 @@
 #include <QTimer>
 #include <thread>
 
-#include "core/config.h"
 #include "app/dialog.h"
-#include "core/launch_sequence.h"
 #include "app/launch_steps.h"
-#include "core/launcher_log.h"
 #include "app/snapshot.h"
 #include "app/status_window.h"
+#include "core/config.h"
+#include "core/launch_sequence.h"
+#include "core/launcher_log.h"
 #include "core/texts.h"
 #include "game/pickup_scan_code.h"
 #include "platform/machine.h"
@@ -95,15 +95,18 @@ void QtUI::onMain(const std::function<void()>& work) {
     QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
 }
 
-int QtUI::ask(const std::string& message, const std::vector<std::string>& buttons,
-              AlertStyle style) {
-  int answer = 0;
+std::int64_t QtUI::ask(const std::string& message, const std::vector<std::string>& buttons,
+                       AlertStyle style) {
+  std::int64_t answer = 0;
   onMain([&] { answer = runDialog(message, buttons, style, icon_); });
   return answer;
 }
 
 void QtUI::quit() {
-  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  // Not QCoreApplication::quit: that first asks every window to close, and an open dialog
+  // refuses. Exiting ends the dialog's loop too.
+  QMetaObject::invokeMethod(
+      qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void QtUI::openLogs() {

@@ -35,8 +35,8 @@ class QtUI : public QObject, public UI {
 
   void set(const std::string& text, std::optional<double> progress,
            const std::string& detail = "") override;
-  int ask(const std::string& message, const std::vector<std::string>& buttons,
-          AlertStyle style = AlertStyle::warning) override;
+  std::int64_t ask(const std::string& message, const std::vector<std::string>& buttons,
+                   AlertStyle style = AlertStyle::warning) override;
   void quit() override;
   void openLogs() override;
   void gameDidStart() override;

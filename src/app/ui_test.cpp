@@ -10,11 +10,11 @@
 #include <cmath>
 #include <thread>
 
-#include "core/config.h"
 #include "app/dialog.h"
 #include "app/qt_ui.h"
 #include "app/snapshot.h"
 #include "app/status_window.h"
+#include "core/config.h"
 #include "tests/support/temp_dir.h"
 
 namespace kaldra {
@@ -119,7 +119,7 @@ TEST_F(QtSide, APersonAnsweringFirstLeavesTheScriptedAnswerForTheNextDialog) {
   pressLater(100, 1);
   EXPECT_EQ(runDialog("question", {"Yes", "No"}, AlertStyle::informational, icon), 1);
   spin(1000);  // the cancelled timer must not fire into anything
-  EXPECT_EQ(cfg.testAnswers, std::deque<int>{7});
+  EXPECT_EQ(cfg.testAnswers, std::deque<std::int64_t>{7});
   EXPECT_TRUE(files().empty());
 }
 

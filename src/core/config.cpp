@@ -37,20 +37,36 @@ std::string chooseLanguage(const Env& env, const std::vector<std::string>& prefe
   return "en";
 }
 
-std::deque<int> parseTestAnswers(std::string_view text) {
-  std::deque<int> answers;
+std::deque<std::int64_t> parseTestAnswers(std::string_view text) {
+  std::deque<std::int64_t> answers;
   while (!text.empty()) {
     auto comma = text.find(',');
     std::string_view piece = text.substr(0, comma);
     text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
     // from_chars takes no "+"; an explicit plus sign is still a decimal integer.
     if (piece.size() > 1 && piece.front() == '+' && piece[1] != '-') piece.remove_prefix(1);
-    int value = 0;
+    std::int64_t value = 0;
     auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
     if (!piece.empty() && error == std::errc() && end == piece.data() + piece.size())
       answers.push_back(value);
   }
   return answers;
+}
+
+// Absolute against the folder the launcher started in, so that child processes, which
+// run elsewhere, find the same folder; without "." or ".." and without a trailing "/".
+static fs::path absoluteFolder(const fs::path& path) {
+  std::error_code ec;
+  fs::path folder = fs::absolute(path, ec).lexically_normal();
+  if (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
+  return folder;
+}
+
+// An empty variable counts as unset: it names no folder.
+static std::optional<std::string> folderSetting(const Config& c, std::string_view name) {
+  auto value = c.getenv(name);
+  if (value && value->empty()) return std::nullopt;
+  return value;
 }
 
 static fs::path resolved(const fs::path& path) {
@@ -64,13 +80,13 @@ Config computeConfig(const PlatformFacts& facts) {
   c.env = facts.env;
   c.res = facts.bundle / "Contents/Resources";
   c.updater = c.res / "bin/kaldra-update";
-  auto dataDir = c.getenv("KALDRA_DATA_DIR");
-  c.dataDir = dataDir ? fs::path(*dataDir) : facts.defaultDataDir;
+  auto dataDir = folderSetting(c, "KALDRA_DATA_DIR");
+  c.dataDir = absoluteFolder(dataDir ? fs::path(*dataDir) : facts.defaultDataDir);
   c.clientDir = c.dataDir / "prefix/drive_c/Kaldrith";
   c.logsDir = c.dataDir / "logs";
   c.codes = supportedLanguages();
   c.lang = chooseLanguage(c.env, facts.preferredLanguages);
-  c.snapDir = c.getenv("KALDRA_SNAPSHOT_DIR");
+  c.snapDir = folderSetting(c, "KALDRA_SNAPSHOT_DIR");
   c.testAnswers = parseTestAnswers(c.getenv("KALDRA_TEST_ANSWERS").value_or(""));
   c.bundleID = std::string(kBundleID);
   c.appBundle = resolved(facts.bundle);

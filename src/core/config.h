@@ -5,6 +5,7 @@
 // `testAnswers` and `snapCount` (main thread only) change after start-up.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -40,7 +41,7 @@ struct Config {
   std::string lang;
   TextTable texts;
   std::optional<std::string> snapDir;
-  std::deque<int> testAnswers;
+  std::deque<std::int64_t> testAnswers;
   int snapCount = 0;
   std::string bundleID;
   fs::path appBundle;
@@ -67,8 +68,9 @@ const std::vector<std::string>& supportedLanguages();
 // language whose first two characters, lower-cased, name one; otherwise "en".
 std::string chooseLanguage(const Env& env, const std::vector<std::string>& preferred);
 
-// Comma-separated decimal integers; empty and malformed pieces are skipped.
-std::deque<int> parseTestAnswers(std::string_view text);
+// Comma-separated decimal 64-bit integers; empty, malformed and out-of-range pieces are
+// skipped.
+std::deque<std::int64_t> parseTestAnswers(std::string_view text);
 
 // All values, in their order, from the platform's facts.
 Config computeConfig(const PlatformFacts& facts);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace kaldra {
 namespace {
 
@@ -21,11 +23,17 @@ TEST(LanguageChoice, FirstPreferredLanguageWithASupportedPrefix) {
   EXPECT_EQ(chooseLanguage({}, {"r"}), "en");
 }
 
-TEST(ScriptedAnswers, EmptyAndMalformedPiecesAreSkipped) {
-  EXPECT_EQ(parseTestAnswers("1,x,,0"), (std::deque<int>{1, 0}));
-  EXPECT_EQ(parseTestAnswers(",-3,+4, 5,7 ,,"), (std::deque<int>{-3, 4}));
-  EXPECT_EQ(parseTestAnswers("99999999999,2,-,+"), (std::deque<int>{2}));
-  EXPECT_TRUE(parseTestAnswers("").empty());
+TEST(ScriptedAnswers, SixtyFourBitIntegersEmptyAndMalformedPiecesSkipped) {
+  using Answers = std::deque<std::int64_t>;
+  const struct {
+    const char* text;
+    Answers answers;
+  } cases[] = {{"1,x,,0", {1, 0}},
+               {",-3,+4, 5,7 ,,", {-3, 4}},
+               {"4294967296,-9223372036854775808", {4294967296, INT64_MIN}},
+               {"9223372036854775808,2,-,+,+-1", {2}},
+               {"", {}}};
+  for (const auto& c : cases) EXPECT_EQ(parseTestAnswers(c.text), c.answers) << c.text;
 }
 
 TEST(Configuration, PathsFollowTheDataFolderAndTheBundle) {
@@ -44,6 +52,26 @@ TEST(Configuration, PathsFollowTheDataFolderAndTheBundle) {
   EXPECT_EQ(c.appVersion, "2.5.1");
   EXPECT_EQ(c.snapDir, "/s");
   EXPECT_EQ(c.bundleID, "com.kaldrith.client");
+}
+
+TEST(Configuration, DataFolderIsMadeAbsoluteAndNormalOnceEmptySettingsCountAsUnset) {
+  const auto here = fs::current_path();
+  const struct {
+    const char* value;
+    fs::path dataDir;
+  } cases[] = {{"/tmp/d/", "/tmp/d"},
+               {"/tmp//d/./e/..", "/tmp/d"},
+               {"rel/d/", here / "rel/d"},
+               {"", "/home/p/data"}};
+  for (const auto& c : cases) {
+    Config config =
+        computeConfig({.env = {{"KALDRA_DATA_DIR", c.value}, {"KALDRA_SNAPSHOT_DIR", ""}},
+                       .bundle = "/a/Kaldrith.app",
+                       .defaultDataDir = "/home/p/data/"});
+    EXPECT_EQ(config.dataDir, c.dataDir) << c.value;
+    EXPECT_EQ(config.logsDir, c.dataDir / "logs") << c.value;
+    EXPECT_FALSE(config.snapDir);
+  }
 }
 
 TEST(Configuration, DefaultsWithoutEnvironmentOrVersion) {

@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "proc/run_tool.h"
 #include "core/updater_contract.h"
+#include "proc/run_tool.h"
 
 namespace kaldra {
 
@@ -71,6 +71,9 @@ std::string T(std::string_view key) {
 }
 
 std::optional<TextTable> parseTextTable(std::string_view bytes) {
+  // The JSON reader takes a NUL byte for the end of its input; whatever follows must not
+  // slip through behind a valid object.
+  if (bytes.find('\0') != std::string_view::npos) return std::nullopt;
   auto json = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
   if (!json.is_object()) return std::nullopt;
   TextTable table;

@@ -31,6 +31,7 @@ TEST_F(Texts, TableIsRejectedWholeUnlessEveryValueIsAString) {
   EXPECT_FALSE(parseTextTable(R"(["btn_retry"])"));
   EXPECT_FALSE(parseTextTable(""));
   EXPECT_FALSE(parseTextTable("{\"a\": \"b\"} trailing"));
+  EXPECT_FALSE(parseTextTable(std::string_view("{\"a\": \"b\"}\0junk", 15)));
   EXPECT_TRUE(parseTextTable("{}"));
 }
 

@@ -2,6 +2,7 @@
 // implements it; unit tests fake it. Every operation may be called from any thread.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,8 +23,8 @@ class UI {
 
   // Shows a dialog titled "Kaldrith" and blocks the caller until it is answered. The
   // result is the chosen button's index, or a scripted answer, unchanged.
-  virtual int ask(const std::string& message, const std::vector<std::string>& buttons,
-                  AlertStyle style = AlertStyle::warning) = 0;
+  virtual std::int64_t ask(const std::string& message, const std::vector<std::string>& buttons,
+                           AlertStyle style = AlertStyle::warning) = 0;
 
   // Asks the application to terminate. Returns at once.
   virtual void quit() = 0;

@@ -19,8 +19,8 @@ void reportScriptEnd(UI& ui, int status) {
   log("game exit " + std::to_string(status));
   if (status == 0 || status == 1) return ui.quit();
   ui.bringToFront();
-  int answer = ui.ask(T("err_game_exit") + "\n" + (cfg.logsDir / "game.log").string(),
-                      {T("btn_logs"), T("btn_quit")}, AlertStyle::warning);
+  auto answer = ui.ask(T("err_game_exit") + "\n" + (cfg.logsDir / "game.log").string(),
+                       {T("btn_logs"), T("btn_quit")}, AlertStyle::warning);
   if (answer == 0) ui.openLogs();
   ui.quit();
 }

@@ -8,4 +8,8 @@ namespace kaldra::platform {
 // cannot be set up (the request then ends the process as before).
 int watchTerminationRequests();
 
+// Reads every request noted on `fd` so far, so that it is not readable again until the
+// next one arrives.
+void takeTerminationRequests(int fd);
+
 }  // namespace kaldra::platform

@@ -29,4 +29,10 @@ int watchTerminationRequests() {
   return fds[0];
 }
 
+void takeTerminationRequests(int fd) {
+  char bytes[64];
+  while (::read(fd, bytes, sizeof bytes) > 0) {
+  }
+}
+
 }  // namespace kaldra::platform

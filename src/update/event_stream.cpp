@@ -95,7 +95,8 @@ void readEventStream(const ByteSource& source, const EventHandlers& handlers, st
 }
 
 void dispatchEventLine(std::string_view line, const EventHandlers& handlers) {
-  if (!nestingWithinLimit(line)) return;
+  // The JSON reader stops at a NUL byte; a line that holds one is not one JSON object.
+  if (line.find('\0') != std::string_view::npos || !nestingWithinLimit(line)) return;
   Event event = Event::parse(line, nullptr, /*allow_exceptions=*/false);
   if (!event.is_object()) return;
   auto type = stringMember(event, "type");

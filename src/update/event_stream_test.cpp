@@ -91,6 +91,7 @@ TEST(EventStream, ForeignAndBrokenLinesAreSkippedAndReadingGoesOn) {
                        R"({"type":"Progress","n":"x"})"
                        "\n",
                        std::string("\xff\xfe{\"type\":\"progress\"}\n"),
+                       std::string("{\"type\":\"progress\",\"n\":\"x\"}\0junk\n", 33),
                        " \t{\"type\":\"progress\",\"n\":\"z\"} \r"
                        "\n"});
   EXPECT_EQ(seen.names, (Names{"z"}));
@@ -165,12 +166,16 @@ TEST(EventStream, ARunawayLineKeepsMemoryBounded) {
   EXPECT_LT(peak - before, 32 * kMaxEventLine);
 }
 
-TEST(EventStream, DeeplyNestedLinesAreSkippedUnparsed) {
-  std::string deep = std::string(100000, '[') + std::string(100000, ']');
-  std::string nestedMember =
-      R"({"type":"progress","n":"deep","x":)" + std::string(40, '[') + std::string(40, ']') + "}";
-  std::string shallowMember = R"({"type":"progress","n":"ok","x":[[{"a":"[[[["}]]})";
-  EXPECT_EQ(readAll({deep + "\n", nestedMember + "\n", shallowMember + "\n"}).names, (Names{"ok"}));
+TEST(EventStream, LinesNestedDeeperThan32AreSkippedUnparsed) {
+  auto nested = [](const char* name, int depth) {  // the object itself is one level
+    return R"({"type":"progress","n":")" + std::string(name) + R"(","x":)" +
+           std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}\n";
+  };
+  std::string deep = std::string(100000, '[') + std::string(100000, ']') + "\n";
+  std::string bracketsInAString = R"({"type":"progress","n":"s","x":[[{"a":"[[[["}]]})"
+                                  "\n";
+  EXPECT_EQ(readAll({deep, nested("33", 33), nested("32", 32), bracketsInAString}).names,
+            (Names{"32", "s"}));
 }
 
 TEST(EventMembers, WrongTypesCountAsAbsentAndNumbersMayBeFractions) {

@@ -6,11 +6,11 @@
 #include "core/config.h"
 #include "core/launcher_log.h"
 #include "core/texts.h"
+#include "core/updater_contract.h"
 #include "platform/child_exit.h"
 #include "platform/spawn.h"
 #include "proc/run_tool.h"
 #include "update/event_stream.h"
-#include "core/updater_contract.h"
 
 namespace kaldra {
 
@@ -68,7 +68,7 @@ int askAfterFailure(UI& ui, const Event& lastError) {
   std::string message = updater::stringMember(lastError, "user").value_or(T("err_other"));
   if (lastError.empty() || updater::stringMember(lastError, "kind") == "other")
     message += "\n" + toolLogPath().string();
-  int answer = ui.ask(message, {T("btn_retry"), T("btn_logs"), T("btn_quit")});
+  auto answer = ui.ask(message, {T("btn_retry"), T("btn_logs"), T("btn_quit")});
   if (answer == 0) return kUpdateAgain;
   if (answer == 1) ui.openLogs();
   return kUpdateQuit;

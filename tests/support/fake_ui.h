@@ -28,19 +28,19 @@ struct AskedDialog {
 class FakeUI : public UI {
  public:
   // Answers for the coming dialogs, in order; once used up, dialogs answer 0.
-  std::deque<int> answers;
+  std::deque<std::int64_t> answers;
 
   void set(const std::string& text, std::optional<double> progress,
            const std::string& detail = "") override {
     std::lock_guard lock(mutex_);
     statuses.push_back({text, progress, detail});
   }
-  int ask(const std::string& message, const std::vector<std::string>& buttons,
-          AlertStyle style = AlertStyle::warning) override {
+  std::int64_t ask(const std::string& message, const std::vector<std::string>& buttons,
+                   AlertStyle style = AlertStyle::warning) override {
     std::lock_guard lock(mutex_);
     dialogs.push_back({message, buttons, style});
     if (answers.empty()) return 0;
-    int answer = answers.front();
+    std::int64_t answer = answers.front();
     answers.pop_front();
     return answer;
   }
