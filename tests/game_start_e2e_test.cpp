@@ -69,47 +69,6 @@ TEST(GameStartRun, FailedGameShowsADialogWhoseFirstButtonOpensTheLogs) {
   EXPECT_EQ(run.file(run.logsDir() / "wine-launch.log"), "the game crashed\n");
 }
 
-// The start script's id, killed when the test ends: the launcher leaves it running.
-struct LeftRunning {
-  explicit LeftRunning(const fs::path& pidFile) : file(pidFile) {}
-  ~LeftRunning() {
-    if (int pid = this->pid(); pid > 0) ::kill(pid, SIGKILL);
-  }
-  int pid() const {
-    int pid = 0;
-    std::ifstream(file) >> pid;
-    return pid;
-  }
-  fs::path file;
-};
-
-TEST(GameStartRun, WineBusyAfterTheGameHasGoneEndsTheLauncherAfterTheGrace) {
-  LauncherRun run;
-  skipToTheGame(run);
-  fs::path game = run.resources() / "wine/lib/wine/x86_64-unix/Kaldrith";
-  fs::copy_file("/bin/sleep", game, fs::copy_options::overwrite_existing);
-  LeftRunning script(run.root() / "script.pid");
-  run.useScriptedStartScript("echo $$ > '" + script.file.string() + "'\n" +
-                             "\"$KALDRA_WINE_DIR/lib/wine/x86_64-unix/Kaldrith\" 2\n"
-                             "date +%s.%N > '" +
-                             (run.root() / "game-gone").string() +
-                             "'\n"
-                             "exec sleep 90\n");
-  RunResult result = run.start(std::chrono::seconds(60));
-  auto ended = std::chrono::system_clock::now();
-  ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(run.logLines().back(),
-            "game exit (Wine still busy with other processes of the prefix); launcher quits "
-            "without waiting");
-  double gone = std::stod(run.file(run.root() / "game-gone"));
-  double waited = std::chrono::duration<double>(ended.time_since_epoch()).count() - gone;
-  EXPECT_GT(waited, 15.0);
-  EXPECT_LT(waited, 25.0);
-  ASSERT_GT(script.pid(), 0);
-  EXPECT_EQ(::kill(script.pid(), 0), 0) << "the script is left running";
-}
-
 TEST(GameStartRun, ScriptGetsTheLaunchersEnvironmentWithTheGamesValues) {
   LauncherRun run;
   skipToTheGame(run);
@@ -147,20 +106,6 @@ TEST(GameStartRun, LaunchLogHoldsTheLatestStartOnly) {
   RunResult result = run.start();
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(run.file(run.logsDir() / "wine-launch.log"), "second start\n");
-}
-
-TEST(GameStartRun, MissingStartScriptIsAFailedGameWithTheShellsMessageInTheLaunchLog) {
-  LauncherRun run;
-  skipToTheGame(run);
-  fs::remove(run.resources() / "share/kaldra-wine.sh");
-  run.env["KALDRA_TEST_ANSWERS"] = "1";
-  RunResult result = run.start();
-  ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(run.logLines().back(), "game exit 2");  // the shell's status for a missing file
-  EXPECT_EQ(dialogs(run), 1u);
-  EXPECT_TRUE(contains(run.file(run.logsDir() / "wine-launch.log"), "kaldra-wine.sh"));
-  EXPECT_TRUE(run.opened().empty());
 }
 
 TEST(GameStartRun, BundledWineSetsUpThePrefixOnceAndRunsTheGameInItsFolder) {
@@ -209,16 +154,6 @@ TEST_F(BundledStartScript, StandInGameRunsInTheGameFolderAndEndsTheLauncher) {
                                       gameFolder().string()))
       << launchLog;
   EXPECT_TRUE(contains(run.file(run.logsDir() / "game.log"), "Kaldrith stand-in game started"));
-}
-
-TEST_F(BundledStartScript, StandInGameFailingBringsTheDialog) {
-  run.env["KALDRA_STANDIN_SECONDS"] = "0.5";
-  run.env["KALDRA_STANDIN_EXIT"] = "3";
-  run.env["KALDRA_TEST_ANSWERS"] = "1";
-  RunResult result = run.start();
-  ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(run.logLines().back(), "game exit 3");
-  EXPECT_EQ(dialogs(run), 1u);
 }
 
 }  // namespace

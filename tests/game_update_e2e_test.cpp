@@ -53,19 +53,6 @@ class GameUpdateRun : public ::testing::Test {
   LauncherRun run;
 };
 
-TEST_F(GameUpdateRun, FailingPrepareQuitsAfterOneDialog) {
-  useUpdater("echo 'mirror unreachable' >&2; exit 3");
-  run.env["KALDRA_TEST_ANSWERS"] = "7";
-  RunResult result = run.start();
-  ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(prepareRuns(), 1u);
-  EXPECT_EQ(run.logLines().back(), "updater exit 3");
-  EXPECT_EQ(snapshotsNamed("dialog"), 1u);
-  EXPECT_EQ(run.file(run.logsDir() / "updater.log"), "mirror unreachable\n");
-  EXPECT_TRUE(run.opened().empty());
-}
-
 TEST_F(GameUpdateRun, RetryRunsPrepareAgainWithAFreshToolLog) {
   useUpdater("n=$(wc -l < '" + runsFile().string() +
              "')\necho \"attempt $n\" >&2\n[ \"$n\" -ge 2 ] && exit 0\nexit 1");
@@ -115,27 +102,6 @@ TEST_F(GameUpdateRun, ProgressEventsAppearInTheWindow) {
     QImage image(QString::fromStdString((run.snapshotDir() / name).string()));
     EXPECT_FALSE(image.isNull()) << name;
   }
-}
-
-TEST_F(GameUpdateRun, GameAlreadyRunningWithGoodFilesGoesOn) {
-  useUpdater("exit 6", "exit 0");
-  RunResult result = run.start();
-  ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(linesFrom("updater exit 6"),
-            (Lines{"updater exit 6", "game already running, offline verify exit 0",
-                   "test: stop before the game start"}));
-  EXPECT_EQ(snapshotsNamed("dialog"), 0u);
-}
-
-TEST_F(GameUpdateRun, MissingUpdaterToolEndsInTheErrorDialog) {
-  useUpdater("exit 0");
-  fs::remove(run.resources() / "bin/kaldra-update");
-  run.env["KALDRA_TEST_ANSWERS"] = "2";
-  RunResult result = run.start();
-  ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(run.logLines().back(), "updater exit -1");
-  EXPECT_EQ(snapshotsNamed("dialog"), 1u);
 }
 
 }  // namespace

@@ -190,14 +190,6 @@ TEST_F(Prepare, MatchingFilesAlreadyThereAreReadOnceNotDownloaded) {
   EXPECT_EQ(run().filesRead, 0u);
 }
 
-TEST_F(Prepare, DamagedStateFileOnlyCostsAReread) {
-  run();
-  writeFile(statePath(root_), "{\"files\": [tru");
-  auto summary = run();
-  EXPECT_EQ(summary.filesRead, 3u);
-  EXPECT_EQ(summary.filesDownloaded, 0u);
-}
-
 TEST_F(Prepare, FilesTheManifestDoesNotListAreLeftAlone) {
   writeFile(root_ / "saves/slot1.sav", "progress");
   run();

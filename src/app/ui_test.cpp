@@ -123,13 +123,18 @@ TEST_F(QtSide, APersonAnsweringFirstLeavesTheScriptedAnswerForTheNextDialog) {
   EXPECT_TRUE(files().empty());
 }
 
-TEST_F(QtSide, WithoutScriptOrSnapshotsTheDialogWaitsForAPerson) {
+TEST_F(QtSide, ScriptedAnswersNeedNoSnapshotFolder) {
   cfg.snapDir.reset();
-  pressLater(1200, 0);
-  QElapsedTimer timer;
-  timer.start();
-  EXPECT_EQ(runDialog("question", {"Yes", "No"}, AlertStyle::warning, icon), 0);
-  EXPECT_GE(timer.elapsed(), 1100);
+  cfg.testAnswers = {1};
+  EXPECT_EQ(runDialog("question", {"Yes", "No"}, AlertStyle::warning, icon), 1);
+}
+
+// A termination request with a dialog open: the dialog ends with the way out.
+TEST_F(QtSide, QuittingEndsAnOpenDialogWithItsLastButton) {
+  cfg.snapDir.reset();
+  QtUI ui;
+  QTimer::singleShot(100, [&ui] { ui.quit(); });
+  EXPECT_EQ(runDialog("question", {"Retry", "Open log", "Quit"}, AlertStyle::warning, icon), 2);
 }
 
 TEST_F(QtSide, StatusSnapshotsOncePerKindOfStatus) {

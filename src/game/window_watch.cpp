@@ -41,7 +41,8 @@ void watchGameWindow(UI& ui, ChildProcess& script, const std::filesystem::path& 
   for (int cycle = 0; cycle < kMaxCycles; ++cycle) {
     clock.sleep(kCycle);
     if (script.exitStatus()) return;
-    if (gameShowsInProcessList() && prefixIsReady(runtimeMarker)) {
+    // The marker is a stat; the process list a run of ps, left for when it can matter.
+    if (prefixIsReady(runtimeMarker) && gameShowsInProcessList()) {
       clock.sleep(kHideDelay);
       return ui.hideWhileGameRuns();
     }

@@ -127,14 +127,6 @@ TEST_F(Rosetta, InstallNoticedOnTheThirdCycleAboutSixSecondsAfterTheTrigger) {
   EXPECT_EQ(logLines(), (Lines{"rosetta missing", "rosetta installed"}));
 }
 
-TEST_F(Rosetta, MachineNoLongerSeenAsAppleSiliconEndsTheWait) {
-  auto system = machine();
-  system.appleSilicon = [this] { return slept < 4s; };
-  EXPECT_TRUE(ensureRosetta(ui, system));
-  EXPECT_EQ(slept, 4s);
-  EXPECT_EQ(logLines(), (Lines{"rosetta missing", "rosetta installed"}));
-}
-
 TEST_F(Rosetta, TwentyMinutesWithoutRosettaEndInTheMissingDialog) {
   ui.answers = {0, 0};
   EXPECT_FALSE(ensureRosetta(ui, machine()));
@@ -179,12 +171,6 @@ TEST_F(RosettaProbe, MissingToolMakesTheProbeFailAndAsksForRosetta) {
   // An Intel machine needs no probe at all.
   EXPECT_TRUE(rosettaWorks());
   EXPECT_TRUE(ensureRosetta(ui));
-}
-
-TEST_F(RosettaProbe, MissingArchitectureSwitchMakesTheProbeFail) {
-  writeScript(cfg.updater, "exit 0\n");
-  fs::remove(cfg.res / "platform/arch");
-  EXPECT_FALSE(rosettaProbe());
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 namespace kaldra::updater {
@@ -128,42 +127,6 @@ TEST(EventStream, LinesOverTheBoundAreDroppedUpToTheirLineFeed) {
   // Bounds apply to the whole line, also when its start alone fits.
   EXPECT_EQ(readAll({over.substr(0, 25), over.substr(25) + "\n", next}, fits.size()).names,
             (Names{"b"}));
-}
-
-// The resident memory of this process, in bytes.
-std::size_t residentBytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.starts_with("VmRSS:")) return std::stoul(line.substr(6)) * 1024;
-  return 0;
-}
-
-TEST(EventStream, ARunawayLineKeepsMemoryBounded) {
-  const std::size_t total = 256 * kMaxEventLine;  // 256 MiB without a line feed
-  const std::string tail =
-      "\n"
-      R"({"type":"progress","n":"after"})"
-      "\n";
-  std::size_t sent = 0, before = residentBytes(), peak = before;
-  bool ended = false;
-  Names names;
-  readEventStream(
-      [&](char* buffer, std::size_t size) -> long {
-        if (sent >= total) {
-          if (ended) return 0;
-          ended = true;
-          std::memcpy(buffer, tail.data(), tail.size());
-          return static_cast<long>(tail.size());
-        }
-        std::memset(buffer, 'x', size);
-        sent += size;
-        if (sent % (8 * kMaxEventLine) < size) peak = std::max(peak, residentBytes());
-        return static_cast<long>(size);
-      },
-      {{"progress", [&](const Event& e) { names.push_back(*stringMember(e, "n")); }}});
-  EXPECT_EQ(names, (Names{"after"}));
-  ASSERT_GT(before, 0u);
-  EXPECT_LT(peak - before, 32 * kMaxEventLine);
 }
 
 TEST(EventStream, LinesNestedDeeperThan32AreSkippedUnparsed) {
