@@ -133,7 +133,7 @@ Transfer::Transfer(NetworkSettings settings) : stallLimit_(settings.stallLimit) 
     lib.easySetopt(curl, CURLOPT_CAINFO, settings.extraCaFile.c_str());
     lib.easySetopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
   }
-  lib.easySetopt(curl, CURLOPT_BUFFERSIZE, 256L << 10);
+  lib.easySetopt(curl, CURLOPT_BUFFERSIZE, 1L << 20);  // eight transfers: 8 MiB in all
   lib.easySetopt(curl, CURLOPT_USERAGENT, "kaldra-update/" KALDRA_UPDATER_VERSION);
   lib.easySetopt(curl, CURLOPT_WRITEFUNCTION, Receiver::receive);
 }

@@ -8,13 +8,14 @@
 #       and the tool's peak memory while it does
 #   (e) a 1 GB download killed at half way, then run again: the bytes the second run fetches
 #
-#   bench/updater/run.sh [BUILD_DIR]      (default: build)
+#   bench/updater/run.sh [BUILD_DIR [SECTIONS]]      (default: build abcde)
 #
 # Needs about 4 GB free under /tmp; what it generates there is removed at the end. Run it
 # on an otherwise idle machine: every figure is the best of a few runs.
 set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
+sections=${2:-abcde}
 tool=$build/Kaldrith.app/Contents/Resources/bin/kaldra-update
 key=$build/signing/publisher-key.pem
 work=$(mktemp -d /tmp/kaldra-bench-XXXXXX)
@@ -71,6 +72,7 @@ adopt() {
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
 
+if [[ $sections == *a* ]]; then
 echo "== (a) verify, 2,000 files of 1 MB, against sha256sum (single-threaded)"
 a=$work/a
 generate "$a" 2000 1000000
@@ -86,7 +88,9 @@ echo "sha256sum            $(seconds "$sha") s $(rate 2e9 "$sha")"
 echo "verify, one thread   $(seconds "$one") s $(rate 2e9 "$one")  $(ratio "$sha" "$one")x sha256sum (target >= 0.9)"
 echo "verify, $(nproc) threads    $(seconds "$all") s $(rate 2e9 "$all")  $(ratio "$sha" "$all")x sha256sum (target > 1)"
 rm -rf "$a"
+fi
 
+if [[ $sections == *b* ]]; then
 echo "== (b) prepare with nothing changed against a full verify, 10,000 files of 200 kB"
 b=$work/b
 generate "$b" 10000 200000
@@ -99,6 +103,7 @@ done
 echo "prepare, unchanged   $(seconds "$unchanged") s"
 echo "verify               $(seconds "$full") s  prepare $(ratio "$full" "$unchanged")x faster (target >= 20)"
 rm -rf "$b"
+fi
 
 # serve FOLDER: nginx on a free loopback port, serving FOLDER; sets url.
 serve() {
@@ -126,6 +131,8 @@ stop_serving() {
   server_pid=
 }
 
+# (e) reuses the 1 GB file of (c): the two run together.
+if [[ $sections == *[ce]* ]]; then
 echo "== (c) download of 1 GB over loopback HTTP, the tool against curl, same nginx"
 c=$work/c
 generate "$c/channel" 1 1000000000
@@ -165,7 +172,9 @@ echo "kept after the kill            $kept bytes"
 echo "fetched by the second run      $second bytes = $(awk -v a="$second" 'BEGIN { printf "%.1f", a / 1e7 }') % of the file (target <= 55 %)"
 stop_serving
 rm -rf "$c"
+fi
 
+if [[ $sections == *d* ]]; then
 echo "== (d) 4,000 files of 256 kB over loopback HTTP, the tool against curl --parallel"
 d=$work/d
 generate "$d/channel" 4000 256000
@@ -178,10 +187,10 @@ remove_many() {
   sync
 }
 curl_many() {
-  curl -sSf --parallel --parallel-max 8 -K "$d/curl.cfg" && (cd "$d/curl" && sha256sum data/* >/dev/null)
+  curl -sSf --no-progress-meter --parallel --parallel-max 8 -K "$d/curl.cfg" && (cd "$d/curl" && sha256sum data/* >/dev/null)
 }
 remove_many
-curl -sSf --parallel --parallel-max 8 -K "$d/curl.cfg"  # warm the page cache
+curl -sSf --no-progress-meter --parallel --parallel-max 8 -K "$d/curl.cfg"  # warm the page cache
 many_curl= many_tool=
 for _ in 1 2 3; do
   best many_curl "$(elapsed remove_many curl_many)"
@@ -193,3 +202,5 @@ echo "curl --parallel, sha256sum     $(seconds "$many_curl") s $(rate 1.024e9 "$
 echo "prepare                        $(seconds "$many_tool") s $(rate 1.024e9 "$many_tool")  $(ratio "$many_curl" "$many_tool")x (target >= 1.0)"
 echo "prepare's peak memory          $((peak / 1024)) MB (target < 64 MB)"
 stop_serving
+fi
+
