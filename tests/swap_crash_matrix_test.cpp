@@ -44,6 +44,11 @@ struct Cell {
   std::function<bool(const Seen&)> when;
 };
 
+// Names the cell in test listings instead of dumping its bytes.
+void PrintTo(const Cell& cell, std::ostream* out) {
+  *out << cell.name;
+}
+
 const std::vector<Cell>& allCells() {
   static const std::vector<Cell> cells = {
       {"PreparerCopying", Victim::preparer, false,

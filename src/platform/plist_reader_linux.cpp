@@ -31,10 +31,10 @@ std::optional<std::map<std::string, std::string>> readPlistStrings(
     plist_dict_next_item(root, it, &key, &value);
     if (!key) break;
     if (value && plist_get_node_type(value) == PLIST_STRING) {
-      char* text = nullptr;
-      plist_get_string_val(value, &text);
-      if (text) strings.emplace(key, text);
-      free(text);
+      // By pointer and length: the copying call aborts on a string holding a zero byte.
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(value, &length);
+      if (text) strings.emplace(key, std::string(text, length));
     }
     free(key);
   }

@@ -7,6 +7,7 @@
 #include "core/launcher_log.h"
 #include "platform/bundle_location.h"
 #include "platform/file_io.h"
+#include "platform/launch_services.h"
 #include "platform/rename_exchange.h"
 #include "platform/spawn.h"
 #include "proc/process_queries.h"
@@ -119,6 +120,7 @@ int Helper::run() {
                       : platform::moveToFreePath(plan_.staged, plan_.target);
   if (error != 0) return fail("exchange failed: " + platform::describeError(error));
   write("swapped");
+  platform::registerApplication(plan_.target);
   say("exchanged " + (plan_.from.empty() ? "-" : plan_.from) + " -> " + plan_.to + " at " +
       plan_.target + (existed ? ", previous bundle kept until the new one has started" : ""));
   openApp(plan_.target, plan_.env);
@@ -169,6 +171,7 @@ int Helper::rollBack(bool existed) {
   write("rolled-back");
   platform::writeFileAtomically((planFile_.parent_path() / "skip-version").string(),
                                 plan_.to + "\n");
+  platform::registerApplication(plan_.target);
   say("previous bundle " + plan_.from + " restored");
   openApp(plan_.target, plan_.env);
   return kHelperRestored;

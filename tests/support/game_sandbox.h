@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "tests/support/log_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace kaldra::testing {
@@ -52,22 +53,10 @@ class GameSandbox {
     return path.string();
   }
 
-  static std::string file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  static std::string file(const std::filesystem::path& path) { return readFile(path); }
 
   // The launcher log's messages without their time stamps.
-  std::vector<std::string> logLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(file(cfg.logsDir / "launcher.log"));
-    for (std::string line; std::getline(in, line);)
-      lines.push_back(line.size() > 26 ? line.substr(26)
-                                       : line);  // after "2026-03-01 14:05:09 +0000 "
-    return lines;
-  }
+  std::vector<std::string> logLines() const { return launcherLogLines(cfg.logsDir); }
 
  private:
   TempDir dir_;

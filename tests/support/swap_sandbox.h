@@ -12,6 +12,7 @@
 
 #include "core/config.h"
 #include "proc/run_tool.h"
+#include "tests/support/log_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace kaldra::testing {
@@ -50,21 +51,8 @@ class SwapSandbox : public ::testing::Test {
     runTool(KALDRA_PLATFORM_TOOLS "/codesign", {"--sign", "-", bundle.string()});
   }
 
-  static std::string read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  // The launcher log's messages, without their timestamps.
-  std::vector<std::string> logLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(read(cfg.logsDir / "launcher.log"));
-    for (std::string line; std::getline(in, line);)
-      lines.push_back(line.size() > 26 ? line.substr(26) : line);
-    return lines;
-  }
+  static std::string read(const fs::path& file) { return readFile(file); }
+  std::vector<std::string> logLines() const { return launcherLogLines(cfg.logsDir); }
 
   TempDir dir;
 };
