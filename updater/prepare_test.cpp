@@ -178,10 +178,11 @@ TEST_F(Prepare, OnlyChangedOrMissingFilesAreFetchedAgain) {
   run();
   writeFile(root_ / "data/maps/harbour.map", "HARBOUR");  // same size, new content
   fs::remove(root_ / "kaldrith.exe");
+  writeFile(root_ / "data/world.pak", std::string(300001, 'w'));
   auto summary = run();
-  EXPECT_EQ(summary.filesRead, 1u);  // the rewritten one; the missing one needs no reading
-  EXPECT_EQ(summary.filesDownloaded, 2u);
-  EXPECT_EQ(summary.bytesDownloaded, 14u + 7);
+  EXPECT_EQ(summary.filesRead, 1u);  // the rewritten one; a wrong size needs no reading
+  EXPECT_EQ(summary.filesDownloaded, 3u);
+  EXPECT_EQ(summary.bytesDownloaded, 300000u + 14 + 7);
   expectGameFiles();
 }
 

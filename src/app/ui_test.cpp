@@ -154,14 +154,19 @@ TEST_F(QtSide, StatusSnapshotsOncePerKindOfStatus) {
 TEST_F(QtSide, StatusThatChangesKindOnEveryUpdateKeepsFewPhotographsPending) {
   QtUI ui;
   ui.createWindow();
+  QElapsedTimer rounds;
+  rounds.start();
   for (int round = 0; round < 50; ++round) {
     for (int i = 0; i < 1000; ++i)
       ui.set((i % 2 ? "Checking file " : "Downloading file ") + std::to_string(i), 50.0);
     QApplication::processEvents();
   }
+  // At most four photographs wait at a time, each 0.3 s: a slow machine frees more
+  // places while the rounds run, a fast one none.
+  auto allowed = 4u * static_cast<std::size_t>(rounds.elapsed() / 300 + 1);
   spin(500);
   EXPECT_GE(files().size(), 1u);
-  EXPECT_LE(files().size(), 4u);
+  EXPECT_LE(files().size(), allowed);
   EXPECT_EQ(ui.window()->statusText(), "Checking file 999");
 }
 
