@@ -49,32 +49,28 @@ class LaunchSequence : public ::testing::Test {
   std::optional<std::string> notice;
 };
 
-TEST_F(LaunchSequence, StepsRunInOrderToTheGame) {
-  flow(ui, notice, steps);
-  EXPECT_EQ(order,
-            (std::vector<std::string>{"self-install", "xplat", "update", "rosetta", "game"}));
-  EXPECT_TRUE(ui.calls.empty());
-}
-
-TEST_F(LaunchSequence, UpdateRepeatsWhileItAsksThenRosettaOnce) {
-  updates = {1, 1, 1, 0};
-  flow(ui, notice, steps);
-  EXPECT_EQ(std::count(order.begin(), order.end(), "update"), 4);
-  EXPECT_EQ(std::count(order.begin(), order.end(), "rosetta"), 1);
-}
-
-TEST_F(LaunchSequence, UpdateAnsweringTwoQuitsBeforeRosettaAndGame) {
-  updates = {1, 2};
-  flow(ui, notice, steps);
-  EXPECT_EQ(order.back(), "update");
-  EXPECT_EQ(ui.calls, std::vector<std::string>{"quit"});
-}
-
-TEST_F(LaunchSequence, AFailingCheckQuitsAtOnce) {
-  steps.xplatCheck = [this] { return note("xplat", false); };
-  flow(ui, notice, steps);
-  EXPECT_EQ(order, (std::vector<std::string>{"self-install", "xplat"}));
-  EXPECT_EQ(ui.calls, std::vector<std::string>{"quit"});
+TEST_F(LaunchSequence, StepsRunInOrderUntilOneEndsTheRun) {
+  using Order = std::vector<std::string>;
+  const struct {
+    std::vector<int> updates;  // 1: again, 2: quit
+    bool xplatFails;
+    Order order;
+  } cases[] = {{{}, false, {"self-install", "xplat", "update", "rosetta", "game"}},
+               {{1, 1, 0},
+                false,
+                {"self-install", "xplat", "update", "update", "update", "rosetta", "game"}},
+               {{1, 2}, false, {"self-install", "xplat", "update", "update"}},
+               {{}, true, {"self-install", "xplat"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.order));
+    order.clear();
+    ui.calls.clear();
+    updates = c.updates;
+    if (c.xplatFails) steps.xplatCheck = [this] { return note("xplat", false); };
+    flow(ui, notice, steps);
+    EXPECT_EQ(order, c.order);
+    EXPECT_EQ(ui.calls, c.order.back() == "game" ? Order{} : Order{"quit"});
+  }
 }
 
 TEST_F(LaunchSequence, TestStopOnlyForTheExactValueOne) {

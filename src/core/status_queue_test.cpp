@@ -26,15 +26,6 @@ TEST(StatusQueue, UpdatesOfOneKindCollapseToTheLatest) {
   EXPECT_TRUE(queue.push({"x", std::nullopt, ""}));  // drained: the next push schedules
 }
 
-TEST(StatusQueue, AMillionProgressUpdatesStayOnePending) {
-  StatusQueue queue;
-  for (int i = 0; i < 1000000; ++i)
-    queue.push({"Downloading files " + std::to_string(i), i / 1e4, ""});
-  auto pending = queue.takeAll();
-  ASSERT_EQ(pending.size(), 1u);
-  EXPECT_EQ(pending[0].text, "Downloading files 999999");
-}
-
 TEST(StatusQueue, KindsThatChangeOnEveryUpdateStayFewAndEndOnTheLatest) {
   StatusQueue queue;
   for (int i = 0; i < 1000000; ++i)

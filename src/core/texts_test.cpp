@@ -35,28 +35,5 @@ TEST_F(Texts, TableIsRejectedWholeUnlessEveryValueIsAString) {
   EXPECT_TRUE(parseTextTable("{}"));
 }
 
-TEST_F(Texts, MissingToolLeavesTheBuiltInTexts) {
-  cfg.updater = "/nonexistent/kaldra-update";
-  loadTextTable();
-  EXPECT_TRUE(cfg.texts.empty());
-  EXPECT_EQ(T("btn_quit"), "Beenden");
-}
-
-TEST(FallbackTexts, EightLanguagesWithTheSameFiveKeys) {
-  const auto& table = fallbackTexts();
-  ASSERT_EQ(table.size(), 8u);
-  for (const auto& code : supportedLanguages()) {
-    ASSERT_TRUE(table.contains(code)) << code;
-    const auto& texts = table.at(code);
-    EXPECT_EQ(texts.size(), 5u) << code;
-    for (const char* key : {"stage_manifest", "err_other", "btn_retry", "btn_logs", "btn_quit"})
-      EXPECT_TRUE(texts.contains(key)) << code << " " << key;
-    EXPECT_TRUE(texts.at("stage_manifest").ends_with(" \u2026")) << code;
-    EXPECT_TRUE(texts.at("err_other").ends_with(":")) << code;
-  }
-  EXPECT_TRUE(table.at("fr").at("err_other").ends_with("journal :"));
-  EXPECT_EQ(table.at("ro").at("btn_quit"), "Ie\u0219ire");  // comma below, not cedilla
-}
-
 }  // namespace
 }  // namespace kaldra

@@ -12,12 +12,6 @@ namespace {
 using testing::eventually;
 using testing::RunningProgram;
 
-TEST(ChildProcess, RunningChildHasNoStatus) {
-  RunningProgram sleeper("/bin/sleep", {"30"});
-  ChildProcess child(sleeper.pid());
-  EXPECT_EQ(child.exitStatus(), std::nullopt);
-}
-
 TEST(ChildProcess, EveryThreadSeesTheSameStatusAfterTheChildIsReaped) {
   RunningProgram shell("/bin/sh", {"-c", "sleep 0.2; exit 7"});
   ChildProcess child(shell.pid());

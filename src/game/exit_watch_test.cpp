@@ -52,17 +52,6 @@ TEST(ExitWatch, GameGoneForMoreThan15SecondsWhileScriptRunsQuitsWithoutWaiting) 
   EXPECT_EQ(script.process.exitStatus(), std::nullopt) << "the script is left running";
 }
 
-TEST(ExitWatch, GameGoneBrieflyBeforeTheScriptEndsIsANormalEnd) {
-  GameSandbox sandbox;
-  std::string game = sandbox.installGame();
-  Script script("'" + game + "' 0.2; sleep 0.2; exit 0");
-  FakeUI ui;
-  FakeWatchTime time(50ms);
-  watchGameExit(ui, script.process, time.clock());
-  EXPECT_EQ(sandbox.logLines(), std::vector<std::string>{"game exit 0"});
-  EXPECT_EQ(ui.calls, Calls{"quit"});
-}
-
 TEST(ExitWatch, ChildThatIsNotTheGameIsNeverTrackedAndTheScriptDecides) {
   GameSandbox sandbox;
   // Its path merely ends with the game's name, and the script outlives it by far more
@@ -94,20 +83,6 @@ TEST(ExitWatch, OtherStatusPointsToTheGameLogAndMayOpenTheLogs) {
         answer == 0 ? Calls{"bringToFront", "openLogs", "quit"} : Calls{"bringToFront", "quit"};
     EXPECT_EQ(ui.calls, expected);
   }
-}
-
-TEST(FindGameProcess, OnlyADirectChildWithTheGamesPathCounts) {
-  GameSandbox sandbox;
-  std::string game = sandbox.installGame();
-  RunningProgram grandparent("/bin/sh", {"-c", "('" + game + "' 300; true) & wait"});
-  std::vector<Pid> subshells;
-  ASSERT_TRUE(eventually([&] {
-    subshells = childPids(grandparent.pid());
-    return subshells.size() == 1 && findGameProcess(subshells[0]) > 0;
-  }));
-  EXPECT_EQ(findGameProcess(grandparent.pid()), 0) << "a grandchild is not the game";
-  Pid gamePid = findGameProcess(subshells[0]);
-  EXPECT_EQ(pidPath(gamePid), std::filesystem::canonical(game).string());
 }
 
 }  // namespace

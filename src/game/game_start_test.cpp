@@ -76,14 +76,6 @@ TEST_F(GameStart, PickupScanCodeReachesTheScriptOnlyFromTheKeyboard) {
   EXPECT_EQ(dumpedEnvironment()["KALDRA_MAC_PICKUP_SCANCODE"], "86");
 }
 
-TEST_F(GameStart, LaunchLogThatCannotBeCreatedDoesNotStopTheStart) {
-  std::filesystem::create_directories(cfg.logsDir / "wine-launch.log");  // a folder in its way
-  sandbox.writeStartScript("exit 1\n");
-  start();
-  EXPECT_EQ(sandbox.logLines().back(), "game exit 1");
-  EXPECT_EQ(ui.calls, (Calls{"gameDidStart", "quit"}));
-}
-
 TEST_F(GameStart, StartScriptThatIsAFolderIsAFailedStartNotASuccess) {
   std::filesystem::create_directories(cfg.res / "share/kaldra-wine.sh");
   start();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace kaldra {
 namespace {
 
@@ -17,66 +19,49 @@ KeyboardFacts austrianAnsi() {
               .sectionKey = platform::TranslatedKey{.status = 0, .length = 1, .firstUnit = u'^'}}};
 }
 
-TEST(PickupScanCode, AnsiKeyboardWithAustrianCircumflexGives86) {
-  EXPECT_EQ(pickupScanCodeFor(austrianAnsi()), "86");
-}
-
-TEST(PickupScanCode, SectionKeyMustGiveExactlyOneCircumflex) {
-  auto withKey = [](int status, int length, char16_t unit) {
-    KeyboardFacts facts = austrianAnsi();
-    facts.currentLayout->sectionKey = platform::TranslatedKey{status, length, unit};
-    return pickupScanCodeFor(facts);
+// Each row changes one fact of the one keyboard that gives the scan code.
+TEST(PickupScanCode, OnlyTheAustrianAnsiLayoutWithACircumflexSectionKeyGives86) {
+  using platform::TranslatedKey;
+  const struct {
+    const char* name;
+    std::function<void(KeyboardFacts&)> change;
+    std::optional<std::string> code;
+  } cases[] = {
+      {"as is", [](auto&) {}, "86"},
+      {"40 bytes of key data", [](auto& f) { f.currentLayout->dataLength = 40; }, "86"},
+      {"39 bytes of key data", [](auto& f) { f.currentLayout->dataLength = 39; }, std::nullopt},
+      {"no data length", [](auto& f) { f.currentLayout->dataLength.reset(); }, std::nullopt},
+      {"no data bytes", [](auto& f) { f.currentLayout->dataHasBytes = false; }, std::nullopt},
+      {"no layout id", [](auto& f) { f.currentLayout->id.reset(); }, std::nullopt},
+      {"no layout", [](auto& f) { f.currentLayout.reset(); }, std::nullopt},
+      {"ISO", [](auto& f) { f.layoutType = platform::kIsoLayoutType; }, std::nullopt},
+      {"German", [](auto& f) { f.currentLayout->id = "com.apple.keylayout.German"; }, std::nullopt},
+      {"lower case", [](auto& f) { f.currentLayout->id = "com.apple.keylayout.austrian"; },
+       std::nullopt},
+      {"other key",
+       [](auto& f) {
+         f.currentLayout->sectionKey = TranslatedKey{0, 1, u'<'};
+       },
+       std::nullopt},
+      {"two units",
+       [](auto& f) {
+         f.currentLayout->sectionKey = TranslatedKey{0, 2, u'^'};
+       },
+       std::nullopt},
+      {"failed",
+       [](auto& f) {
+         f.currentLayout->sectionKey = TranslatedKey{-25341, 1, u'^'};
+       },
+       std::nullopt},
+      {"untranslated", [](auto& f) { f.currentLayout->sectionKey.reset(); }, std::nullopt},
   };
-  EXPECT_EQ(withKey(0, 1, u'<'), std::nullopt);
-  EXPECT_EQ(withKey(0, 1, u'\u00B0'), std::nullopt);  // the shifted section key
-  EXPECT_EQ(withKey(0, 2, u'^'), std::nullopt);
-  EXPECT_EQ(withKey(0, 0, u'^'), std::nullopt);
-  EXPECT_EQ(withKey(-25341, 1, u'^'), std::nullopt);  // translation failed
-  KeyboardFacts untranslated = austrianAnsi();
-  untranslated.currentLayout->sectionKey.reset();
-  EXPECT_EQ(pickupScanCodeFor(untranslated), std::nullopt);
-}
-
-TEST(PickupScanCode, IsoAndJisKeyboardsGiveNothing) {
-  for (auto type : {platform::kIsoLayoutType, platform::kJisLayoutType, 0u}) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     KeyboardFacts facts = austrianAnsi();
-    facts.layoutType = type;
-    EXPECT_EQ(pickupScanCodeFor(facts), std::nullopt) << type;
+    c.change(facts);
+    EXPECT_EQ(pickupScanCodeFor(facts), c.code);
   }
-}
-
-TEST(PickupScanCode, OnlyTheAustrianLayoutCountsExactly) {
-  for (const char* id : {"com.apple.keylayout.German", "com.apple.keylayout.SwissGerman",
-                         "com.apple.keylayout.austrian", "com.apple.keylayout.Austrian.x",
-                         "com.apple.keylayout.Austria", ""}) {
-    KeyboardFacts facts = austrianAnsi();
-    facts.currentLayout->id = id;
-    EXPECT_EQ(pickupScanCodeFor(facts), std::nullopt) << id;
-  }
-}
-
-TEST(PickupScanCode, LayoutNeedsIdentifierAndAtLeast40BytesOfKeyData) {
-  KeyboardFacts facts = austrianAnsi();
-  facts.currentLayout->dataLength = 40;
-  EXPECT_EQ(pickupScanCodeFor(facts), "86");
-  facts.currentLayout->dataLength = 39;
-  EXPECT_EQ(pickupScanCodeFor(facts), std::nullopt);
-  facts = austrianAnsi();
-  facts.currentLayout->dataLength.reset();
-  EXPECT_EQ(pickupScanCodeFor(facts), std::nullopt);
-  facts = austrianAnsi();
-  facts.currentLayout->dataHasBytes = false;
-  EXPECT_EQ(pickupScanCodeFor(facts), std::nullopt);
-  facts = austrianAnsi();
-  facts.currentLayout->id.reset();
-  EXPECT_EQ(pickupScanCodeFor(facts), std::nullopt);
-  facts = austrianAnsi();
-  facts.currentLayout.reset();
-  EXPECT_EQ(pickupScanCodeFor(facts), std::nullopt);
-}
-
-TEST(PickupScanCode, ThisSystemReportsNoKeyboardFacts) {
-  EXPECT_EQ(macPickupScanCode(), std::nullopt);
+  EXPECT_EQ(macPickupScanCode(), std::nullopt) << "this system reports no keyboard facts";
 }
 
 }  // namespace

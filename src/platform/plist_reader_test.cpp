@@ -13,20 +13,6 @@ std::filesystem::path writeTemp(const std::string& name, const std::string& cont
   return path;
 }
 
-TEST(PlistReader, KeepsStringEntriesAndSkipsOthers) {
-  auto path = writeTemp("xml", R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>CFBundleIdentifier</key><string>com.example.app</string>
-  <key>CFBundleShortVersionString</key><integer>3</integer>
-  <key>Name</key><string>Käse</string>
-</dict></plist>)");
-  auto strings = readPlistStrings(path);
-  ASSERT_TRUE(strings);
-  EXPECT_EQ(strings->at("CFBundleIdentifier"), "com.example.app");
-  EXPECT_EQ(strings->at("Name"), "Käse");
-  EXPECT_FALSE(strings->contains("CFBundleShortVersionString"));
-}
-
 TEST(PlistReader, RejectsNonDictionariesAndGarbage) {
   EXPECT_FALSE(readPlistStrings(writeTemp("array", R"(<?xml version="1.0"?>
 <plist version="1.0"><array><string>a</string></array></plist>)")));

@@ -29,31 +29,10 @@ TEST(Spawn, ChildSeesOnlyItsStandardDescriptors) {
   EXPECT_EQ(open, "0 1 2 3 ");
 }
 
-TEST(Spawn, GivenEnvironmentReplacesTheInheritedOne) {
-  SpawnRequest request{.environment = std::vector<std::string>{"ONLY=this"}};
-  EXPECT_EQ(runShell("env | grep -v '^PWD=' | grep -v '^SHLVL=' | grep -v '^_='", request),
-            "ONLY=this\n");
-}
-
 TEST(Spawn, NewSessionDetachesFromTheCallersSession) {
   SpawnRequest request{.newSession = true};
   std::string sid = runShell("ps -o sid= -p $$ | tr -d ' \\n'", request);
   EXPECT_NE(sid, std::to_string(getsid(0)));
-}
-
-TEST(Spawn, StatusIsTheExitCodeOrTheSignalNumber) {
-  auto statusOf = [](const char* script) {
-    Spawned child = spawnProcess({.program = "/bin/sh", .args = {"-c", script}});
-    return waitForExit(child.pid);
-  };
-  EXPECT_EQ(statusOf("exit 3"), 3);
-  EXPECT_EQ(statusOf("kill -TERM $$"), 15);
-}
-
-TEST(Spawn, StartFailureCarriesTheSystemsMessage) {
-  Spawned child = spawnProcess({.program = "/nonexistent/tool"});
-  EXPECT_EQ(child.pid, -1);
-  EXPECT_EQ(child.error, "No such file or directory");
 }
 
 TEST(Spawn, EndedChildIsReportedOnceThenForgotten) {

@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 struct RunResult {
   int status = -1;        // exit status, or the signal number
   bool timedOut = false;  // the run was killed at its time limit
-  double seconds = 0;     // wall time of the run
   std::string output;     // standard output and standard error
 };
 
