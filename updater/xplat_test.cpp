@@ -131,19 +131,5 @@ TEST_F(LauncherChannel, FeedsNotSignedByThePublisherOfferNothing) {
   }
 }
 
-TEST_F(LauncherChannel, ImageThatDiffersFromTheFeedNeverGetsItsName) {
-  auto image = channel_ / feed_.url;
-  auto original = readText(image);
-  auto flipped = original;
-  flipped[flipped.size() / 2] ^= 1;
-  for (const auto& content : {flipped, original.substr(0, original.size() / 2)}) {
-    writeFile(image, content);
-    auto run = fetch(channel_.string());
-    EXPECT_EQ(run.status, exitStatus(FailureKind::integrity)) << run.err;
-    EXPECT_EQ(events(run.out).back()["kind"], "integrity");
-    EXPECT_EQ(filesIn(out_), 0u);  // no image, no partial file to continue
-  }
-}
-
 }  // namespace
 }  // namespace kaldra::update
