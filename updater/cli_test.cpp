@@ -8,7 +8,6 @@
 #include "tests/support/temp_dir.h"
 #include "updater/failure.h"
 #include "updater/game_folder.h"
-#include "updater/launcher_texts.h"
 #include "updater/messages.h"
 #include "updater/test_files.h"
 #include "updater/test_process.h"
@@ -21,22 +20,6 @@ namespace fs = std::filesystem;
 
 bool isOneLine(const std::string& text) {
   return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
-}
-
-TEST(Cli, TextsPrintsTheWholeTableAsOneObject) {
-  for (auto code : kLanguageCodes) {
-    auto run = runTool({"texts", std::string(code)});
-    EXPECT_EQ(run.status, 0);
-    auto json = nlohmann::json::parse(run.out);
-    EXPECT_EQ(json.size(), launcherTexts().size());
-    EXPECT_EQ(json["stage_manifest"], launcherText("stage_manifest", *parseLanguage(code)));
-  }
-}
-
-TEST(Cli, VersionIsTheProjectVersion) {
-  auto run = runTool({"version"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, KALDRA_PROJECT_VERSION "\n");
 }
 
 TEST(Cli, WhatTheToolDoesNotKnowIsStatus2WithOneLineOnStandardError) {
@@ -103,12 +86,6 @@ TEST_F(CliPrepare, FailureEndsWithAnErrorEventInTheLanguageAndItsStatus) {
   EXPECT_EQ(events.back()["kind"], "network");
   EXPECT_EQ(events.back()["user"], failureMessage(FailureKind::network, Language::de));
   EXPECT_NE(run.err.find("127.0.0.1:1"), std::string::npos) << run.err;
-
-  writeFile(channel_ / "manifest.json", "not json");
-  signManifest(channel_);
-  auto bad = prepare(channel_.string());
-  EXPECT_EQ(bad.status, exitStatus(FailureKind::manifest));
-  EXPECT_EQ(parseEvents(bad.out).back()["kind"], "manifest");
 }
 
 TEST_F(CliPrepare, RunningGameMeansStatus6AndNothingElse) {
@@ -123,17 +100,6 @@ TEST_F(CliPrepare, RunningGameMeansStatus6AndNothingElse) {
   EXPECT_FALSE(fs::exists(statePath(root_)));
 }
 
-TEST_F(CliPrepare, OnlyGameCodeCountsNotAShellInTheFolderNorTheToolsOwnParent) {
-  fs::create_directories(root_);
-  ProcessIn terminal(root_);
-  // Started by a program that lies in the game folder itself.
-  fs::copy_file("/bin/sh", root_ / "sh");
-  auto run = runTool({"-c", "\"$0\" \"$@\"; exit $?", KALDRA_UPDATER_PATH, "prepare", "--root",
-                      root_.string(), "--json"},
-                     {"KALDRA_UPDATE_CHANNEL=" + channel_.string()}, (root_ / "sh").string());
-  EXPECT_EQ(run.status, 0) << run.err;
-}
-
 TEST_F(CliPrepare, VerifyChecksWhatPrepareInstalled) {
   auto verify = [&] { return runTool({"verify", "--root", root_.string(), "--lang", "en"}); };
   auto none = verify();
@@ -146,25 +112,6 @@ TEST_F(CliPrepare, VerifyChecksWhatPrepareInstalled) {
   auto bad = verify();
   EXPECT_EQ(bad.status, exitStatus(FailureKind::integrity));
   EXPECT_TRUE(isOneLine(bad.err)) << bad.err;
-}
-
-// The bundle's own default: the demo channel beside the tool, found relative to it.
-TEST(CliDefaultChannel, ACopiedBundleUpdatesFromItsDemoChannel) {
-  kaldra::testing::TempDir temp;
-  fs::path resources = fs::path(KALDRA_UPDATER_PATH).parent_path().parent_path();
-  fs::path copy = temp / "Copy.app/Contents/Resources";
-  fs::create_directories(copy / "bin");
-  fs::create_directories(copy / "share");
-  fs::copy_file(KALDRA_UPDATER_PATH, copy / "bin/kaldra-update");
-  fs::copy_file(resources / "share/update-channel.txt", copy / "share/update-channel.txt");
-  fs::copy(KALDRA_DEMO_CHANNEL, copy / "demo-channel", fs::copy_options::recursive);
-
-  auto root = temp / "game";
-  auto run = runTool({"prepare", "--root", root.string(), "--json", "--lang", "it"}, {},
-                     (copy / "bin/kaldra-update").string());
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(fs::exists(root / "kaldrith.exe"));
-  EXPECT_NE(run.err.find((copy / "demo-channel").string()), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -61,19 +61,5 @@ TEST_F(FileCacheTest, DamagedStateIsForgottenWhole) {
   }
 }
 
-TEST_F(FileCacheTest, AllUnchangedUntilAFileIsTouchedOrGone) {
-  FileCache cache;
-  for (const char* name : {"a", "sub/b"}) {
-    writeFile(temp_ / name, name);
-    cache.record(name, *stampOf(temp_ / name), digest_);
-  }
-  EXPECT_TRUE(cache.allUnchanged(temp_.path(), 2));
-  writeFile(temp_ / "sub/b", "sub/b");  // same content, written again
-  EXPECT_FALSE(cache.allUnchanged(temp_.path(), 2));
-  cache.record("sub/b", *stampOf(temp_ / "sub/b"), digest_);
-  std::filesystem::remove(temp_ / "a");
-  EXPECT_FALSE(cache.allUnchanged(temp_.path(), 1));
-}
-
 }  // namespace
 }  // namespace kaldra::update

@@ -2,30 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/temp_dir.h"
-#include "updater/failure.h"
-#include "updater/test_files.h"
-
 namespace kaldra::update {
 namespace {
 
 TEST(Sha256, KnownDigests) {
   EXPECT_EQ(sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-}
-
-TEST(Sha256, FileDigestAndSize) {
-  kaldra::testing::TempDir temp;
-  testing::writeFile(temp / "f", "abc");
-  auto digest = hashFile(temp / "f");
-  EXPECT_EQ(digest.sha256, sha256Hex("abc"));
-  EXPECT_EQ(digest.size, 3u);
-  try {
-    hashFile(temp / "missing");
-    ADD_FAILURE() << "hashed a missing file";
-  } catch (const UpdateError& error) {
-    EXPECT_EQ(error.kind(), FailureKind::disk);
-  }
 }
 
 // Around the block size of the hashing thread, fed in uneven pieces.
@@ -44,11 +26,6 @@ TEST(BackgroundSha256, SameDigestAsHashingInPlaceForAnyLength) {
     }
     EXPECT_EQ(background.finishHex(), sha256Hex(data)) << length;
   }
-}
-
-TEST(BackgroundSha256, AbandonedMidwayEndsItsThread) {
-  BackgroundSha256 background;
-  background.update(std::string(9 << 20, 'x'));
 }
 
 }  // namespace

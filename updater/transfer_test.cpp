@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/web_server.h"
 #include "updater/test_files.h"
@@ -34,7 +33,6 @@ class TransferTest : public ::testing::Test {
 
   kaldra::testing::TempDir temp_;
   std::filesystem::path folder_ = temp_ / "served";
-  kaldra::testing::HttpServer plain_{folder_};
   kaldra::testing::WebServer web_{folder_};
 };
 
@@ -56,20 +54,6 @@ TEST_F(TransferTest, RedirectsNeverLeaveHttpsNorHttpAndOnlyTrustedCertificatesPa
   };
   for (const auto& c : cases)
     EXPECT_EQ(fetch(c.url, 0, c.trusting).first, c.fetched ? "0123456789" : "") << c.url;
-}
-
-TEST_F(TransferTest, ARangeStartsWhereTheServerSays) {
-  struct Case {
-    std::string url;
-    std::uint64_t from;
-    std::pair<std::string, std::uint64_t> fetched;
-  } cases[] = {
-      {web_.url("http") + "/file.txt", 4, {"456789", 4}},
-      {web_.url("https") + "/file.txt", 9, {"9", 9}},
-      {"file://" + (folder_ / "file.txt").string(), 6, {"6789", 6}},
-      {plain_.url() + "/file.txt", 4, {"0123456789", 0}},  // a server without ranges
-  };
-  for (const auto& c : cases) EXPECT_EQ(fetch(c.url, c.from), c.fetched) << c.url;
 }
 
 }  // namespace

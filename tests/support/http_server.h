@@ -1,17 +1,6 @@
-// A small HTTP/1.1 file server on the loopback interface, for tests and benchmarks. It
-// serves the files below one folder on GET and HEAD with a Content-Length, keeps
-// connections alive, and gives each connection its own thread. It listens on 127.0.0.1
-// only, on a port the system picks, and stops in its destructor.
-//
-//   HttpServer server(folder);
-//   fetch(server.url() + "/manifest.json");
-//
-// It can also misbehave in the ways a real web server never does, for one file:
-//
-//   server.setFault({.kind = HttpServer::Fault::Kind::cut, .target = "/data/big.pak"});
-//
-// Writing to a connection the client has dropped must not end the process, so the
-// constructor sets SIGPIPE to be ignored, for the whole process.
+// A small keep-alive HTTP/1.1 file server on 127.0.0.1 without ranges, for tests and
+// benchmarks, that can misbehave for one file in ways nginx never does. It ignores SIGPIPE
+// for the whole process: a client that hangs up must not end it.
 #pragma once
 
 #include <arpa/inet.h>
@@ -24,7 +13,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -83,7 +71,6 @@ class HttpServer {
       none,
       cut,        // the whole length announced, the body stopped at `at` and closed
       stall,      // the body stopped at `at`, the connection held open
-      drip,       // one byte a second
       status500,  // "500 Internal Server Error"
       longer,     // no length announced, the file and then bytes without end (64 MiB)
     };
@@ -97,7 +84,7 @@ class HttpServer {
     fault_ = std::move(fault);
   }
 
-  // Every request line received so far, in order, e.g. "GET /data/a.pak HTTP/1.1".
+  // Every request line so far, e.g. "GET /data/a.pak HTTP/1.1".
   std::vector<std::string> requests() const {
     std::lock_guard lock(mutex_);
     return requests_;
@@ -105,7 +92,6 @@ class HttpServer {
 
  private:
   static constexpr std::size_t kMaxHeader = 64 * 1024;
-  static constexpr std::size_t kMaxConnections = 64;
 
   void acceptLoop() {
     pollfd fds[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
@@ -118,10 +104,6 @@ class HttpServer {
       int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd < 0) continue;
       std::lock_guard lock(mutex_);
-      if (open_.size() >= kMaxConnections) {
-        ::close(fd);
-        continue;
-      }
       open_.insert(fd);
       workers_.emplace_back([this, fd] { serve(fd); });
     }
@@ -161,18 +143,14 @@ class HttpServer {
     if (firstSpace == std::string::npos || secondSpace == std::string::npos) return false;
     std::string method = line.substr(0, firstSpace);
     std::string target = line.substr(firstSpace + 1, secondSpace - firstSpace - 1);
-    bool keepAlive = line.ends_with("HTTP/1.1") && !containsCaseless(head, "connection: close");
-
-    if (method != "GET" && method != "HEAD") {
-      sendHead(fd, "405 Method Not Allowed", 0);
-      return false;
-    }
-    auto path = decodePath(target.substr(0, target.find('?')));
+    auto path = target.substr(1);
+    for (const auto& part : std::filesystem::path(path))
+      if (part == ".." || !target.starts_with('/')) path.clear();
     int file = path.empty() ? -1 : ::open((root_ / path).c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (file < 0 || ::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
       if (file >= 0) ::close(file);
-      return sendHead(fd, "404 Not Found", 0) && keepAlive;
+      return sendHead(fd, "404 Not Found", 0);
     }
     auto size = static_cast<std::uint64_t>(info.st_size);
     if (auto fault = faultFor("/" + path); fault != Fault::Kind::none) {
@@ -188,7 +166,7 @@ class HttpServer {
       ok = n > 0;
     }
     ::close(file);
-    return ok && keepAlive;
+    return ok;
   }
 
   Fault::Kind faultFor(const std::string& path) {
@@ -217,12 +195,6 @@ class HttpServer {
       case Fault::Kind::stall:
         if (sendHead(fd, "200 OK", size)) sendAll(fd, std::string_view(body).substr(0, part));
         waitForStop(std::chrono::seconds(60));
-        return false;
-      case Fault::Kind::drip:
-        if (!sendHead(fd, "200 OK", size)) return false;
-        for (std::uint64_t i = 0; i < size && sendAll(fd, body.substr(i, 1)); ++i) {
-          if (waitForStop(std::chrono::seconds(1))) break;
-        }
         return false;
       case Fault::Kind::status500:
         return sendHead(fd, "500 Internal Server Error", 0);
@@ -259,43 +231,6 @@ class HttpServer {
       rest.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
-  }
-
-  // The target's path below the root, percent-decoded; empty when it is not one (no
-  // leading "/", a bad escape, an absolute path after decoding, a "." or ".." component).
-  static std::string decodePath(const std::string& target) {
-    if (!target.starts_with('/')) return {};
-    std::string path;
-    for (std::size_t i = 1; i < target.size(); ++i) {
-      if (target[i] != '%') {
-        path.push_back(target[i]);
-        continue;
-      }
-      if (i + 2 >= target.size()) return {};
-      int high = hexValue(target[i + 1]);
-      int low = hexValue(target[i + 2]);
-      if (high < 0 || low < 0) return {};
-      path.push_back(static_cast<char>(high * 16 + low));
-      i += 2;
-    }
-    if (path.starts_with('/')) return {};
-    for (const auto& part : std::filesystem::path(path)) {
-      if (part == "." || part == "..") return {};
-    }
-    return path;
-  }
-
-  static int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  }
-
-  static bool containsCaseless(const std::string& text, std::string_view lowerNeedle) {
-    std::string lower = text;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower.find(lowerNeedle) != std::string::npos;
   }
 
   void closeAll() {
