@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "selfupdate/declined_marker.h"
 #include "selfupdate/test_bundle.h"
 #include "tests/support/fake_ui.h"
@@ -13,123 +10,74 @@
 namespace kaldra {
 namespace {
 
-using testing::FakeUI;
+using namespace testing;
 
 class SelfInstall : public ::testing::Test {
  protected:
   void SetUp() override {
     cfg = Config{};
-    cfg.env = {{"HOME", home().string()}};
+    cfg.env = {{"HOME", (dir / "home").string()}};
     cfg.bundleID = "com.kaldrith.client";
     cfg.dataDir = dir / "data";
     cfg.logsDir = cfg.dataDir / "logs";
     cfg.xplatDir = cfg.dataDir / "xplat";
     cfg.installDir = dir / "Applications";
     cfg.installTarget = cfg.installDir / "Kaldrith.app";
-    cfg.swapPlanURL = cfg.xplatDir / "mac-swap.json";
-    cfg.texts = {{"mac_install_offer", "Install?"}, {"btn_install", "Install"},
-                 {"btn_not_now", "Not now"},        {"mac_install_failed", "Not installed:"},
-                 {"btn_continue", "Continue"},      {"mac_installing", "Installing"}};
+    cfg.appBundle = dir / "Downloads/Kaldrith.app";
+    cfg.appVersion = "1.9";
     fs::create_directories(cfg.logsDir);
     fs::create_directories(cfg.installDir);
-    testing::useSourceStandIns(dir / "res");
-    runFrom(dir / "Downloads/Kaldrith.app", "1.9");
+    useSourceStandIns(dir / "res");
   }
-
-  fs::path home() const { return dir / "home"; }
-  void runFrom(const fs::path& bundle, const std::string& version) {
+  // How many times the offer was shown across runs from `bundle`, each declined.
+  std::size_t offers(const fs::path& bundle) {
     cfg.appBundle = bundle;
-    cfg.appVersion = version;
-  }
-  std::string log() const {
-    std::stringstream text;
-    text << std::ifstream(cfg.logsDir / "launcher.log").rdbuf();
-    return text.str();
+    ui.answers = {1};
+    EXPECT_TRUE(selfInstallCheck(ui));
+    return ui.dialogs.size();
   }
 
-  testing::TempDir dir;
+  TempDir dir;
   FakeUI ui;
 };
 
-TEST_F(SelfInstall, InstalledCopiesAreNeverOffered) {
-  for (const auto& bundle : {cfg.installTarget, home() / "Applications/Kaldrith.app",
-                             home() / "Applications/Games/Kaldrith.app"}) {
-    runFrom(bundle, "1.9");
-    EXPECT_TRUE(selfInstallCheck(ui)) << bundle;
-  }
-  EXPECT_TRUE(ui.dialogs.empty());
-  EXPECT_EQ(log(), "");
-
-  runFrom(home() / "Applications2/Kaldrith.app", "1.9");
-  ui.answers = {1};
-  EXPECT_TRUE(selfInstallCheck(ui));
-  EXPECT_EQ(ui.dialogs.size(), 1u);
-}
-
-TEST_F(SelfInstall, TheSameOrANewerInstalledLauncherWins) {
-  testing::writeSealedBundle(cfg.installTarget, "2.0");
-  EXPECT_TRUE(selfInstallCheck(ui));
-  EXPECT_TRUE(ui.dialogs.empty());
-  EXPECT_NE(log().find("self-install: " + cfg.installTarget.string() +
-                       " already has 2.0 (this copy 1.9 at " + cfg.appBundle.string() +
-                       "); running from here"),
-            std::string::npos)
-      << log();
-
-  for (const auto& [id, version] :
-       {std::pair{"com.kaldrith.client", "1.8"}, std::pair{"com.other.app", "9.0"}}) {
-    fs::remove_all(cfg.installTarget);
-    fs::remove_all(cfg.xplatDir);
-    testing::writeSealedBundle(cfg.installTarget, version, id);
-    FakeUI fresh;
-    fresh.answers = {1};
-    EXPECT_TRUE(selfInstallCheck(fresh));
-    ASSERT_EQ(fresh.dialogs.size(), 1u) << id;
-    EXPECT_EQ(fresh.dialogs[0].message, "Install?");
-    EXPECT_EQ(fresh.dialogs[0].buttons, (std::vector<std::string>{"Install", "Not now"}));
-    EXPECT_EQ(fresh.dialogs[0].style, AlertStyle::informational);
-  }
-}
-
-TEST_F(SelfInstall, UnwritableInstallFolderRunsFromHere) {
-  cfg.installDir = dir / "missing";
-  cfg.installTarget = cfg.installDir / "Kaldrith.app";
-  EXPECT_TRUE(selfInstallCheck(ui));
-  EXPECT_TRUE(ui.dialogs.empty());
-  EXPECT_NE(
-      log().find("self-install: " + cfg.installDir.string() + " not writable; running from here"),
-      std::string::npos);
-}
-
-TEST_F(SelfInstall, DeclineSilencesThisCopyAtThisVersionOnly) {
-  ui.answers = {1};
-  EXPECT_TRUE(selfInstallCheck(ui));
-  std::string key = cfg.appBundle.string() + "|1.9";
-  EXPECT_NE(log().find("self-install declined for " + key), std::string::npos);
-  EXPECT_EQ(readDeclined(cfg.xplatDir / "self-install-declined.txt"), std::vector{key});
+TEST_F(SelfInstall, OfferedOnceToCopiesOutsideTheInstallFolders) {
+  EXPECT_EQ(offers(cfg.installTarget), 0u);
+  EXPECT_EQ(offers(dir / "home/Applications/Games/Kaldrith.app"), 0u);
+  EXPECT_EQ(offers(dir / "home/Applications2/Kaldrith.app"), 1u);
+  EXPECT_EQ(offers(dir / "home/Applications2/Kaldrith.app"), 1u);
+  cfg.appVersion = "2.0";
+  EXPECT_EQ(offers(dir / "home/Applications2/Kaldrith.app"), 2u);
   EXPECT_EQ(fs::status(cfg.xplatDir).permissions(), fs::perms::owner_all);
 
-  EXPECT_TRUE(selfInstallCheck(ui));
-  EXPECT_EQ(ui.dialogs.size(), 1u);
-  runFrom(cfg.appBundle, "2.0");
-  ui.answers = {7};  // any answer but the first declines
-  EXPECT_TRUE(selfInstallCheck(ui));
-  EXPECT_EQ(ui.dialogs.size(), 2u);
-  EXPECT_EQ(readDeclined(cfg.xplatDir / "self-install-declined.txt").size(), 2u);
+  fs::remove_all(cfg.xplatDir);
+  writeSealedBundle(cfg.installTarget, "2.0");
+  EXPECT_EQ(offers(cfg.appBundle), 2u);
+  cfg.appVersion = "2.1";
+  EXPECT_EQ(offers(cfg.appBundle), 3u);
 }
 
 TEST_F(SelfInstall, FailedPreparationTellsThePlayerAndRunsFromHere) {
-  testing::writeSealedBundle(cfg.appBundle, "1.8");  // says 1.8, runs as 1.9
-  ui.answers = {0};
+  writeSealedBundle(cfg.appBundle, "1.8");  // says 1.8, runs as 1.9
   EXPECT_TRUE(selfInstallCheck(ui));
-  std::string reason =
-      "unexpected bundle com.kaldrith.client 1.8 (expected com.kaldrith.client 1.9)";
-  EXPECT_NE(log().find("self-install failed: " + reason), std::string::npos) << log();
   ASSERT_EQ(ui.dialogs.size(), 2u);
-  EXPECT_EQ(ui.dialogs[1].message, "Not installed: " + reason);
-  EXPECT_EQ(ui.dialogs[1].buttons, std::vector<std::string>{"Continue"});
-  EXPECT_EQ(ui.statuses.front().text, "Installing");
+  EXPECT_EQ(ui.dialogs[1].message,
+            "mac_install_failed unexpected bundle com.kaldrith.client 1.8 (expected "
+            "com.kaldrith.client 1.9)");
   EXPECT_FALSE(fs::exists(cfg.installTarget));
+}
+
+TEST(DeclinedMarker, KeepsTheLatestTwentyInTheirOrder) {
+  TempDir dir;
+  auto file = dir / "declined.txt";
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 25; ++i) {
+    std::string key = "/p/Kaldrith.app|1." + std::to_string(i);
+    ASSERT_TRUE(writeDeclined(file, withDeclined(readDeclined(file), key)));
+    if (i > 5) expected.push_back(key);
+  }
+  EXPECT_EQ(readDeclined(file), expected);
+  EXPECT_FALSE(writeDeclined(dir / "missing/m", {"/a.app|1"}));
 }
 
 }  // namespace
