@@ -103,6 +103,13 @@ TEST_F(Prepare, NothingChangedReadsNoFileAndSaysSo) {
   expectGameFiles();
 }
 
+TEST_F(Prepare, UnchangedFolderGetsBackAMissingSavedManifest) {
+  run();
+  fs::remove(savedManifestPath(root_));
+  run();
+  EXPECT_NO_THROW(verifyFolder(root_, 2));
+}
+
 // Everything below `folder`, path and content, to see that nothing there changed.
 std::map<std::string, std::string> treeOf(const fs::path& folder) {
   std::map<std::string, std::string> tree;
