@@ -1,12 +1,12 @@
 #include "tests/support/swap_bundles.h"
 
-#include <fstream>
+#include <gtest/gtest.h>
+
 #include <regex>
-#include <sstream>
 #include <thread>
 
-#include "proc/process_queries.h"
 #include "proc/run_tool.h"
+#include "tests/support/log_file.h"
 
 namespace kaldra::testing {
 
@@ -19,20 +19,12 @@ void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& 
   fs::create_directories(to.parent_path());
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
   fs::path plist = to / "Contents/Info.plist";
-  std::stringstream text;
-  text << std::ifstream(plist).rdbuf();
-  std::string edited = text.str();
+  std::string edited = readFile(plist);
   std::size_t start = edited.find("<string>", edited.find("<key>CFBundleShortVersionString"));
   start += std::string_view("<string>").size();
   edited.replace(start, edited.find('<', start) - start, version);
   std::ofstream(plist, std::ios::trunc) << edited;
   runTool(KALDRA_CODESIGN, {"--sign", "-", "--force", to.string()});
-}
-
-bool sealHolds(const fs::path& bundle, std::string* why) {
-  auto [status, output] = runTool(KALDRA_CODESIGN, {"--verify", "--deep", "--strict", bundle});
-  if (why) *why = output;
-  return status == 0;
 }
 
 RunResult prepareExchange(LauncherRun& run, const std::string& op, const fs::path& source,
@@ -41,18 +33,33 @@ RunResult prepareExchange(LauncherRun& run, const std::string& op, const fs::pat
                           {"prepare", op, source.string(), target.string(), from, to});
 }
 
-bool waitForHelper(const LauncherRun& run, const fs::path& bundle, std::chrono::seconds limit) {
-  Pid helper = 0;
-  std::smatch match;
+Pid spawnedHelper(const std::vector<std::string>& log) {
   static const std::regex spawned("swap helper spawn rc=0 pid=([0-9]+)");
-  for (const auto& line : run.logLines())
-    if (std::regex_match(line, match, spawned)) helper = std::stoi(match[1]);
+  std::smatch match;
+  for (const auto& line : log)
+    if (std::regex_match(line, match, spawned)) return std::stoi(match[1]);
+  return 0;
+}
+
+bool waitForHelper(const LauncherRun& run, const fs::path& bundle, std::chrono::seconds limit) {
+  Pid helper = spawnedHelper(run.logLines());
   auto deadline = std::chrono::steady_clock::now() + limit;
   while (isAlive(helper) || !processesInside(bundle).empty()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return true;
+}
+
+std::string expectSettled(const LauncherRun& run, const fs::path& bundle) {
+  auto [status, why] = runTool(KALDRA_CODESIGN, {"--verify", "--deep", "--strict", bundle});
+  EXPECT_EQ(status, 0) << why;
+  EXPECT_FALSE(fs::exists(run.dataDir() / "xplat/mac-swap.json"));
+  EXPECT_FALSE(fs::exists(run.dataDir() / "xplat/mac-swap"));
+  static const std::regex key("<key>CFBundleShortVersionString</key>\\s*<string>([^<]*)");
+  std::string plist = run.file(bundle / "Contents/Info.plist");
+  std::smatch match;
+  return std::regex_search(plist, match, key) ? match[1].str() : "";
 }
 
 }  // namespace kaldra::testing

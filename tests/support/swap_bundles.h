@@ -1,34 +1,26 @@
-// Bundles for exchange tests: a copy of the real bundle with the exchange driver inside,
-// further versions of it sealed with the real codesign stand-in, and a wait for the
-// detached swap helper and whatever it started.
+// Bundles for exchange tests: the real bundle with the exchange driver inside, further
+// versions sealed with the real codesign stand-in, and the wait for the detached helper.
 #pragma once
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 
+#include "proc/process_queries.h"
 #include "tests/support/launcher_run.h"
 
 namespace kaldra::testing {
 
-// Puts the exchange driver into `run`'s bundle as Contents/MacOS/swap-driver and seals
-// the bundle again.
 void addSwapDriver(const LauncherRun& run);
-
-// Copies `from` to `to` (a bundle path), sets its CFBundleShortVersionString to
-// `version` and seals it.
+// A sealed copy of `from` at `to` that says it is `version`.
 void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& version);
-
-// Whether the codesign stand-in accepts `bundle`; `why` gets its output.
-bool sealHolds(const fs::path& bundle, std::string* why = nullptr);
-
-// Runs the driver's preparation in `run`'s environment.
 RunResult prepareExchange(LauncherRun& run, const std::string& op, const fs::path& source,
                           const fs::path& target, const std::string& from, const std::string& to);
-
-// Waits until the helper named in the log has ended and nothing runs from `bundle`;
-// false when that takes longer than `limit`.
+// The helper the log says was spawned, or 0.
+Pid spawnedHelper(const std::vector<std::string>& log);
+// False when the helper or anything running from `bundle` outlives `limit`.
 bool waitForHelper(const LauncherRun& run, const fs::path& bundle,
                    std::chrono::seconds limit = std::chrono::seconds(90));
+// Expects one sealed bundle at `bundle` and nothing left to settle; gives its version.
+std::string expectSettled(const LauncherRun& run, const fs::path& bundle);
 
 }  // namespace kaldra::testing

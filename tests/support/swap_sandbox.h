@@ -1,12 +1,10 @@
-// A private world for the swap's unit tests: configuration values pointing into a
-// temporary folder, the real platform tool stand-ins from the source tree, small
-// sealed bundles, and the launcher log's messages.
+// A private world for the swap's unit tests: configuration pointing into a temporary
+// folder, the real platform tool stand-ins, small sealed bundles and the log.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,15 +41,10 @@ class SwapSandbox : public ::testing::Test {
         << "<key>CFBundleShortVersionString</key><string>" << version << "</string>"
         << "<key>CFBundleExecutable</key><string>Kaldrith</string></dict></plist>\n";
     std::ofstream(bundle / "Contents/MacOS/Kaldrith") << "launcher " << version << "\n";
-    seal(bundle);
+    runTool(KALDRA_PLATFORM_TOOLS "/codesign", {"--sign", "-", bundle.string()});
     return bundle;
   }
 
-  static void seal(const fs::path& bundle) {
-    runTool(KALDRA_PLATFORM_TOOLS "/codesign", {"--sign", "-", bundle.string()});
-  }
-
-  static std::string read(const fs::path& file) { return readFile(file); }
   std::vector<std::string> logLines() const { return launcherLogLines(cfg.logsDir); }
 
   TempDir dir;
