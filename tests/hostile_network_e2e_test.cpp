@@ -33,7 +33,9 @@ struct Cell {
 
 const Fault::Kind cut = Fault::Kind::cut;
 const Cell kCells[] = {
-    {"Cut", {.kind = cut}, Twist::none, 3, "", true},
+    {"CutAt10", {.kind = cut, .at = 0.10}, Twist::none, 3, "", true},
+    {"CutAt50", {.kind = cut, .at = 0.50}, Twist::none, 3, "", true},
+    {"CutAt99", {.kind = cut, .at = 0.99}, Twist::none, 3, "", true},
     {"Stall", {.kind = Fault::Kind::stall}, Twist::none, 3, "stalled", true},
     {"Error500ThenSuccess", {.kind = Fault::Kind::status500, .times = 1}, Twist::none, 0},
     {"WrongLength", {.kind = Fault::Kind::longer}, Twist::none, 5, "longer than the"},
