@@ -1,10 +1,10 @@
 #include "updater/write_behind.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "updater/failure.h"
@@ -21,8 +21,10 @@ constexpr std::size_t kMaxQueued = 2;
 
 }  // namespace
 
+// Blocks are mapped, not allocated: a small file touches only the pages it fills, and a
+// freed block goes back to the system at once.
 void WriteBehind::Free::operator()(char* block) const {
-  std::free(block);
+  ::munmap(block, kBlockSize);
 }
 
 WriteBehind::WriteBehind(int fd, std::string name, std::uint64_t onDisk)
@@ -42,8 +44,10 @@ WriteBehind::~WriteBehind() {
 void WriteBehind::append(std::string_view bytes) {
   while (!bytes.empty()) {
     if (!filling_) {
-      filling_.reset(static_cast<char*>(std::aligned_alloc(kAlign, kBlockSize)));
-      if (!filling_) throwDiskError("no memory to buffer " + name_, ENOMEM);
+      void* block =
+          ::mmap(nullptr, kBlockSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (block == MAP_FAILED) throwDiskError("no memory to buffer " + name_, errno);
+      filling_.reset(static_cast<char*>(block));
     }
     auto take = std::min(bytes.size(), kBlockSize - filled_);
     std::memcpy(filling_.get() + filled_, bytes.data(), take);
