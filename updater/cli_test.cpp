@@ -23,13 +23,10 @@ TEST(Cli, WhatTheToolDoesNotKnowIsStatus2WithOneLineOnStandardError) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {},
            {"texts", "xx"},
-           {"frobnicate"},
-           {"xplat-check", "--state", "/tmp", "--lang", "en", "--json"},
            {"xplat-check", "--state", "/tmp", "--platform", "../x"},
            {"xplat-fetch", "--state", "/tmp", "--out", "/tmp"},
            {"prepare", "--json", "--lang", "en"},
            {"prepare", "--root", "/tmp/x", "--lang", "klingon"},
-           {"verify", "--root"},
            {"verify", "--root", "/tmp/x", "extra"},
            {"publish"},
        }) {
