@@ -56,8 +56,10 @@ class Prepare : public ::testing::Test {
     for (const auto& [path, content] : files_) EXPECT_EQ(readText(root_ / path), content) << path;
   }
 
-  std::string lastLabel() { return parseEvents(out_.str()).back()["label"]; }
-  static std::string said(Message m) { return std::string(message(m, Language::de)); }
+  // Whether the last event of the run says `m`.
+  bool endedWith(Message m) {
+    return parseEvents(out_.str()).back()["label"] == std::string(message(m, Language::de));
+  }
 
   kaldra::testing::TempDir temp_;
   fs::path channel_ = temp_ / "channel";
@@ -74,7 +76,7 @@ TEST_F(Prepare, UnchangedFolderGetsBackAMissingSavedManifest) {
   EXPECT_TRUE(summary.unchanged);
   EXPECT_EQ(summary.version, "1.0");
   EXPECT_EQ(counts(summary), (std::array<std::uint64_t, 3>{}));
-  EXPECT_EQ(lastLabel(), said(Message::readyUnchanged));
+  EXPECT_TRUE(endedWith(Message::readyUnchanged));
   fs::remove(savedManifestPath(root_));
   run();
   EXPECT_NO_THROW(verifyFolder(root_, 2));
@@ -85,7 +87,7 @@ TEST_F(Prepare, OnlyFilesThatDoNotMatchAreFetchedAndUnlistedOnesStay) {
   writeFile(root_ / "saves/slot1.sav", "progress");
   auto summary = run();
   EXPECT_EQ(counts(summary), (std::array<std::uint64_t, 3>{1, 2, 300000 + 7}));
-  EXPECT_EQ(lastLabel(), said(Message::readyUpdated));
+  EXPECT_TRUE(endedWith(Message::readyUpdated));
   EXPECT_FALSE(fs::exists(partialDir(root_)));
   int pct = 0;
   std::uint64_t done = 0;
@@ -106,7 +108,7 @@ TEST_F(Prepare, OnlyFilesThatDoNotMatchAreFetchedAndUnlistedOnesStay) {
   EXPECT_EQ(readText(root_ / "saves/slot1.sav"), "progress");
   writeFile(root_ / "kaldrith.exe", files_["kaldrith.exe"]);  // the same bytes written again
   EXPECT_EQ(counts(run()), (std::array<std::uint64_t, 3>{1, 0, 0}));
-  EXPECT_EQ(lastLabel(), said(Message::readyChecked));
+  EXPECT_TRUE(endedWith(Message::readyChecked));
 }
 
 // Everything below `folder`, path and content, to see that nothing there changed.

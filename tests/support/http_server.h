@@ -68,9 +68,6 @@ class HttpServer {
     ::close(listener_);
   }
 
-  HttpServer(const HttpServer&) = delete;
-  HttpServer& operator=(const HttpServer&) = delete;
-
   std::uint16_t port() const { return port_; }
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
