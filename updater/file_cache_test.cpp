@@ -8,56 +8,43 @@
 namespace kaldra::update {
 namespace {
 
-using testing::writeFile;
+const std::string kDigest(64, 'c');
 
-class FileCacheTest : public ::testing::Test {
- protected:
-  kaldra::testing::TempDir temp_;
-  std::filesystem::path state_ = temp_ / "state";
-  const std::string digest_ = std::string(64, 'c');
-};
-
-TEST_F(FileCacheTest, SavedEntriesAndMatchedManifestReadBack) {
+TEST(FileCache, SavedEntriesAndMatchedManifestReadBackAndAnyChangeForgetsTheMatch) {
+  kaldra::testing::TempDir temp;
   FileCache cache;
-  cache.record("data/a b.pak", {12, -5, 1'700'000'000'123'456'789}, digest_);
+  cache.record("data/a b.pak", {12, -5, 1'700'000'000'123'456'789}, kDigest);
+  cache.record("b", {1, 1, 1}, kDigest);
   cache.setMatched({std::string(64, 'm'), "2.0 beta"});
-  cache.save(state_);
+  cache.save(temp / "state");
 
-  auto loaded = FileCache::load(state_);
-  EXPECT_EQ(loaded.digestIfUnchanged("data/a b.pak", {12, -5, 1'700'000'000'123'456'789}), digest_);
+  auto loaded = FileCache::load(temp / "state");
+  EXPECT_EQ(loaded.digestIfUnchanged("data/a b.pak", {12, -5, 1'700'000'000'123'456'789}), kDigest);
   EXPECT_FALSE(loaded.digestIfUnchanged("data/a b.pak", {12, -5, 1'700'000'000'123'456'788}));
-  EXPECT_EQ(loaded.matched().sha256, std::string(64, 'm'));
   EXPECT_EQ(loaded.matched().version, "2.0 beta");
   EXPECT_FALSE(loaded.changed());
+
+  loaded.retainOnly({"data/a b.pak", "b"});
+  EXPECT_EQ(loaded.matched().sha256, std::string(64, 'm'));
+  loaded.retainOnly({"data/a b.pak"});
+  EXPECT_EQ(loaded.matched().sha256, "");
+  EXPECT_FALSE(loaded.digestIfUnchanged("b", {1, 1, 1}));
+  loaded.setMatched({kDigest, "1"});
+  loaded.record("data/a b.pak", {2, 2, 2}, kDigest);
+  EXPECT_EQ(loaded.matched().sha256, "");
 }
 
-TEST_F(FileCacheTest, AnyChangeForgetsTheMatchedManifest) {
-  FileCache cache;
-  cache.record("a", {1, 1, 1}, digest_);
-  cache.record("b", {1, 1, 1}, digest_);
-  cache.setMatched({digest_, "1"});
-  cache.retainOnly({"a", "b"});
-  EXPECT_EQ(cache.matched().sha256, digest_);
-  cache.retainOnly({"a"});
-  EXPECT_EQ(cache.matched().sha256, "");
-  EXPECT_FALSE(cache.digestIfUnchanged("b", {1, 1, 1}));
-
-  cache.setMatched({digest_, "1"});
-  cache.record("a", {2, 2, 2}, digest_);
-  EXPECT_EQ(cache.matched().sha256, "");
-}
-
-TEST_F(FileCacheTest, DamagedStateIsForgottenWhole) {
-  const std::string good = "kaldra-state 1\nmatched - 1\n" + digest_ + " 3 4 5 a\n";
-  writeFile(state_, good);
-  EXPECT_TRUE(FileCache::load(state_).digestIfUnchanged("a", {3, 4, 5}));
+TEST(FileCache, DamagedStateIsForgottenWhole) {
+  kaldra::testing::TempDir temp;
+  const std::string good = "kaldra-state 1\nmatched - 1\n" + kDigest + " 3 4 5 a\n";
+  testing::writeFile(temp / "state", good);
+  EXPECT_TRUE(FileCache::load(temp / "state").digestIfUnchanged("a", {3, 4, 5}));
   for (const std::string& bad :
        {std::string("kaldra-state 2\nmatched - 1\n"), good.substr(0, good.size() - 1),
-        good + digest_ + " x 4 5 b\n", good + digest_ + " 3 4 5\n", good + "\n",
-        std::string("kaldra-state 1\n") + digest_ + " 3 4 5 a\n"}) {
-    writeFile(state_, bad);
-    auto cache = FileCache::load(state_);
-    EXPECT_FALSE(cache.digestIfUnchanged("a", {3, 4, 5})) << bad;
+        good + kDigest + " x 4 5 b\n", good + kDigest + " 3 4 5\n", good + "\n",
+        std::string("kaldra-state 1\n") + kDigest + " 3 4 5 a\n"}) {
+    testing::writeFile(temp / "state", bad);
+    EXPECT_FALSE(FileCache::load(temp / "state").digestIfUnchanged("a", {3, 4, 5})) << bad;
   }
 }
 

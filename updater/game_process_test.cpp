@@ -14,8 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ProcessIn;
 
-constexpr const char* kLoader = "/lib64/ld-linux-x86-64.so.2";
-
 bool found(const fs::path& folder, int pid) {
   auto pids = processesInside(folder, selfAndAncestors());
   return std::find(pids.begin(), pids.end(), pid) != pids.end();
@@ -28,41 +26,29 @@ bool appears(const fs::path& folder, int pid) {
   return found(folder, pid);
 }
 
-class GameProcess : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(root_ / "bin");
-    fs::create_directories(temp_ / "game-old");
-    fs::copy_file("/bin/sleep", root_ / "bin/game");
-  }
-  kaldra::testing::TempDir temp_;
-  fs::path root_ = temp_ / "game";
-  std::string game_ = (root_ / "bin/game").string();
-};
+TEST(GameProcess, OnlyGameCodeCountsWhereverItRunsFromAndTheCallersAreLeftOut) {
+  kaldra::testing::TempDir temp;
+  fs::path root = temp / "game";
+  std::string game = (root / "bin/game").string();
+  fs::create_directories(root / "bin");
+  fs::create_directories(temp / "game-old");
+  fs::copy_file("/bin/sleep", game);
+  fs::create_directory_symlink(root, temp / "link");
 
-TEST_F(GameProcess, GameCodeCountsWhereverItRunsFrom) {
-  ProcessIn direct(temp_ / "game-old", {game_, "60"});
+  ProcessIn direct(temp / "game-old", {game, "60"});
   // Under Wine the executable is the loader outside; the game's code is mapped in.
-  ProcessIn loaded(temp_.path(), {kLoader, game_, "60"});
-  EXPECT_TRUE(found(root_, direct.pid()));
-  EXPECT_TRUE(appears(root_, loaded.pid()));
-  EXPECT_FALSE(found(temp_ / "game-old", loaded.pid()));  // a longer sibling name
-}
-
-TEST_F(GameProcess, AFolderMerelyOpenInAShellDoesNotCount) {
-  ProcessIn shell(root_ / "bin");
-  EXPECT_FALSE(found(root_, shell.pid()));
-}
-
-TEST_F(GameProcess, SymbolicLinksAreResolvedAndTheCallersChainIsLeftOut) {
-  fs::create_directory_symlink(root_, temp_ / "link");
-  ProcessIn game(root_, {game_, "60"});
-  EXPECT_TRUE(found(temp_ / "link", game.pid()));
-  EXPECT_TRUE(processesInside(root_, {game.pid()}).empty());
-  EXPECT_TRUE(processesInside(temp_ / "missing", {}).empty());
+  ProcessIn loaded(temp.path(), {"/lib64/ld-linux-x86-64.so.2", game, "60"});
+  ProcessIn shell(root / "bin");  // a folder merely open in a shell
+  EXPECT_TRUE(found(root, direct.pid()));
+  EXPECT_TRUE(found(temp / "link", direct.pid()));
+  EXPECT_TRUE(appears(root, loaded.pid()));
+  EXPECT_FALSE(found(temp / "game-old", loaded.pid()));  // a longer sibling name
+  EXPECT_FALSE(found(root, shell.pid()));
+  EXPECT_TRUE(processesInside(root, {direct.pid(), loaded.pid()}).empty());
+  EXPECT_TRUE(processesInside(temp / "missing", {}).empty());
+  // The tool started from a program inside the folder must not count its own callers.
   auto chain = selfAndAncestors();
-  EXPECT_TRUE(chain.contains(::getpid()));
-  EXPECT_TRUE(chain.contains(::getppid()));
+  EXPECT_TRUE(chain.contains(::getpid()) && chain.contains(::getppid()));
 }
 
 }  // namespace

@@ -43,13 +43,18 @@ class WebServer {
       httpsPort_ = freePort();
       writeConfig(faultyPort);
       program_ = std::make_unique<RunningProgram>(
-          "/usr/sbin/nginx", std::vector<std::string>{"-p", dir_.path().string(), "-c", conf(),
-                                                      "-e", (dir_ / "error.log").string()});
+          "/usr/sbin/nginx",
+          std::vector<std::string>{"-p", dir_.path().string(), "-c", "nginx.conf", "-e",
+                                   (dir_ / "error.log").string()});
       if (!eventually([&] { return accepts(httpPort_) && accepts(httpsPort_); },
                       std::chrono::seconds(5)))
         program_.reset();
     }
-    if (!program_) throw std::runtime_error("WebServer: nginx does not start; " + errors());
+    if (!program_) {
+      std::ostringstream errors;
+      errors << std::ifstream(dir_ / "error.log").rdbuf();
+      throw std::runtime_error("WebServer: nginx does not start; " + errors.str());
+    }
   }
 
   std::string url(const std::string& scheme) const {
@@ -64,23 +69,15 @@ class WebServer {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
-  std::string errors() const {
-    std::ifstream in(dir_ / "error.log");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
 
  private:
-  std::string conf() const { return (dir_ / "nginx.conf").string(); }
-
   void makeCertificates() {
-    std::string at = "cd '" + dir_.path().string() + "' && ";
     std::string key =
         "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
         "-nodes -days 2 ";
     std::string command =
-        at + key + "-keyout ca.key -out ca.pem -subj '/CN=Kaldrith test CA' " +
+        "cd '" + dir_.path().string() + "' && " + key +
+        "-keyout ca.key -out ca.pem -subj '/CN=Kaldrith test CA' " +
         "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign && " +
         key + "-keyout server.key -out server.pem -subj /CN=127.0.0.1 -CA ca.pem -CAkey ca.key " +
         "-addext subjectAltName=IP:127.0.0.1";
@@ -88,44 +85,41 @@ class WebServer {
       throw std::runtime_error("WebServer: openssl cannot make the test certificates");
   }
 
+  // Relative paths are nginx's prefix, the temporary folder.
   void writeConfig(std::uint16_t faultyPort) const {
-    std::string d = dir_.path().string();
-    std::string faulty =
-        faultyPort == 0
-            ? ""
-            : "location /faulty/ { proxy_pass http://127.0.0.1:" + std::to_string(faultyPort) +
-                  "/; proxy_buffering off; proxy_http_version 1.1; "
-                  "proxy_set_header Connection \"\"; }\n";
-    std::string locations =
-        "root " + root_.string() + ";\n" + faulty +
-        "location ~ ^/to-https/(.*)$ { return 302 https://127.0.0.1:" + std::to_string(httpsPort_) +
-        "/$1; }\n" +
-        "location ~ ^/to-http/(.*)$ { return 302 http://127.0.0.1:" + std::to_string(httpPort_) +
-        "/$1; }\n" + "location ~ ^/to-ftp/(.*)$ { return 302 ftp://127.0.0.1/$1; }\n";
-    std::ofstream(dir_ / "nginx.conf")
-        << "daemon off; master_process off; user root; pid " << d << "/nginx.pid;\n"
-        << "error_log " << d << "/error.log info;\n"
-        << "events { worker_connections 64; }\n"
-        << "http {\n"
-        << "log_format lines '$request_method $uri $status $body_bytes_sent $http_range';\n"
-        << "access_log " << d << "/access.log lines;\n"
-        << "client_body_temp_path " << d << "/body; proxy_temp_path " << d << "/proxy;\n"
-        << "fastcgi_temp_path " << d << "/fastcgi; uwsgi_temp_path " << d << "/uwsgi;\n"
-        << "scgi_temp_path " << d << "/scgi;\n"
-        << "default_type application/octet-stream; sendfile on; keepalive_requests 10000;\n"
-        << "server { listen 127.0.0.1:" << httpPort_ << ";\n"
-        << locations << "}\n"
-        << "server { listen 127.0.0.1:" << httpsPort_ << " ssl;\n"
-        << "ssl_certificate " << d << "/server.pem; ssl_certificate_key " << d << "/server.key;\n"
-        << locations << "}\n"
-        << "}\n";
+    std::ofstream conf(dir_ / "nginx.conf");
+    conf << "daemon off; master_process off; user root; pid nginx.pid;\n"
+         << "events { worker_connections 64; }\n"
+         << "http {\n"
+         << "log_format lines '$request_method $uri $status $body_bytes_sent $http_range';\n"
+         << "access_log access.log lines; default_type application/octet-stream;\n"
+         << "client_body_temp_path body; proxy_temp_path proxy; fastcgi_temp_path fastcgi;\n"
+         << "uwsgi_temp_path uwsgi; scgi_temp_path scgi; keepalive_requests 10000;\n";
+    for (auto port : {httpPort_, httpsPort_}) {
+      conf << "server { listen 127.0.0.1:" << port
+           << (port == httpsPort_ ? " ssl; ssl_certificate server.pem; ssl_certificate_key "
+                                    "server.key;\n"
+                                  : ";\n")
+           << "root " << root_.string() << ";\n"
+           << "location ~ ^/to-http/(.*)$ { return 302 http://127.0.0.1:" << httpPort_ << "/$1; }\n"
+           << "location ~ ^/to-https/(.*)$ { return 302 https://127.0.0.1:" << httpsPort_
+           << "/$1; }\n"
+           << "location ~ ^/to-ftp/(.*)$ { return 302 ftp://127.0.0.1/$1; }\n";
+      if (faultyPort != 0)
+        conf << "location /faulty/ { proxy_pass http://127.0.0.1:" << faultyPort
+             << "/; proxy_buffering off; }\n";
+      conf << "}\n";
+    }
+    conf << "}\n";
+  }
+
+  static sockaddr_in loopback(std::uint16_t port) {
+    return {.sin_family = AF_INET, .sin_port = htons(port), .sin_addr = {htonl(INADDR_LOOPBACK)}};
   }
 
   static std::uint16_t freePort() {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -135,10 +129,7 @@ class WebServer {
 
   static bool accepts(std::uint16_t port) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
+    sockaddr_in address = loopback(port);
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return ok;
