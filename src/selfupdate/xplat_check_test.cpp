@@ -103,45 +103,53 @@ TEST_F(XplatCheck, EachAnswerLeadsToItsDialog) {
   EXPECT_FALSE(fs::exists(dir / "xplat-fetch.args"));
 }
 
-TEST_F(XplatCheck, ManualRouteShowsProgressAndLeavesTheImageToThePlayer) {
-  cfg.env = {{"KALDRA_NO_SELF_UPDATE", "1"}, {"KALDRA_TEST_NO_OPEN", "1"}};
-  std::string path = image("Kaldrith-2.0.dmg");
-  answer("xplat-fetch", 0,
-         R"({"type":"progress","done":5000000,"total":20000000,"pct":25})"
-         "\n" +
-             fileEvent(path));
-  EXPECT_FALSE(xplatCheck(ui));
-  ASSERT_GE(ui.statuses.size(), 2u);
-  EXPECT_EQ(ui.statuses[1].text, "xplat_downloading 2.0");
-  EXPECT_EQ(ui.statuses[1].progress, 25.0);
-  EXPECT_EQ(ui.statuses[1].detail, "5 / 20 MB");
-  EXPECT_TRUE(logged("test: would open " + path));
-  ASSERT_EQ(ui.dialogs.size(), 2u);
-  EXPECT_EQ(ui.dialogs[1].message, "xplat_mac_opened");
-}
-
-TEST_F(XplatCheck, BadDownloadsEndInTheFailureDialog) {
+// The manual route: the image is opened for the player only when it lies inside the
+// download folder; anything else ends in the failure dialog.
+TEST_F(XplatCheck, ManualDownloadOpensOnlyAnImageInTheDownloadFolder) {
   cfg.env = {{"KALDRA_NO_SELF_UPDATE", "1"}, {"KALDRA_TEST_NO_OPEN", "1"}};
   fs::create_directories(cfg.xplatDir / "download2");
-  for (const char* name : {"../escaped.dmg", "../download2/x.dmg", "K.DMG"}) {
+  fs::create_symlink(image("../escaped.dmg"), cfg.xplatDir / "download/link.dmg");
+  const std::string fetchLog = "\n" + (cfg.logsDir / "updater-xplat.log").string();
+  struct Case {
+    std::string file;
+    int status;
+    std::string events, message;
+    bool required = false;
+  } cases[] = {
+      {"Kaldrith-2.0.dmg", 0,
+       R"({"type":"progress","done":5000000,"total":20000000,"pct":25})"
+       "\n",
+       "xplat_mac_opened"},
+      {"../escaped.dmg", 0, "", "xplat_failed " + fetchLog},
+      {"link.dmg", 0, "", "xplat_failed " + fetchLog},
+      {"../download2/x.dmg", 0, "", "xplat_failed " + fetchLog},
+      {"K.DMG", 0, "", "xplat_failed " + fetchLog},
+      {"K.dmg", 3,
+       R"({"type":"error","user":"Gone."})"
+       "\n",
+       "xplat_failed Gone." + fetchLog, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
     FakeUI fresh;
-    answer("xplat-fetch", 0, fileEvent(image(name)));
-    EXPECT_TRUE(xplatCheck(fresh)) << name;
+    answer("xplat-check", 0,
+           std::string(R"({"update":true,"offered":"2.0","required":)") +
+               (c.required ? "true}" : "false}"));
+    std::string path =
+        c.file == "link.dmg" ? (cfg.xplatDir / "download/link.dmg").string() : image(c.file);
+    answer("xplat-fetch", c.status, c.events + fileEvent(path));
+    bool opened = c.message == "xplat_mac_opened";
+    EXPECT_EQ(xplatCheck(fresh), !opened && !c.required);
     ASSERT_EQ(fresh.dialogs.size(), 2u);
-    EXPECT_TRUE(fresh.dialogs[1].message.starts_with("xplat_failed ")) << name;
-    EXPECT_EQ(fresh.dialogs[1].buttons, Buttons{"btn_later"});
+    EXPECT_EQ(fresh.dialogs[1].message, c.message);
+    EXPECT_EQ(fresh.dialogs[1].buttons, Buttons{opened || c.required ? "btn_quit" : "btn_later"});
+    EXPECT_EQ(logged("test: would open " + path), opened);
+    if (opened) {
+      const ShownStatus& shown = fresh.statuses.at(1);
+      EXPECT_EQ(std::tuple(shown.text, shown.progress, shown.detail),
+                std::tuple("xplat_downloading 2.0", std::optional(25.0), "5 / 20 MB"));
+    }
   }
-  EXPECT_FALSE(logged("would open"));
-
-  answer("xplat-check", 0, R"({"update":true,"required":true,"offered":"2.0"})");
-  answer("xplat-fetch", 3,
-         R"({"type":"error","user":"Gone."})"
-         "\n" +
-             fileEvent(image("K.dmg")));
-  EXPECT_FALSE(xplatCheck(ui));
-  EXPECT_EQ(ui.dialogs[1].message,
-            "xplat_failed Gone.\n" + (cfg.logsDir / "updater-xplat.log").string());
-  EXPECT_EQ(ui.dialogs[1].buttons, Buttons{"btn_quit"});
 }
 
 }  // namespace

@@ -5,23 +5,29 @@
 
 #include <nlohmann/json.hpp>
 
+#include "swap/prepare_swap.h"
 #include "tests/support/swap_sandbox.h"
 
 namespace kaldra {
 namespace {
 
-SwapPlan samplePlan() {
-  return {.op = "update",
-          .to = "2.0",
-          .target = "/Applications/Kaldrith.app",
-          .pid = 812,
-          .state = "staged",
-          .env = {{"KALDRA_LANG", "de"}}};
-}
+class SwapPlanFile : public testing::SwapSandbox {};
 
-TEST(SwapPlanFile, DecodedStrictly) {
-  nlohmann::json good = nlohmann::json::parse(encodePlan(samplePlan()));
-  EXPECT_EQ(decodePlan(good.dump()), samplePlan());
+TEST_F(SwapPlanFile, PrivateWhateverTheUmaskAndDecodedStrictly) {
+  const SwapPlan plan{
+      .op = "update", .to = "2.0", .pid = 812, .state = "staged", .env = {{"KALDRA_LANG", "de"}}};
+  mode_t previous = umask(0);
+  writePlan(plan, cfg.swapPlanURL);
+  umask(previous);
+  struct stat info {};
+  ASSERT_EQ(stat(cfg.swapPlanURL.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  auto read = readPlan(cfg.swapPlanURL);
+  ASSERT_TRUE(read);
+  read->utc = "";
+  EXPECT_EQ(*read, plan);
+
+  nlohmann::json good = nlohmann::json::parse(encodePlan(plan));
   struct Case {
     const char* key;
     nlohmann::json value;
@@ -36,7 +42,7 @@ TEST(SwapPlanFile, DecodedStrictly) {
   }
 }
 
-TEST(SwapPlanFile, StateMovesOnlyForward) {
+TEST(SwapPlanState, MovesOnlyForward) {
   const char* states[] = {"staged", "swapped", "confirmed", "rolled-back", "failed"};
   std::set<std::pair<std::string, std::string>> legal = {
       {"staged", "staged"},      {"staged", "swapped"},      {"staged", "failed"},
@@ -47,19 +53,13 @@ TEST(SwapPlanFile, StateMovesOnlyForward) {
       EXPECT_EQ(legalMove(from, to), legal.contains({from, to})) << from << " -> " << to;
 }
 
-class SwapPlanWrite : public testing::SwapSandbox {};
-
-TEST_F(SwapPlanWrite, FileIsPrivateWhateverTheUmask) {
-  mode_t previous = umask(0);
-  writePlan(samplePlan(), cfg.swapPlanURL);
-  umask(previous);
-  struct stat info {};
-  ASSERT_EQ(stat(cfg.swapPlanURL.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  auto read = readPlan(cfg.swapPlanURL);
-  ASSERT_TRUE(read);
-  read->utc = "";
-  EXPECT_EQ(*read, samplePlan());
+TEST(SwapPlanEnv, OnlyLauncherSettingsWithTheAnswersMeantForAfterTheSwap) {
+  Env env = {{"HOME", "/home/p"},
+             {"KALDRA_LANG", "de"},
+             {"KALDRA_TEST_ANSWERS", "1,0"},
+             {"KALDRA_TEST_ANSWERS_AFTER_SWAP", "2"}};
+  EXPECT_EQ(handedOnEnv(env), (std::map<std::string, std::string>{{"KALDRA_LANG", "de"},
+                                                                  {"KALDRA_TEST_ANSWERS", "2"}}));
 }
 
 }  // namespace
