@@ -5,15 +5,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "swap/bundle_identity.h"
 #include "swap/prepare_swap.h"
+#include "swap/swap_error.h"
 #include "tests/support/swap_sandbox.h"
 
 namespace kaldra {
 namespace {
 
-class SwapPlanFile : public testing::SwapSandbox {};
+class SwapFiles : public testing::SwapSandbox {};
 
-TEST_F(SwapPlanFile, PrivateWhateverTheUmaskAndDecodedStrictly) {
+TEST_F(SwapFiles, PlanIsPrivateWhateverTheUmaskAndDecodedStrictly) {
   const SwapPlan plan{
       .op = "update", .to = "2.0", .pid = 812, .state = "staged", .env = {{"KALDRA_LANG", "de"}}};
   mode_t previous = umask(0);
@@ -60,6 +62,45 @@ TEST(SwapPlanEnv, OnlyLauncherSettingsWithTheAnswersMeantForAfterTheSwap) {
              {"KALDRA_TEST_ANSWERS_AFTER_SWAP", "2"}};
   EXPECT_EQ(handedOnEnv(env), (std::map<std::string, std::string>{{"KALDRA_LANG", "de"},
                                                                   {"KALDRA_TEST_ANSWERS", "2"}}));
+}
+
+TEST(Versions, Comparison) {
+  struct Case {
+    const char* a;
+    const char* b;
+    int expected;
+  } cases[] = {{"1.10", "1.9", 1}, {"2.0", "2", 0},      {"1.2.3-rc1", "1.2.3", 0},
+               {"1.a", "1.0", 0},  {"1.0", "1.0.1", -1}, {"0.0.1", "", 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(cmpVersion(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+    EXPECT_EQ(cmpVersion(c.b, c.a), -c.expected) << c.b << " vs " << c.a;
+  }
+}
+
+TEST_F(SwapFiles, VerifyRefusesEachWayABundleCanBeWrong) {
+  fs::path good = dir / "good/Kaldrith.app", other = dir / "other/Kaldrith.app",
+           tampered = dir / "tampered/Kaldrith.app";
+  testing::writeSealedBundle(good, "1.2");
+  EXPECT_NO_THROW(verifyBundle(good, "1.2"));
+  testing::writeSealedBundle(other, "1.2", "com.example.other");
+  testing::writeSealedBundle(tampered, "1.2");
+  std::ofstream(tampered / "Contents/MacOS/Kaldrith", std::ios::app) << "patched\n";
+  struct Case {
+    fs::path bundle;
+    std::string version, message;
+  } cases[] = {
+      {other, "1.2", "unexpected bundle com.example.other 1.2 (expected com.kaldrith.client 1.2)"},
+      {tampered, "1.2",
+       "signature check failed: " + tampered.string() + ": file modified: Contents/MacOS/Kaldrith"},
+  };
+  for (const auto& c : cases) {
+    try {
+      verifyBundle(c.bundle, c.version);
+      ADD_FAILURE() << c.bundle << " accepted";
+    } catch (const SwapError& e) {
+      EXPECT_EQ(e.text, c.message);
+    }
+  }
 }
 
 }  // namespace
