@@ -5,22 +5,18 @@
 #include <fstream>
 
 #include "selfupdate/sha256_file.h"
-#include "selfupdate/test_bundle.h"
 #include "swap/swap_error.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/swap_sandbox.h"
 
 namespace kaldra {
 namespace {
 
 // The real disk-image and seal stand-ins; everything stops before the exchange, which
 // the end-to-end self-update covers.
-TEST(DiskImageInstall, FailuresAreToldAndTheImageIsAlwaysDetached) {
-  testing::TempDir dir;
+class DiskImageInstall : public testing::SwapSandbox {};
+
+TEST_F(DiskImageInstall, FailuresAreToldAndTheImageIsAlwaysDetached) {
   fs::path image = dir / "Kaldrith-2.0.dmg";
-  cfg = Config{};
-  cfg.bundleID = "com.kaldrith.client";
-  cfg.xplatDir = dir / "xplat";
-  testing::useSourceStandIns(dir / "res");
   testing::writeSealedBundle(dir / "content/Kaldrith.app", "2.0");
   testing::makeImage(dir / "content", image);
   EXPECT_THROW(installFromDMG(image, std::string(64, '0'), "2.0"), SwapError);

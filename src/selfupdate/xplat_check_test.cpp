@@ -20,24 +20,16 @@ class XplatCheck : public ::testing::Test {
  protected:
   void SetUp() override {
     cfg = Config{};
-    cfg.texts = {{"xplat_required_manual", "{old} may no longer run"},
-                 {"xplat_system_too_old", "{new} needs {min}"},
-                 {"xplat_update_available", "Update to {new}?"},
-                 {"xplat_update_available_mac", "Download {new}?"},
-                 {"xplat_update_required", "{old} is too old."}};
     cfg.dataDir = dir / "data";
     cfg.logsDir = cfg.dataDir / "logs";
     cfg.xplatDir = cfg.dataDir / "xplat";
     cfg.appBundle = dir / "Kaldrith.app";
-    cfg.appVersion = "1.0";
     cfg.updater = dir / "kaldra-update";
     fs::create_directories(cfg.logsDir);
     fs::create_directories(cfg.xplatDir / "download");
     std::ofstream(cfg.updater) << "#!/bin/sh\ncd '" << dir.path().string() << "'\n"
                                << "echo \"$*\" > $1.args; cat $1.out; exit $(cat $1.status)\n";
     fs::permissions(cfg.updater, fs::perms::owner_all);
-    answer("xplat-check", 0, R"({"update":true,"offered":"2.0","current":"1.0"})");
-    answer("xplat-fetch", 0, "");
   }
 
   void answer(const std::string& command, int status, const std::string& output) {
@@ -57,10 +49,10 @@ class XplatCheck : public ::testing::Test {
   }
 
   TempDir dir;
-  FakeUI ui;
 };
 
 TEST_F(XplatCheck, UnusableChecksAreLoggedAndPassedOver) {
+  FakeUI ui;
   for (const auto& [status, output] :
        {std::pair{3, R"({"update":true})"}, {0, "not json"}, {0, "[true]"}, {-1, ""}}) {
     answer("xplat-check", status, output);
@@ -77,23 +69,24 @@ TEST_F(XplatCheck, EachAnswerLeadsToItsDialog) {
     bool result;
   } cases[] = {
       {"", R"("update":false})", "", true},
-      {"", R"("update":false,"required":true})", "1.0 may no longer run [btn_quit]", false},
-      {"", R"("update":true,"systemOk":false})", "2.0 needs 13 [btn_later]", true},
-      {"", R"("update":true,"systemOk":false,"required":true})", "2.0 needs 13 [btn_quit]", false},
-      {"0", R"("update":true})", "Update to 2.0? [btn_update_restart btn_later]", true},
-      {"1", R"("update":true})", "Download 2.0? [btn_download btn_later]", true},
+      {"", R"("update":false,"required":true})", "xplat_required_manual [btn_quit]", false},
+      {"", R"("update":true,"systemOk":false})", "xplat_system_too_old [btn_later]", true},
+      {"", R"("update":true,"systemOk":false,"required":true})", "xplat_system_too_old [btn_quit]",
+       false},
+      {"0", R"("update":true})", "xplat_update_available [btn_update_restart btn_later]", true},
+      {"1", R"("update":true})", "xplat_update_available_mac [btn_download btn_later]", true},
       {"", R"("update":true,"required":true})",
-       "1.0 is too old.\n\nUpdate to 2.0? [btn_update_restart btn_quit]", false},
+       "xplat_update_required\n\nxplat_update_available [btn_update_restart btn_quit]", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer);
-    FakeUI fresh;
-    fresh.answers = {1};
+    FakeUI ui;
+    ui.answers = {1};
     cfg.env["KALDRA_NO_SELF_UPDATE"] = c.noSelfUpdate;
-    answer("xplat-check", 0, R"({"offered":"2.0","current":"1.0","minSystem":"13",)" + c.answer);
-    EXPECT_EQ(xplatCheck(fresh), c.result);
+    answer("xplat-check", 0, R"({"offered":"2.0",)" + c.answer);
+    EXPECT_EQ(xplatCheck(ui), c.result);
     std::string shown;
-    for (const auto& dialog : fresh.dialogs) {
+    for (const auto& dialog : ui.dialogs) {
       shown += dialog.message + " [";
       for (const auto& button : dialog.buttons) shown += button + " ";
       shown.back() = ']';
@@ -131,7 +124,7 @@ TEST_F(XplatCheck, ManualDownloadOpensOnlyAnImageInTheDownloadFolder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
-    FakeUI fresh;
+    FakeUI ui;
     answer("xplat-check", 0,
            std::string(R"({"update":true,"offered":"2.0","required":)") +
                (c.required ? "true}" : "false}"));
@@ -139,13 +132,13 @@ TEST_F(XplatCheck, ManualDownloadOpensOnlyAnImageInTheDownloadFolder) {
         c.file == "link.dmg" ? (cfg.xplatDir / "download/link.dmg").string() : image(c.file);
     answer("xplat-fetch", c.status, c.events + fileEvent(path));
     bool opened = c.message == "xplat_mac_opened";
-    EXPECT_EQ(xplatCheck(fresh), !opened && !c.required);
-    ASSERT_EQ(fresh.dialogs.size(), 2u);
-    EXPECT_EQ(fresh.dialogs[1].message, c.message);
-    EXPECT_EQ(fresh.dialogs[1].buttons, Buttons{opened || c.required ? "btn_quit" : "btn_later"});
+    EXPECT_EQ(xplatCheck(ui), !opened && !c.required);
+    ASSERT_EQ(ui.dialogs.size(), 2u);
+    EXPECT_EQ(ui.dialogs[1].message, c.message);
+    EXPECT_EQ(ui.dialogs[1].buttons, Buttons{opened || c.required ? "btn_quit" : "btn_later"});
     EXPECT_EQ(logged("test: would open " + path), opened);
     if (opened) {
-      const ShownStatus& shown = fresh.statuses.at(1);
+      const ShownStatus& shown = ui.statuses.at(1);
       EXPECT_EQ(std::tuple(shown.text, shown.progress, shown.detail),
                 std::tuple("xplat_downloading 2.0", std::optional(25.0), "5 / 20 MB"));
     }

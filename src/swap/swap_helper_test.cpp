@@ -19,19 +19,18 @@
 namespace kaldra {
 namespace {
 
-class CloseOthers : public testing::SwapSandbox {};
+class Exchange : public testing::SwapSandbox {};
 
 // A launcher copy played by a shell inside the bundle: deaf to polite requests, and with
 // or without a child, as a launcher running the game has.
-TEST_F(CloseOthers, ForcesADeafCopyButNeverOneRunningTheGame) {
+TEST_F(Exchange, CloseOthersForcesADeafCopyButNeverOneRunningTheGame) {
   for (bool withGame : {false, true}) {
     SCOPED_TRACE(withGame);
     SetUp();
     fs::path target = dir / "Applications/Kaldrith.app";
     testing::writeSealedBundle(target, "1.0");
     fs::path exe = target / "Contents/MacOS/Kaldrith";
-    fs::remove(exe);
-    fs::copy_file("/bin/sh", exe);
+    fs::copy_file("/bin/sh", exe, fs::copy_options::overwrite_existing);
     ::mkfifo((dir / "fifo").c_str(), 0600);  // never written: blocks without a child
     std::string script =
         "trap '' TERM; : > '" + (dir / "ready").string() + "'; " +
@@ -61,11 +60,9 @@ TEST_F(CloseOthers, ForcesADeafCopyButNeverOneRunningTheGame) {
 }
 
 // The helper's waits run on a clock that moves only when the helper sleeps.
-class Helper : public testing::SwapSandbox {};
-
-TEST_F(Helper, KeepsTheInstalledBundleUnlessTheNewOneAnswers) {
-  const auto late = kGiveUpAfter + std::chrono::milliseconds(1),
-             giveUp = kGiveUpAfter + kAnswerStep;
+TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
+  const WatchClock::Duration late = kGiveUpAfter + std::chrono::milliseconds(1),
+                             giveUp = kGiveUpAfter + kAnswerStep, none{0};
   struct Case {
     const char* what;
     bool firstInstall;
@@ -82,16 +79,8 @@ TEST_F(Helper, KeepsTheInstalledBundleUnlessTheNewOneAnswers) {
       {"launcher stays", false, ownPid(), "", kHelperUnchanged, "failed",
        "launcher " + std::to_string(ownPid()) + " did not quit", "1.0", kLauncherQuitLimit,
        kLauncherQuitLimit},
-      {"staged copy elsewhere",
-       false,
-       0,
-       "elsewhere",
-       kHelperUnchanged,
-       "failed",
-       "staged copy: plan names unexpected paths",
-       "1.0",
-       {},
-       {}},
+      {"staged copy elsewhere", false, 0, "elsewhere", kHelperUnchanged, "failed",
+       "staged copy: plan names unexpected paths", "1.0", none, none},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -125,9 +114,7 @@ TEST_F(Helper, KeepsTheInstalledBundleUnlessTheNewOneAnswers) {
   }
 }
 
-class Settle : public testing::SwapSandbox {};
-
-TEST_F(Settle, EachStateSettlesOnlyTheCopyItIsAbout) {
+TEST_F(Exchange, SettleAtStartTouchesOnlyTheCopyEachStateIsAbout) {
   const Pid me = ownPid();
   struct Case {
     std::string state;
