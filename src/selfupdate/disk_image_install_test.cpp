@@ -21,6 +21,7 @@ TEST_F(DiskImageInstall, FailuresAreToldAndTheImageIsAlwaysDetached) {
   testing::makeImage(dir / "content", image);
   EXPECT_THROW(installFromDMG(image, std::string(64, '0'), "2.0"), SwapError);
   EXPECT_FALSE(fs::exists(cfg.xplatDir));  // the digest comes before anything is made
+  EXPECT_FALSE(sha256File(dir.path()));    // a folder opens but does not read
   fs::create_directories(mountFolder() / "stale");
 
   // The digest as the feed may write it, in capitals; the image holds 2.0, not 2.0.0.
