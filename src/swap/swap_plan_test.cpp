@@ -76,29 +76,17 @@ TEST(Versions, Comparison) {
   }
 }
 
-TEST_F(SwapFiles, VerifyRefusesEachWayABundleCanBeWrong) {
-  fs::path good = dir / "good/Kaldrith.app", other = dir / "other/Kaldrith.app",
-           tampered = dir / "tampered/Kaldrith.app";
+// A modified bundle is refused end to end, when the exchange is prepared.
+TEST_F(SwapFiles, VerifyRefusesABundleOfAnotherMaker) {
+  fs::path good = dir / "good/Kaldrith.app", other = dir / "other/Kaldrith.app";
   testing::writeSealedBundle(good, "1.2");
-  EXPECT_NO_THROW(verifyBundle(good, "1.2"));
   testing::writeSealedBundle(other, "1.2", "com.example.other");
-  testing::writeSealedBundle(tampered, "1.2");
-  std::ofstream(tampered / "Contents/MacOS/Kaldrith", std::ios::app) << "patched\n";
-  struct Case {
-    fs::path bundle;
-    std::string version, message;
-  } cases[] = {
-      {other, "1.2", "unexpected bundle com.example.other 1.2 (expected com.kaldrith.client 1.2)"},
-      {tampered, "1.2",
-       "signature check failed: " + tampered.string() + ": file modified: Contents/MacOS/Kaldrith"},
-  };
-  for (const auto& c : cases) {
-    try {
-      verifyBundle(c.bundle, c.version);
-      ADD_FAILURE() << c.bundle << " accepted";
-    } catch (const SwapError& e) {
-      EXPECT_EQ(e.text, c.message);
-    }
+  EXPECT_NO_THROW(verifyBundle(good, "1.2"));
+  try {
+    verifyBundle(other, "1.2");
+    ADD_FAILURE() << "accepted";
+  } catch (const SwapError& e) {
+    EXPECT_EQ(e.text, "unexpected bundle com.example.other 1.2 (expected com.kaldrith.client 1.2)");
   }
 }
 
