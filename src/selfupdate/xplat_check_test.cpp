@@ -4,10 +4,8 @@
 
 #include <fstream>
 
-#include "core/config.h"
 #include "tests/support/fake_ui.h"
-#include "tests/support/log_file.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/swap_sandbox.h"
 
 namespace kaldra {
 namespace {
@@ -16,13 +14,10 @@ using namespace testing;
 using Buttons = std::vector<std::string>;
 
 // The updater tool is a script that answers with what the test put into its files.
-class XplatCheck : public ::testing::Test {
+class XplatCheck : public SwapSandbox {
  protected:
   void SetUp() override {
-    cfg = Config{};
-    cfg.dataDir = dir / "data";
-    cfg.logsDir = cfg.dataDir / "logs";
-    cfg.xplatDir = cfg.dataDir / "xplat";
+    SwapSandbox::SetUp();
     cfg.appBundle = dir / "Kaldrith.app";
     cfg.updater = dir / "kaldra-update";
     fs::create_directories(cfg.logsDir);
@@ -47,8 +42,6 @@ class XplatCheck : public ::testing::Test {
   bool logged(const std::string& text) {
     return readFile(cfg.logsDir / "launcher.log").find(text) != std::string::npos;
   }
-
-  TempDir dir;
 };
 
 TEST_F(XplatCheck, UnusableChecksAreLoggedAndPassedOver) {
