@@ -1,5 +1,6 @@
-// The launcher updating itself for real, from a launcher channel served over loopback HTTP
-// through the swap helper's exchange to the new launcher's confirmation or rollback.
+// The launcher replacing its own bundle as a player sees it: the real bundle, the real
+// stand-ins, a launcher channel served over loopback HTTP, the real detached helper and
+// the new launcher confirming its start.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,85 +8,117 @@
 #include <regex>
 
 #include "tests/support/http_server.h"
-#include "tests/support/launcher_run.h"
 #include "tests/support/running_program.h"
+#include "tests/support/swap_bundles.h"
 
 namespace kaldra::testing {
 namespace {
 
-class SelfUpdate : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(next.parent_path());
-    fs::copy(run.app(), next, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-    auto plist = next / "Contents/Info.plist";
-    std::string text = run.file(plist);
-    std::ofstream(plist, std::ios::trunc)
-        << std::regex_replace(text, std::regex("<string>" KALDRA_PROJECT_VERSION "</string>"),
-                              "<string>" + nextVersion + "</string>");
-    shell(run.resources() / "platform/codesign", "--sign - --force '" + next.string() + "'");
-    shell(run.resources() / "bin/kaldra-update", "publish-launcher '" + next.string() + "' '" +
-                                                     channel.string() + "' --key '" +
-                                                     KALDRA_SIGNING_KEY + "'");
-    run.env["KALDRA_XPLAT_FEED"] = server.url();
-    run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
-    run.env["KALDRA_TEST_ANSWERS"] = "0";  // the offer: update and restart
-  }
+TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
+  LauncherRun run;
+  fs::path next = run.root() / "next/Kaldrith.app", channel = run.root() / "channel";
+  copyAsVersion(run.app(), next, "1.1.0");
+  std::string publish = "'" + (run.resources() / "bin/kaldra-update").string() +
+                        "' publish-launcher '" + next.string() + "' '" + channel.string() +
+                        "' --key '" KALDRA_SIGNING_KEY "' >/dev/null";
+  ASSERT_EQ(std::system(publish.c_str()), 0);
+  HttpServer server{channel};
+  run.env["KALDRA_XPLAT_FEED"] = server.url();
+  run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+  run.env["KALDRA_TEST_ANSWERS"] = "0";  // the offer: update and restart
 
-  static void shell(const fs::path& program, const std::string& args) {
-    std::string command = "'" + program.string() + "' " + args + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  ASSERT_FALSE(run.start().timedOut);
+  // Only the launcher that the helper started gets this far.
+  ASSERT_TRUE(eventually([&] { return run.logged("test: stop before the game start"); },
+                         std::chrono::seconds(60)))
+      << run.file(run.logsDir() / "launcher.log");
+  ASSERT_TRUE(waitForHelper(run, run.app()));
+  EXPECT_EQ(expectSettled(run, run.app()), "1.1.0");
+  EXPECT_TRUE(run.logged("self-update 1.0.0 -> 1.1.0 confirmed; previous bundle removed"));
+  // The new launcher found itself the channel's version.
+  EXPECT_NE(run.file(run.logsDir() / "launcher.log").find("\"update\":false"), std::string::npos);
+  // Nothing is left beside the bundle or in the mount folders.
+  for (const fs::path& folder : {run.root(), run.dataDir() / "xplat"})
+    for (const auto& entry : fs::directory_iterator(folder))
+      EXPECT_FALSE(std::regex_search(entry.path().filename().string(),
+                                     std::regex("Kaldrith\\.app\\.|^mnt-")))
+          << entry.path();
+}
+
+class BundleSwap : public ::testing::Test {
+ protected:
+  BundleSwap() {
+    run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+    addSwapDriver(run);
+    copyAsVersion(run.app(), v2, "2.0.0");
   }
-  bool installed(const std::string& version) const {
-    return run.file(run.app() / "Contents/Info.plist").find(">" + version + "<") !=
-           std::string::npos;
+  RunResult prepare(const std::string& op, const fs::path& source, const fs::path& target,
+                    const std::string& from, const std::string& to) {
+    return run.startProgram(run.app() / "Contents/MacOS/swap-driver",
+                            {"prepare", op, source.string(), target.string(), from, to});
   }
-  // The launcher that the helper started has run to its end.
-  bool secondLauncherDone() const {
-    auto lines = run.logLines();
-    return std::count(lines.begin(), lines.end(), "test: stop before the game start") == 1;
-  }
-  long offers(const std::string& text) const {
-    auto lines = run.logLines();
-    return std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
-      return line.starts_with("xplat: ") && line.find(text) != std::string::npos;
-    });
-  }
-  bool nothingLeftBeside() const {
-    for (const auto& entry : fs::directory_iterator(run.root()))
-      if (entry.path().filename().string().find("Kaldrith.app.") != std::string::npos) return false;
-    for (const auto& entry : fs::directory_iterator(run.dataDir() / "xplat"))
-      if (entry.path().filename().string().starts_with("mnt-")) return false;
-    return !fs::exists(run.dataDir() / "xplat/mac-swap.json");
+  RunResult update(const fs::path& target) {
+    return prepare("update", v2, target, "1.0.0", "2.0.0");
   }
 
   LauncherRun run;
-  std::string nextVersion = "1.1.0";
-  fs::path next = run.root() / "next/Kaldrith.app";
-  fs::path channel = run.root() / "channel";
-  HttpServer server{channel};
+  fs::path v2 = run.root() / "download/Kaldrith.app";
 };
 
-TEST_F(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
-  ASSERT_FALSE(run.start().timedOut);
-  ASSERT_TRUE(eventually([&] { return secondLauncherDone(); }, std::chrono::seconds(60)))
-      << run.file(run.logsDir() / "launcher.log");
-  EXPECT_TRUE(installed(nextVersion));
-  EXPECT_TRUE(run.logged("self-update 1.0.0 -> 1.1.0 confirmed; previous bundle removed"));
-  EXPECT_EQ(offers("\"update\":false"), 1);  // the new launcher is the channel's version
-  EXPECT_TRUE(eventually([&] { return nothingLeftBeside(); }));
+TEST_F(BundleSwap, FailedStartRollsBackTellsThePlayerAndHoldsOffASecondUpdate) {
+  run.env["KALDRA_TEST_FAIL_START"] = "2.0.0";
+  run.env["KALDRA_TEST_ANSWERS_AFTER_SWAP"] = "0";
+  RunResult prepared = update(run.app());
+  ASSERT_EQ(prepared.status, 0) << prepared.output;
+
+  // While the helper waits for an answer that never comes, no second exchange starts.
+  ASSERT_TRUE(eventually([&] { return run.logged("test: start of 2.0.0 fails before confirming"); },
+                         std::chrono::seconds(20)));
+  RunResult second = update(run.app());
+  EXPECT_EQ(second.status, 1);
+  EXPECT_TRUE(std::regex_match(second.output,
+                               std::regex("another update is still running \\(helper [0-9]+\\)\n")))
+      << second.output;
+
+  ASSERT_TRUE(waitForHelper(run, run.app()));
+  EXPECT_TRUE(run.logged("self-update to 2.0.0 rolled back to 1.0.0"));
+  EXPECT_EQ(run.file(run.dataDir() / "xplat/skip-version"), "2.0.0\n");
+  EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
+  // The restored launcher showed the notice before going on.
+  auto snapshots = run.snapshots();
+  EXPECT_TRUE(std::any_of(snapshots.begin(), snapshots.end(),
+                          [](const std::string& name) { return name.ends_with("-dialog.png"); }));
+  EXPECT_TRUE(run.logged("test: stop before the game start"));
 }
 
-TEST_F(SelfUpdate, NewLauncherThatCannotStartIsRolledBackAndNotOfferedAgain) {
-  run.env["KALDRA_TEST_FAIL_START"] = nextVersion;
-  run.env["KALDRA_TEST_ANSWERS_AFTER_SWAP"] = "0";  // the restored notice
-  ASSERT_FALSE(run.start().timedOut);
-  ASSERT_TRUE(eventually([&] { return secondLauncherDone(); }, std::chrono::seconds(90)))
-      << run.file(run.logsDir() / "launcher.log") << run.file(run.logsDir() / "swap-helper.log");
-  EXPECT_TRUE(installed(KALDRA_PROJECT_VERSION));
-  EXPECT_TRUE(run.logged("self-update to 1.1.0 rolled back to 1.0.0"));
-  EXPECT_EQ(offers("\"offered\":\"1.1.0\""), 2);  // offered once, then passed over
-  EXPECT_TRUE(eventually([&] { return nothingLeftBeside(); }));
+TEST_F(BundleSwap, FirstInstallMovesTheCopyIntoAnEmptyFolder) {
+  fs::path target = run.root() / "Applications/Kaldrith.app";
+  fs::create_directories(target.parent_path());
+  RunResult prepared = prepare("install", run.app(), target, "", "1.0.0");
+  ASSERT_EQ(prepared.status, 0) << prepared.output;
+  ASSERT_TRUE(waitForHelper(run, target));
+  EXPECT_TRUE(run.logged("self-install - -> 1.0.0 confirmed; previous bundle removed"));
+  EXPECT_EQ(expectSettled(run, target), "1.0.0");
+  EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
+}
+
+TEST_F(BundleSwap, RefusedPreparationLeavesEverythingAsItWas) {
+  std::ofstream(v2 / "Contents/Resources/share/kaldra-wine.sh", std::ios::app) << "# extra\n";
+  fs::path link = run.root() / "link/Kaldrith.app";
+  fs::create_directories(link.parent_path());
+  fs::create_directory_symlink(run.app(), link);
+  for (const auto& [target, expected] : {
+           std::pair{run.app(),
+                     "signature check failed: " + (run.dataDir() / "xplat/mac-swap").string() +
+                         "/Kaldrith.app: file modified: "
+                         "Contents/Resources/share/kaldra-wine.sh\n"},
+           std::pair{link, "no app bundle at " + link.string() + "\n"},
+       }) {
+    RunResult prepared = update(target);
+    EXPECT_EQ(std::pair(prepared.status, prepared.output), std::pair(1, expected));
+    EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
+    EXPECT_TRUE(fs::is_symlink(link));
+  }
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 namespace kaldra::testing {
 namespace {
 
-enum class Victim { preparer, helper, newLauncher };
+enum Victim { killPreparer, killHelper, killNewLauncher };
 
 // What the killer sees at one look.
 struct Seen {
@@ -27,8 +27,7 @@ struct Seen {
   std::vector<std::string> log;
 
   bool logged(const std::string& prefix) const {
-    return std::any_of(log.begin(), log.end(),
-                       [&](auto& line) { return line.starts_with(prefix); });
+    return std::any_of(log.begin(), log.end(), [&](auto& l) { return l.starts_with(prefix); });
   }
   bool state(const char* s) const { return plan && plan->state == s; }
   bool helperKnown() const { return plan && plan->helper > 0; }
@@ -42,33 +41,30 @@ struct Cell {
   bool (*when)(const Seen&);
 };
 
+using S = const Seen&;
 const Cell kCells[] = {
-    {"PreparerCopying", Victim::preparer, false, true,
-     [](const Seen& s) { return s.staging && !s.plan; }},
-    {"PreparerStaged", Victim::preparer, false, false,
-     [](const Seen& s) { return s.state("staged") && !s.helperKnown(); }},
-    {"HelperRecorded", Victim::helper, false, false,
-     [](const Seen& s) { return s.state("staged") && s.helperKnown(); }},
-    {"HelperVerifying", Victim::helper, false, false,
-     [](const Seen& s) { return s.state("staged") && s.helperKnown() && !s.preparerAlive; }},
-    {"HelperExchanged", Victim::helper, false, true,
-     [](const Seen& s) { return s.version == "2.0.0"; }},
-    {"HelperSwapped", Victim::helper, false, false,
-     [](const Seen& s) { return s.state("swapped"); }},
-    {"HelperWaiting", Victim::helper, true, false,
-     [](const Seen& s) { return s.logged("test: start of 2.0.0 fails"); }},
-    {"HelperSwappedBack", Victim::helper, true, false,
-     [](const Seen& s) { return s.state("swapped") && s.version == "1.0.0"; }},
-    {"HelperRolledBack", Victim::helper, true, false,
-     [](const Seen& s) { return s.state("rolled-back"); }},
-    {"NewLauncherStarting", Victim::newLauncher, false, true,
-     [](const Seen& s) { return s.state("swapped") && s.newLauncher > 0; }},
-    {"NewLauncherConfirmed", Victim::newLauncher, false, false,
-     [](const Seen& s) { return s.state("confirmed") && s.newLauncher > 0; }},
-    {"NewLauncherSettled", Victim::newLauncher, false, false,
-     [](const Seen& s) { return !s.plan && s.logged("self-update 1.0.0 -> 2.0.0 confirmed"); }},
-    {"RestoredLauncherStarting", Victim::newLauncher, true, false,
-     [](const Seen& s) { return s.state("rolled-back") && s.newLauncher > 0; }},
+    {"PreparerCopying", killPreparer, false, true, [](S s) { return s.staging && !s.plan; }},
+    {"PreparerStaged", killPreparer, false, false,
+     [](S s) { return s.state("staged") && !s.helperKnown(); }},
+    {"HelperRecorded", killHelper, false, false,
+     [](S s) { return s.state("staged") && s.helperKnown(); }},
+    {"HelperVerifying", killHelper, false, false,
+     [](S s) { return s.state("staged") && s.helperKnown() && !s.preparerAlive; }},
+    {"HelperExchanged", killHelper, false, true, [](S s) { return s.version == "2.0.0"; }},
+    {"HelperSwapped", killHelper, false, false, [](S s) { return s.state("swapped"); }},
+    {"HelperWaiting", killHelper, true, false,
+     [](S s) { return s.logged("test: start of 2.0.0 fails"); }},
+    {"HelperSwappedBack", killHelper, true, false,
+     [](S s) { return s.state("swapped") && s.version == "1.0.0"; }},
+    {"HelperRolledBack", killHelper, true, false, [](S s) { return s.state("rolled-back"); }},
+    {"NewLauncherStarting", killNewLauncher, false, true,
+     [](S s) { return s.state("swapped") && s.newLauncher > 0; }},
+    {"NewLauncherConfirmed", killNewLauncher, false, false,
+     [](S s) { return s.state("confirmed") && s.newLauncher > 0; }},
+    {"NewLauncherSettled", killNewLauncher, false, false,
+     [](S s) { return !s.plan && s.logged("self-update 1.0.0 -> 2.0.0 confirmed"); }},
+    {"RestoredLauncherStarting", killNewLauncher, true, false,
+     [](S s) { return s.state("rolled-back") && s.newLauncher > 0; }},
 };
 
 std::vector<Cell> chosenCells() {
@@ -121,10 +117,10 @@ TEST_P(CrashMatrix, KilledAtThisStepStillLeavesOneWorkingBundle) {
   while (!killed && std::chrono::steady_clock::now() < deadline) {
     Seen s = look(preparer);
     if (cell.when(s)) {
-      Pid victim = cell.victim == Victim::preparer      ? preparer
-                   : cell.victim == Victim::newLauncher ? s.newLauncher
-                   : s.helperKnown()                    ? s.plan->helper
-                                                        : spawnedHelper(s.log);
+      Pid victim = cell.victim == killPreparer      ? preparer
+                   : cell.victim == killNewLauncher ? s.newLauncher
+                   : s.helperKnown()                ? s.plan->helper
+                                                    : spawnedHelper(s.log);
       killed = victim > 0 && ::kill(victim, SIGKILL) == 0;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -134,14 +130,15 @@ TEST_P(CrashMatrix, KilledAtThisStepStillLeavesOneWorkingBundle) {
 
   // Start the launcher again, as a player would, until nothing is left to settle.
   run.env.erase("KALDRA_TEST_FAIL_START");
-  for (int start = 0; start < 4; ++start) {
-    ASSERT_TRUE(waitForHelper(run, run.app(), std::chrono::seconds(240)));
-    if (!fs::exists(run.dataDir() / "xplat/mac-swap.json") &&
-        !fs::exists(run.dataDir() / "xplat/mac-swap"))
-      break;
-    run.start();
-  }
+  auto unsettled = [&] {
+    return fs::exists(run.dataDir() / "xplat/mac-swap.json") ||
+           fs::exists(run.dataDir() / "xplat/mac-swap");
+  };
   ASSERT_TRUE(waitForHelper(run, run.app(), std::chrono::seconds(240)));
+  for (int start = 0; start < 4 && unsettled(); ++start) {
+    run.start();
+    ASSERT_TRUE(waitForHelper(run, run.app(), std::chrono::seconds(240)));
+  }
   std::string version = expectSettled(run, run.app());
   EXPECT_TRUE(version == "1.0.0" || version == "2.0.0") << version;
 }

@@ -3,31 +3,25 @@
 #include <gtest/gtest.h>
 
 #include "selfupdate/declined_marker.h"
-#include "selfupdate/test_bundle.h"
 #include "tests/support/fake_ui.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/swap_sandbox.h"
 
 namespace kaldra {
 namespace {
 
 using namespace testing;
 
-class SelfInstall : public ::testing::Test {
+class SelfInstall : public SwapSandbox {
  protected:
   void SetUp() override {
-    cfg = Config{};
+    SwapSandbox::SetUp();
     cfg.env = {{"HOME", (dir / "home").string()}};
-    cfg.bundleID = "com.kaldrith.client";
-    cfg.dataDir = dir / "data";
-    cfg.logsDir = cfg.dataDir / "logs";
-    cfg.xplatDir = cfg.dataDir / "xplat";
     cfg.installDir = dir / "Applications";
     cfg.installTarget = cfg.installDir / "Kaldrith.app";
     cfg.appBundle = dir / "Downloads/Kaldrith.app";
     cfg.appVersion = "1.9";
     fs::create_directories(cfg.logsDir);
     fs::create_directories(cfg.installDir);
-    useSourceStandIns(dir / "res");
   }
   // How many times the offer was shown across runs from `bundle`, each declined.
   std::size_t offers(const fs::path& bundle) {
@@ -37,7 +31,6 @@ class SelfInstall : public ::testing::Test {
     return ui.dialogs.size();
   }
 
-  TempDir dir;
   FakeUI ui;
 };
 

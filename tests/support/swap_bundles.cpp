@@ -27,12 +27,6 @@ void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& 
   runTool(KALDRA_CODESIGN, {"--sign", "-", "--force", to.string()});
 }
 
-RunResult prepareExchange(LauncherRun& run, const std::string& op, const fs::path& source,
-                          const fs::path& target, const std::string& from, const std::string& to) {
-  return run.startProgram(run.app() / "Contents/MacOS/swap-driver",
-                          {"prepare", op, source.string(), target.string(), from, to});
-}
-
 Pid spawnedHelper(const std::vector<std::string>& log) {
   static const std::regex spawned("swap helper spawn rc=0 pid=([0-9]+)");
   std::smatch match;

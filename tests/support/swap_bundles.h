@@ -13,8 +13,6 @@ namespace kaldra::testing {
 void addSwapDriver(const LauncherRun& run);
 // A sealed copy of `from` at `to` that says it is `version`.
 void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& version);
-RunResult prepareExchange(LauncherRun& run, const std::string& op, const fs::path& source,
-                          const fs::path& target, const std::string& from, const std::string& to);
 // The helper the log says was spawned, or 0.
 Pid spawnedHelper(const std::vector<std::string>& log);
 // False when the helper or anything running from `bundle` outlives `limit`.
