@@ -72,18 +72,6 @@ TEST_F(QtSide, QuittingEndsAnOpenDialogWithItsLastButton) {
   EXPECT_EQ(runDialog("question", {"Retry", "Open log", "Quit"}, AlertStyle::warning, icon), 2);
 }
 
-TEST_F(QtSide, StatusSnapshotsOncePerKindOfStatus) {
-  QtUI ui;
-  ui.createWindow();
-  for (const char* text : {"Downloading files 1 MB", "Downloading files 2 MB", "Verifying files",
-                           "Downloading files 3 MB"}) {
-    ui.set(text, 10.0);
-    spin(400);
-  }
-  EXPECT_EQ(files(), 3u);
-  EXPECT_EQ(ui.window()->statusText(), "Downloading files 3 MB");
-}
-
 TEST_F(QtSide, StatusThatChangesKindOnEveryUpdateKeepsFewPhotographsPending) {
   QtUI ui;
   ui.createWindow();

@@ -55,19 +55,5 @@ TEST(LaunchSequence, StepsRunInOrderUntilOneEndsTheRun) {
   EXPECT_EQ(testing::launcherLogLines(cfg.logsDir), Order{"test: stop before the game start"});
 }
 
-TEST(LaunchSequence, NoticeIsShownOnceBeforeEverything) {
-  cfg.texts.clear();
-  cfg.lang = "en";
-  std::optional<std::string> notice = "The update was rolled back.";
-  testing::FakeUI ui;
-  Order order;
-  flow(ui, notice, {.selfInstallCheck = [&] { return order.push_back("self-install"), false; }});
-  EXPECT_EQ(ui.dialogs,
-            (std::vector<testing::AskedDialog>{
-                {"The update was rolled back.", {"btn_continue"}, AlertStyle::informational}}));
-  EXPECT_FALSE(notice);
-  EXPECT_EQ(order, Order{"self-install"});
-}
-
 }  // namespace
 }  // namespace kaldra

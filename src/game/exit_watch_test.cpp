@@ -56,20 +56,5 @@ TEST(ExitWatch, ChildThatIsNotTheGameIsNeverTrackedAndTheScriptDecides) {
   EXPECT_EQ(ui.calls, Lines{"quit"});
 }
 
-TEST(ExitWatch, OtherStatusPointsToTheGameLog) {
-  testing::GameSandbox sandbox;
-  Script script("exit 2");
-  testing::FakeUI ui;
-  ui.answers = {1};
-  testing::FakeWatchTime time;
-  watchGameExit(ui, script.process, time.clock());
-  EXPECT_EQ(
-      ui.dialogs,
-      (std::vector<testing::AskedDialog>{{"err_game_exit\n" + (cfg.logsDir / "game.log").string(),
-                                          {"Open log", "Quit"},
-                                          AlertStyle::warning}}));
-  EXPECT_EQ(ui.calls, (Lines{"bringToFront", "quit"}));
-}
-
 }  // namespace
 }  // namespace kaldra

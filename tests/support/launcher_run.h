@@ -1,11 +1,6 @@
 // Runs the real Kaldrith.app headless, the way end-to-end tests need it: a private copy
 // of the bundle, a private data folder and home, scripted answers and snapshots, and a
 // time limit on every run.
-//
-//   LauncherRun run;
-//   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
-//   auto result = run.start();
-//   EXPECT_EQ(run.logLines().back(), "test: stop before the game start");
 #pragma once
 
 #include <chrono>
@@ -38,7 +33,6 @@ class LauncherRun {
   fs::path dataDir() const { return root_ / "data"; }
   fs::path logsDir() const { return dataDir() / "logs"; }
   fs::path snapshotDir() const { return root_ / "snapshots"; }
-  fs::path home() const { return root_ / "home"; }
   const fs::path& root() const { return root_.path(); }
 
   // Replaces the updater tool with a shell script (its body after "#!/bin/sh").
