@@ -26,14 +26,7 @@ class GameUpdate : public ::testing::Test {
  protected:
   void SetUp() override {
     cfg = Config{};
-    cfg.lang = "en";
-    cfg.texts = {{"stage_manifest", "Checking"},
-                 {"stage_verify", "Verifying"},
-                 {"stage_ready", "Ready"},
-                 {"err_other", "Unexpected error."},
-                 {"btn_retry", "Retry"},
-                 {"btn_logs", "Open log"},
-                 {"btn_quit", "Quit"}};
+    cfg.lang = "xx";  // no texts: the keys show
     cfg.logsDir = dir / "logs";
     cfg.clientDir = dir / "prefix/drive_c/Kaldrith";
     cfg.updater = dir / "kaldra-update";
@@ -48,7 +41,7 @@ class GameUpdate : public ::testing::Test {
   }
   std::string calls() { return testing::readFile(dir / "calls"); }
   std::string prepareLine() {
-    return "prepare --root " + cfg.clientDir.string() + " --json --lang en\n";
+    return "prepare --root " + cfg.clientDir.string() + " --json --lang xx\n";
   }
   Lines logLines() { return testing::launcherLogLines(cfg.logsDir); }
 
@@ -66,12 +59,12 @@ TEST_F(GameUpdate, SuccessShowsProgressWithByteCountsOnlyForDownloads) {
           emit(R"({"type":"progress","pct":"95"})") + emit(R"({"type":"news","label":"x"})") +
           "exit 0\n");
   EXPECT_EQ(update(ui), kUpdateDone);
-  EXPECT_EQ(ui.statuses, (std::vector<ShownStatus>{{"Checking", 0.0, ""},
+  EXPECT_EQ(ui.statuses, (std::vector<ShownStatus>{{"stage_manifest", 0.0, ""},
                                                    {"Downloading", 12.5, "1 / 3 MB"},
                                                    {"Downloading", 13.0, ""},
                                                    {"Installing", 90.0, ""},
                                                    {"", 0.0, ""},
-                                                   {"Ready", 100.0, ""}}));
+                                                   {"stage_ready", 100.0, ""}}));
   EXPECT_EQ(calls(), prepareLine());
   EXPECT_TRUE(fs::is_directory(cfg.clientDir));
   EXPECT_TRUE(ui.dialogs.empty());
@@ -86,12 +79,12 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
     std::string message;  // the full path of updater.log follows
     std::int64_t answer;
     int result;
-  } cases[] = {{"exit 3\n", 3, "Unexpected error.", 0, kUpdateAgain},
+  } cases[] = {{"exit 3\n", 3, "err_other", 0, kUpdateAgain},
                {emit(R"({"type":"error","kind":"other","user":"Disk full"})") + "exit 4\n", 4,
                 "Disk full", 1, kUpdateQuit},
-               {"kill -SEGV $$\n", 11, "Unexpected error.", 2, kUpdateQuit},
+               {"kill -SEGV $$\n", 11, "err_other", 2, kUpdateQuit},
                // A crash by abort() has the signal number of "game already running", but is none.
-               {"kill -ABRT $$\n", 6, "Unexpected error.", 2, kUpdateQuit}};
+               {"kill -ABRT $$\n", 6, "err_other", 2, kUpdateQuit}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     testing::FakeUI asked;
@@ -101,7 +94,7 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
     EXPECT_EQ(update(asked), c.result);
     EXPECT_EQ(asked.dialogs, (std::vector<testing::AskedDialog>{
                                  {c.message + "\n" + (cfg.logsDir / "updater.log").string(),
-                                  {"Retry", "Open log", "Quit"},
+                                  {"btn_retry", "btn_logs", "btn_quit"},
                                   AlertStyle::warning}}));
     EXPECT_EQ(logLines(), (Lines{"updater exit " + std::to_string(c.loggedStatus)}));
     EXPECT_EQ(calls(), prepareLine());  // no offline verify
@@ -112,9 +105,9 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
 TEST_F(GameUpdate, RunningGameWithGoodFilesGoesOnAfterOfflineVerify) {
   useTool("case \"$1\" in prepare) exit 6 ;; verify) exit 0 ;; esac\nexit 99\n");
   EXPECT_EQ(update(ui), kUpdateDone);
-  EXPECT_EQ(calls(), prepareLine() + "verify --root " + cfg.clientDir.string() + " --lang en\n");
-  EXPECT_EQ(ui.statuses[1], (ShownStatus{"Verifying", std::nullopt, ""}));
-  EXPECT_EQ(ui.statuses.back().text, "Ready");
+  EXPECT_EQ(calls(), prepareLine() + "verify --root " + cfg.clientDir.string() + " --lang xx\n");
+  EXPECT_EQ(ui.statuses[1], (ShownStatus{"stage_verify", std::nullopt, ""}));
+  EXPECT_EQ(ui.statuses.back().text, "stage_ready");
   EXPECT_TRUE(ui.dialogs.empty());
   EXPECT_EQ(logLines(), (Lines{"updater exit 6", "game already running, offline verify exit 0"}));
 }

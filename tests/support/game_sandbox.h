@@ -25,8 +25,6 @@ class GameSandbox {
     std::filesystem::create_directories(cfg.logsDir);
   }
   ~GameSandbox() { cfg = saved_; }
-  GameSandbox(const GameSandbox&) = delete;
-  GameSandbox& operator=(const GameSandbox&) = delete;
 
   const std::filesystem::path& root() const { return dir_.path(); }
   std::filesystem::path runtimeMarker() const { return cfg.dataDir / "prefix/.kaldra-runtime"; }
