@@ -14,6 +14,14 @@
 
 namespace kaldra::testing {
 
+// An executable shell script at `path` (its body after "#!/bin/sh").
+static void writeScript(const fs::path& path, const std::string& body) {
+  fs::create_directories(path.parent_path());
+  fs::remove(path);
+  std::ofstream(path) << "#!/bin/sh\n" << body;
+  fs::permissions(path, fs::perms(0755));
+}
+
 LauncherRun::LauncherRun() {
   fs::copy(KALDRA_APP_PATH, app(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
   fs::create_directories(snapshotDir());
@@ -21,14 +29,6 @@ LauncherRun::LauncherRun() {
   // Opening a folder goes through xdg-open; this one notes the request instead.
   writeScript(root_ / "bin/xdg-open",
               "printf '%s\\n' \"$*\" >> '" + (root_ / "opened.txt").string() + "'\n");
-}
-
-void LauncherRun::writeScript(const fs::path& path, const std::string& body) {
-  fs::create_directories(path.parent_path());
-  fs::remove(path);
-  std::ofstream(path) << "#!/bin/sh\n" << body;
-  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
 }
 
 void LauncherRun::useScriptedUpdater(const std::string& body) {

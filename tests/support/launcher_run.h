@@ -39,8 +39,6 @@ class LauncherRun {
   void useScriptedUpdater(const std::string& body);
   // Replaces the start script "share/kaldra-wine.sh" with `body`.
   void useScriptedStartScript(const std::string& body);
-  // Writes an executable shell script at `path` (its body after "#!/bin/sh").
-  static void writeScript(const fs::path& path, const std::string& body);
 
   // Starts Contents/MacOS/Kaldrith headless with `args` and waits for it to end, killing
   // it after `limit`.
