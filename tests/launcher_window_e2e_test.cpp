@@ -9,15 +9,12 @@
 namespace kaldra::testing {
 namespace {
 
-QImage picture(const LauncherRun& run, const std::string& name) {
-  return QImage(QString::fromStdString((run.snapshotDir() / name).string()));
-}
-
-// The updater tool's own table, but a game file update that fails without a word.
-void useFailingPrepare(LauncherRun& run) {
-  auto tool = run.resources() / "bin/kaldra-update";
-  fs::rename(tool, run.resources() / "bin/kaldra-update.real");
-  run.useScriptedUpdater("case \"$1\" in texts) exec \"$0.real\" \"$@\" ;; esac\nexit 3\n");
+// The updater tool's own table, but a game file update that fails without a word, after
+// `before` (shell commands).
+void useFailingPrepare(LauncherRun& run, const std::string& before = "") {
+  fs::rename(run.resources() / "bin/kaldra-update", run.resources() / "bin/kaldra-update.real");
+  run.useScriptedUpdater("case \"$1\" in texts) exec \"$0.real\" \"$@\" ;; esac\n" + before +
+                         "exit 3\n");
 }
 
 TEST(LauncherWindow, FirstStatusAndDialogArePhotographedInTheChosenLanguage) {
@@ -26,20 +23,15 @@ TEST(LauncherWindow, FirstStatusAndDialogArePhotographedInTheChosenLanguage) {
   run.env["KALDRA_LANG"] = "de";
   run.env["KALDRA_TEST_ANSWERS"] = "2";
   RunResult result = run.start();
-  ASSERT_FALSE(result.timedOut) << result.output;
-  EXPECT_EQ(result.status, 0);
-
+  EXPECT_EQ(result.status, 0) << result.output;
   auto shots = run.snapshots();
   ASSERT_EQ(shots.size(), 2u) << ::testing::PrintToString(shots);
   EXPECT_TRUE(shots[0].starts_with("mac-01-") && shots[0].ends_with("-window.png"));
   EXPECT_TRUE(shots[1].starts_with("mac-02-") && shots[1].ends_with("-dialog.png"));
-  QImage window = picture(run, shots[0]);
+  QImage window(QString::fromStdString((run.snapshotDir() / shots[0]).string()));
   EXPECT_EQ(window.width(), 520);
   EXPECT_GT(window.height(), 170);
-  EXPECT_FALSE(picture(run, shots[1]).isNull());
-
-  auto lines = run.logLines();
-  EXPECT_TRUE(lines.front().starts_with("start lang=de "));
+  EXPECT_TRUE(run.logLines().front().starts_with("start lang=de "));
   EXPECT_TRUE(run.logged("updater exit 3"));
 }
 
@@ -52,17 +44,12 @@ TEST(LauncherWindow, TerminationRequestEndsTheLauncherWithinASecondInEveryState)
     fs::path late = run.root() / "still-running";
     std::string request =
         "kill -TERM $PPID; sleep 1; kill -0 $PPID 2>/dev/null && touch '" + late.string() + "'";
-    if (dialogOpen) {
-      // The error dialog waits for a person (no scripted answers) once photographed.
-      useFailingPrepare(run);
-      run.useScriptedUpdater(
-          "case \"$1\" in texts) exec \"$0.real\" \"$@\" ;; esac\n"
-          "(until ls '" +
-          run.snapshotDir().string() + "' | grep -q dialog; do sleep 0.1; done; " + request +
-          ") >/dev/null 2>&1 &\nexit 3\n");
-    } else {
+    if (dialogOpen)  // the error dialog waits for a person (no scripted answers)
+      useFailingPrepare(run, "(until ls '" + run.snapshotDir().string() +
+                                 "' | grep -q dialog; do sleep 0.1; done; " + request +
+                                 ") >/dev/null 2>&1 &\n");
+    else
       run.useScriptedStartScript(request + "\nsleep 5\n");
-    }
     RunResult result = run.start(std::chrono::seconds(20));
     ASSERT_FALSE(result.timedOut) << result.output;
     EXPECT_EQ(result.status, 0) << result.output;

@@ -5,33 +5,23 @@
 namespace kaldra {
 namespace {
 
-class Texts : public ::testing::Test {
- protected:
-  void SetUp() override {
-    cfg.texts.clear();
-    cfg.lang = "de";
-  }
-};
-
-TEST_F(Texts, WithoutTableTheBuiltInTextsThenTheKey) {
-  EXPECT_EQ(T("stage_manifest"), "Suche nach Updates \u2026");
-  EXPECT_EQ(T("btn_continue"), "btn_continue");
-}
-
-TEST_F(Texts, TableWinsKeyByKeyEvenWhenEmpty) {
+// The table wins key by key, even with an empty text; then the built-in texts of the
+// language, then the key.
+TEST(Texts, TableThenBuiltInTextsThenTheKey) {
+  cfg.lang = "de";
   cfg.texts = *parseTextTable(R"({"btn_retry": "Nochmal", "btn_quit": ""})");
-  EXPECT_EQ(T("btn_retry"), "Nochmal");
-  EXPECT_EQ(T("btn_quit"), "");
-  EXPECT_EQ(T("btn_logs"), "Protokoll öffnen");
+  for (auto [key, text] : {std::pair{"btn_retry", "Nochmal"},
+                           {"btn_quit", ""},
+                           {"stage_manifest", "Suche nach Updates \u2026"},
+                           {"btn_continue", "btn_continue"}})
+    EXPECT_EQ(T(key), text);
 }
 
-TEST_F(Texts, TableIsRejectedWholeUnlessEveryValueIsAString) {
-  EXPECT_FALSE(parseTextTable(R"({"btn_retry": "x", "n": 1})"));
-  EXPECT_FALSE(parseTextTable(R"({"nested": {"a": "b"}})"));
-  EXPECT_FALSE(parseTextTable(R"(["btn_retry"])"));
-  EXPECT_FALSE(parseTextTable(""));
-  EXPECT_FALSE(parseTextTable("{\"a\": \"b\"} trailing"));
-  EXPECT_FALSE(parseTextTable(std::string_view("{\"a\": \"b\"}\0junk", 15)));
+TEST(Texts, TableIsRejectedWholeUnlessEveryValueIsAString) {
+  for (std::string_view bad : std::initializer_list<std::string_view>{
+           R"({"btn_retry": "x", "n": 1})", R"({"nested": {"a": "b"}})", R"(["btn_retry"])", "",
+           "{\"a\": \"b\"} trailing", std::string_view("{\"a\": \"b\"}\0junk", 15)})
+    EXPECT_FALSE(parseTextTable(bad)) << bad;
   EXPECT_TRUE(parseTextTable("{}"));
 }
 

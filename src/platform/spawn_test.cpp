@@ -35,13 +35,5 @@ TEST(Spawn, NewSessionDetachesFromTheCallersSession) {
   EXPECT_NE(sid, std::to_string(getsid(0)));
 }
 
-TEST(Spawn, EndedChildIsReportedOnceThenForgotten) {
-  Spawned child = spawnProcess({.program = "/bin/sh", .args = {"-c", "sleep 0.3; exit 4"}});
-  EXPECT_EQ(exitStatusIfEnded(child.pid), std::nullopt);
-  usleep(600000);
-  EXPECT_EQ(exitStatusIfEnded(child.pid), 4);
-  EXPECT_EQ(exitStatusIfEnded(child.pid), -1);
-}
-
 }  // namespace
 }  // namespace kaldra::platform

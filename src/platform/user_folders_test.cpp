@@ -5,16 +5,13 @@
 namespace kaldra::platform {
 namespace {
 
-TEST(PreferredLanguages, LanguageListComesBeforeLocaleVariables) {
-  Environment env{{"LANGUAGE", "pt_BR:it::de"},
-                  {"LC_ALL", ""},
-                  {"LC_MESSAGES", "fr_FR.UTF-8"},
-                  {"LANG", "C.UTF-8"}};
-  EXPECT_EQ(preferredLanguages(env),
+// The language list comes before the locale variables; the C locale names none.
+TEST(PreferredLanguages, LanguageListThenLocaleVariables) {
+  EXPECT_EQ(preferredLanguages({{"LANGUAGE", "pt_BR:it::de"},
+                                {"LC_ALL", ""},
+                                {"LC_MESSAGES", "fr_FR.UTF-8"},
+                                {"LANG", "C.UTF-8"}}),
             (std::vector<std::string>{"pt_BR", "it", "de", "fr_FR.UTF-8"}));
-}
-
-TEST(PreferredLanguages, NoneWhenOnlyTheCLocaleIsSet) {
   EXPECT_TRUE(preferredLanguages({{"LANG", "C"}, {"LC_ALL", "POSIX"}}).empty());
 }
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include "tests/support/running_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -12,7 +10,6 @@ namespace kaldra {
 namespace {
 
 using testing::RunningProgram;
-using testing::TempDir;
 namespace fs = std::filesystem;
 using Pids = std::vector<Pid>;
 
@@ -23,37 +20,28 @@ std::string sleepCopy(const fs::path& path) {
   return path.string();
 }
 
-// A process id that existed a moment ago and is now reaped.
-Pid vanishedPid() {
+// A process id that existed a moment ago and is now reaped, and ids no one may signal
+// alone: a null signal to 0 would reach the own process group, to -1 every process.
+TEST(ProcessQueries, GoneAndSpecialProcessIdsAreNotAliveAndHaveNoPath) {
   RunningProgram gone("/bin/true", {});
-  Pid pid = gone.pid();
+  Pid vanished = gone.pid();
   gone.stop();
-  return pid;
-}
-
-TEST(IsAlive, RunningProcessesOnly) {
-  EXPECT_FALSE(isAlive(0));   // a null signal would reach the own process group
-  EXPECT_FALSE(isAlive(-1));  // ... or every process
+  for (Pid pid : {0, -1, vanished}) {
+    EXPECT_FALSE(isAlive(pid)) << pid;
+    EXPECT_EQ(pidPath(pid), std::nullopt) << pid;
+  }
   EXPECT_TRUE(isAlive(getpid()));
   EXPECT_TRUE(isAlive(1));  // the system's first process, not ours
-  EXPECT_FALSE(isAlive(vanishedPid()));
 }
 
-TEST(PidPath, IsTheResolvedExecutableOrNothingForAGoneProcess) {
-  TempDir dir;
-  std::string real = sleepCopy(dir / "real/bin/sleeper");
-  fs::create_directory_symlink(dir / "real", dir / "link");
-  RunningProgram sleeper((dir / "link/bin/sleeper").string(), {"30"});
-  EXPECT_EQ(pidPath(sleeper.pid()), fs::canonical(real).string());
-  EXPECT_EQ(pidPath(vanishedPid()), std::nullopt);
-  EXPECT_EQ(pidPath(0), std::nullopt);
-}
-
-TEST(ProcessesInside, OnlyProgramsBelowTheFolderCount) {
-  TempDir dir;
-  RunningProgram inside(sleepCopy(dir / "X.app/Contents/MacOS/X"), {"30"});
+TEST(ProcessQueries, PathIsResolvedAndOnlyProgramsBelowTheFolderCount) {
+  testing::TempDir dir;
+  std::string real = sleepCopy(dir / "X.app/Contents/MacOS/X");
+  fs::create_directory_symlink(dir / "X.app", dir / "link");
+  RunningProgram inside((dir / "link/Contents/MacOS/X").string(), {"30"});
   RunningProgram sibling(sleepCopy(dir / "X.app2/Contents/MacOS/X"), {"30"});
   RunningProgram itself(sleepCopy(dir / "Y.app"), {"30"});  // the path equals the folder
+  EXPECT_EQ(pidPath(inside.pid()), fs::canonical(real).string());
   EXPECT_EQ(processesInside(dir / "X.app"), Pids{inside.pid()});
   EXPECT_EQ(processesInside(dir / "X.app/"), Pids{inside.pid()});
   EXPECT_EQ(processesInside(dir / "X.app", {inside.pid()}), Pids{});

@@ -5,60 +5,47 @@
 namespace kaldra {
 namespace {
 
-std::vector<std::string> sh(const std::string& script) {
-  return {"-c", script};
-}
-
-TEST(RunTool, InterleavesBothStreamsAndTrims) {
-  auto [status, text] = runTool("/bin/sh", sh("echo out; echo err >&2; echo last"));
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(text, "out\nerr\nlast");
-}
-
-TEST(RunCapture, KeepsStandardOutputExactlyAndDropsStandardError) {
-  auto [status, bytes] = runCapture("/bin/sh", sh("echo out; echo err >&2"));
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(bytes, "out\n");
-}
-
-TEST(RunTool, MissingProgramGivesMinusOneAndTheSystemsMessage) {
-  auto [status, text] = runTool("/nonexistent/tool", {});
-  EXPECT_EQ(status, -1);
-  EXPECT_EQ(text, "No such file or directory");
-  EXPECT_EQ(runCapture("/nonexistent/tool", {}), std::make_pair(-1, std::string()));
-  EXPECT_EQ(runTool("/etc/hostname", {}).first, -1);  // not executable
-}
-
-TEST(RunTool, SignalEndsWithTheSignalNumber) {
-  EXPECT_EQ(runTool("/bin/sh", sh("kill -KILL $$")).first, 9);
-}
-
-TEST(RunTool, InvalidUtf8BecomesReplacementCharacters) {
-  auto script = sh("printf 'a\\377b\\303(c\\342\\202'");
-  EXPECT_EQ(runTool("/bin/sh", script).second, "a\uFFFDb\uFFFD(c\uFFFD");
-  EXPECT_EQ(runCapture("/bin/sh", script).second, "a\377b\303(c\342\202");
-}
-
-TEST(RunTool, UnicodeWhiteSpaceIsTrimmedButInnerBreaksStay) {
-  EXPECT_EQ(
-      runTool("/bin/sh", sh("printf '\\n  \\302\\240a\\n\\nb\\t\\342\\200\\250\\r\\n'")).second,
-      "a\n\nb");
-  EXPECT_EQ(runTool("/bin/sh", sh("printf ' \\n\\t '")).second, "");
+// runTool joins both streams, decodes and trims them; runCapture keeps standard output
+// exactly and drops standard error.
+TEST(RunTool, StatusAndTextOfBothWaysToRunATool) {
+  const struct {
+    const char* program;
+    std::string script;
+    std::pair<int, std::string> tool, capture;
+  } cases[] = {
+      {"/bin/sh", "echo out; echo err >&2; echo last", {0, "out\nerr\nlast"}, {0, "out\nlast\n"}},
+      {"/nonexistent/tool", "", {-1, "No such file or directory"}, {-1, ""}},
+      {"/bin/sh", "kill -KILL $$", {9, ""}, {9, ""}},
+      {"/bin/sh",
+       "printf 'a\\377b\\303(c\\342\\202'",
+       {0, "a\uFFFDb\uFFFD(c\uFFFD"},
+       {0, "a\377b\303(c\342\202"}},
+      // Unicode white space is trimmed, but inner breaks stay.
+      {"/bin/sh",
+       "printf '\\n  \\302\\240a\\n\\nb\\t\\342\\200\\250\\r\\n'",
+       {0, "a\n\nb"},
+       {0, "\n  \302\240a\n\nb\t\342\200\250\r\n"}},
+      {"/bin/sh", "printf ' \\n\\t '", {0, ""}, {0, " \n\t "}},
+      // The tool exits at once; its background child keeps the pipe open and writes later.
+      {"/bin/sh",
+       "(sleep 0.3; echo late) & echo early; exit 2",
+       {2, "early\nlate"},
+       {2, "early\nlate\n"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    std::vector<std::string> args = {"-c", c.script};
+    EXPECT_EQ(runTool(c.program, args), c.tool);
+    EXPECT_EQ(runCapture(c.program, args), c.capture);
+  }
 }
 
 TEST(RunTool, MegabytesOfOutputDoNotDeadlock) {
-  auto [status, bytes] = runCapture("/bin/sh", sh("head -c 5000000 /dev/zero; exit 4"));
+  auto [status, bytes] = runCapture("/bin/sh", {"-c", "head -c 5000000 /dev/zero; exit 4"});
   EXPECT_EQ(status, 4);
   EXPECT_EQ(bytes.size(), 5000000u);
-  EXPECT_EQ(runTool("/bin/sh", sh("head -c 3000000 /dev/zero | tr '\\0' x")).second.size(),
+  EXPECT_EQ(runTool("/bin/sh", {"-c", "head -c 3000000 /dev/zero | tr '\\0' x"}).second.size(),
             3000000u);
-}
-
-TEST(RunTool, WaitsForEveryHolderOfThePipe) {
-  // The tool exits at once; its background child keeps the pipe open and writes later.
-  auto [status, text] = runTool("/bin/sh", sh("(sleep 0.3; echo late) & echo early; exit 2"));
-  EXPECT_EQ(status, 2);
-  EXPECT_EQ(text, "early\nlate");
 }
 
 TEST(DecodeUtf8Lossy, ValidTextPassesAndEachBadSequenceIsOneReplacement) {

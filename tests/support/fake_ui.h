@@ -17,12 +17,14 @@ struct ShownStatus {
   std::string text;
   std::optional<double> progress;
   std::string detail;
+  bool operator==(const ShownStatus&) const = default;
 };
 
 struct AskedDialog {
   std::string message;
   std::vector<std::string> buttons;
   AlertStyle style;
+  bool operator==(const AskedDialog&) const = default;
 };
 
 class FakeUI : public UI {

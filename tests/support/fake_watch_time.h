@@ -1,15 +1,12 @@
 // Time for the game's watches in which every sleep passes at once: the fake clock moves
 // on by the sleep's length, real processes get a few milliseconds to move meanwhile,
 // and the test may act after any sleep. Thread-safe; must outlive every clock() it gave.
-//
-//   FakeWatchTime time;
-//   time.afterSleep = [&](size_t n) { if (n == 2) killTheGame(); };
-//   watchGameExit(ui, script, time.clock());
 #pragma once
 
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -21,8 +18,6 @@ class FakeWatchTime {
  public:
   using Duration = WatchClock::Duration;
 
-  explicit FakeWatchTime(Duration realPause = Duration(5)) : realPause_(realPause) {}
-
   // Called after each sleep with its number, counted from 0, before the sleeper goes on.
   std::function<void(size_t)> afterSleep;
 
@@ -30,22 +25,15 @@ class FakeWatchTime {
     return {.now = [this] { return start_ + elapsed(); },
             .sleep =
                 [this](Duration length) {
-                  size_t number;
-                  {
-                    std::lock_guard lock(mutex_);
-                    number = sleeps_.size();
-                    sleeps_.push_back(length);
-                  }
-                  std::this_thread::sleep_for(realPause_);
+                  size_t number = note(length);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
                   if (afterSleep) afterSleep(number);
                 }};
   }
 
   Duration elapsed() {
-    std::lock_guard lock(mutex_);
-    Duration total(0);
-    for (Duration length : sleeps_) total += length;
-    return total;
+    auto all = sleeps();
+    return std::accumulate(all.begin(), all.end(), Duration(0));
   }
 
   std::vector<Duration> sleeps() {
@@ -54,8 +42,12 @@ class FakeWatchTime {
   }
 
  private:
+  size_t note(Duration length) {
+    std::lock_guard lock(mutex_);
+    sleeps_.push_back(length);
+    return sleeps_.size() - 1;
+  }
   const WatchClock::TimePoint start_ = std::chrono::steady_clock::now();
-  const Duration realPause_;
   std::mutex mutex_;
   std::vector<Duration> sleeps_;
 };

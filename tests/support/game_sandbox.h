@@ -1,15 +1,9 @@
 // The configuration values of a game start pointed at a temporary bundle and data
 // folder, restored afterwards, with helpers to put a start script and a game in place.
-//
-//   GameSandbox sandbox;
-//   sandbox.writeStartScript("exit 2\n");
-//   startGame(ui);
-//   EXPECT_EQ(sandbox.logLines().back(), "game exit 2");
 #pragma once
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,8 +25,6 @@ class GameSandbox {
     std::filesystem::create_directories(cfg.logsDir);
   }
   ~GameSandbox() { cfg = saved_; }
-  GameSandbox(const GameSandbox&) = delete;
-  GameSandbox& operator=(const GameSandbox&) = delete;
 
   const std::filesystem::path& root() const { return dir_.path(); }
   std::filesystem::path runtimeMarker() const { return cfg.dataDir / "prefix/.kaldra-runtime"; }
@@ -52,8 +44,6 @@ class GameSandbox {
                                std::filesystem::copy_options::overwrite_existing);
     return path.string();
   }
-
-  static std::string file(const std::filesystem::path& path) { return readFile(path); }
 
   // The launcher log's messages without their time stamps.
   std::vector<std::string> logLines() const { return launcherLogLines(cfg.logsDir); }

@@ -10,24 +10,25 @@
 
 #include "platform/spawn.h"
 #include "platform/user_folders.h"
+#include "tests/support/log_file.h"
 
 namespace kaldra::testing {
+
+// An executable shell script at `path` (its body after "#!/bin/sh").
+static void writeScript(const fs::path& path, const std::string& body) {
+  fs::create_directories(path.parent_path());
+  fs::remove(path);
+  std::ofstream(path) << "#!/bin/sh\n" << body;
+  fs::permissions(path, fs::perms(0755));
+}
 
 LauncherRun::LauncherRun() {
   fs::copy(KALDRA_APP_PATH, app(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
   fs::create_directories(snapshotDir());
-  fs::create_directories(home());
+  fs::create_directories(root_ / "home");
   // Opening a folder goes through xdg-open; this one notes the request instead.
   writeScript(root_ / "bin/xdg-open",
               "printf '%s\\n' \"$*\" >> '" + (root_ / "opened.txt").string() + "'\n");
-}
-
-void LauncherRun::writeScript(const fs::path& path, const std::string& body) {
-  fs::create_directories(path.parent_path());
-  fs::remove(path);
-  std::ofstream(path) << "#!/bin/sh\n" << body;
-  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
 }
 
 void LauncherRun::useScriptedUpdater(const std::string& body) {
@@ -48,7 +49,7 @@ int LauncherRun::spawn(const fs::path& program, const std::vector<std::string>& 
                            "KALDRA_TEST_ANSWERS", "KALDRA_TEST_STOP_BEFORE_GAME", "LANGUAGE",
                            "LC_ALL", "LC_MESSAGES", "LANG", "XDG_DATA_HOME", "DISPLAY"})
     variables.erase(name);
-  variables["HOME"] = home();
+  variables["HOME"] = root_ / "home";
   variables["XDG_RUNTIME_DIR"] = root_ / "run";
   variables["QT_QPA_PLATFORM"] = "offscreen";
   variables["KALDRA_DATA_DIR"] = dataDir();
@@ -97,10 +98,7 @@ RunResult LauncherRun::startProgram(const fs::path& program, const std::vector<s
 }
 
 std::string LauncherRun::file(const fs::path& path) const {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return readFile(path);
 }
 
 static std::vector<std::string> linesOf(const std::string& text) {

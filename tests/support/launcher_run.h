@@ -1,11 +1,6 @@
 // Runs the real Kaldrith.app headless, the way end-to-end tests need it: a private copy
 // of the bundle, a private data folder and home, scripted answers and snapshots, and a
 // time limit on every run.
-//
-//   LauncherRun run;
-//   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
-//   auto result = run.start();
-//   EXPECT_EQ(run.logLines().back(), "test: stop before the game start");
 #pragma once
 
 #include <chrono>
@@ -38,15 +33,12 @@ class LauncherRun {
   fs::path dataDir() const { return root_ / "data"; }
   fs::path logsDir() const { return dataDir() / "logs"; }
   fs::path snapshotDir() const { return root_ / "snapshots"; }
-  fs::path home() const { return root_ / "home"; }
   const fs::path& root() const { return root_.path(); }
 
   // Replaces the updater tool with a shell script (its body after "#!/bin/sh").
   void useScriptedUpdater(const std::string& body);
   // Replaces the start script "share/kaldra-wine.sh" with `body`.
   void useScriptedStartScript(const std::string& body);
-  // Writes an executable shell script at `path` (its body after "#!/bin/sh").
-  static void writeScript(const fs::path& path, const std::string& body);
 
   // Starts Contents/MacOS/Kaldrith headless with `args` and waits for it to end, killing
   // it after `limit`.

@@ -1,8 +1,5 @@
 // A real program started for a test, in a session of its own, and killed with everything
 // it started (and reaped) when the test is done.
-//
-//   RunningProgram sleeper("/bin/sleep", {"30"});
-//   EXPECT_TRUE(isAlive(sleeper.pid()));
 #pragma once
 
 #include <signal.h>
@@ -20,12 +17,12 @@ namespace kaldra::testing {
 class RunningProgram {
  public:
   RunningProgram(const std::string& program, const std::vector<std::string>& args) {
-    platform::Spawned child = platform::spawnProcess({.program = program,
-                                                      .args = args,
-                                                      .out = platform::Output::null(),
-                                                      .nullInput = true,
-                                                      .newSession = true});
-    pid_ = child.pid;
+    pid_ = platform::spawnProcess({.program = program,
+                                   .args = args,
+                                   .out = platform::Output::null(),
+                                   .nullInput = true,
+                                   .newSession = true})
+               .pid;
   }
   ~RunningProgram() { stop(); }
   RunningProgram(const RunningProgram&) = delete;
