@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 
+#include "proc/run_tool.h"
 #include "tests/support/http_server.h"
 #include "tests/support/running_program.h"
 #include "tests/support/swap_bundles.h"
@@ -18,10 +19,10 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
   LauncherRun run;
   fs::path next = run.root() / "next/Kaldrith.app", channel = run.root() / "channel";
   copyAsVersion(run.app(), next, "1.1.0");
-  std::string publish = "'" + (run.resources() / "bin/kaldra-update").string() +
-                        "' publish-launcher '" + next.string() + "' '" + channel.string() +
-                        "' --key '" KALDRA_SIGNING_KEY "' >/dev/null";
-  ASSERT_EQ(std::system(publish.c_str()), 0);
+  auto [published, why] =
+      runTool((run.resources() / "bin/kaldra-update").string(),
+              {"publish-launcher", next.string(), channel.string(), "--key", KALDRA_SIGNING_KEY});
+  ASSERT_EQ(published, 0) << why;
   HttpServer server{channel};
   run.env["KALDRA_XPLAT_FEED"] = server.url();
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";

@@ -1,7 +1,7 @@
 // Kill -9 at every step of a bundle exchange, then start the launcher again until it
 // settles: the install path must always hold one complete, sealed bundle. An outside
 // killer watches the plan, the log and the bundles, so the product carries no test
-// hooks. KALDRA_CRASH_CELLS_CI picks the few cells CI runs; ctest -L crash runs all.
+// hooks. CI runs a few cells; ctest -L crash runs all.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -34,42 +34,31 @@ struct Cell {
   const char* name;
   Victim victim;
   bool failStart;  // the new version fails before confirming
-  bool inCI;
   bool (*when)(const Seen&);
 };
 
 using S = const Seen&;
 const Cell kCells[] = {
-    {"PreparerCopying", kPreparer, 0, 1, [](S s) { return s.staging && s.state.empty(); }},
-    {"PreparerStaged", kPreparer, 0, 0, [](S s) { return s.state == "staged" && !s.helper; }},
-    {"HelperRecorded", kHelper, 0, 0, [](S s) { return s.state == "staged" && s.helper; }},
-    {"HelperVerifying", kHelper, 0, 0,
+    {"PreparerCopying", kPreparer, 0, [](S s) { return s.staging && s.state.empty(); }},
+    {"PreparerStaged", kPreparer, 0, [](S s) { return s.state == "staged" && !s.helper; }},
+    {"HelperRecorded", kHelper, 0, [](S s) { return s.state == "staged" && s.helper; }},
+    {"HelperVerifying", kHelper, 0,
      [](S s) { return s.state == "staged" && s.helper && !s.preparerAlive; }},
-    {"HelperExchanged", kHelper, 0, 1, [](S s) { return s.version == "2.0.0"; }},
-    {"HelperSwapped", kHelper, 0, 0, [](S s) { return s.state == "swapped"; }},
-    {"HelperWaiting", kHelper, 1, 0, [](S s) { return s.logged("test: start of 2.0.0 fails"); }},
-    {"HelperSwappedBack", kHelper, 1, 0,
+    {"HelperExchanged", kHelper, 0, [](S s) { return s.version == "2.0.0"; }},
+    {"HelperSwapped", kHelper, 0, [](S s) { return s.state == "swapped"; }},
+    {"HelperWaiting", kHelper, 1, [](S s) { return s.logged("test: start of 2.0.0 fails"); }},
+    {"HelperSwappedBack", kHelper, 1,
      [](S s) { return s.state == "swapped" && s.version == "1.0.0"; }},
-    {"HelperRolledBack", kHelper, 1, 0, [](S s) { return s.state == "rolled-back"; }},
-    {"NewLauncherStarting", kNewLauncher, 0, 1,
+    {"HelperRolledBack", kHelper, 1, [](S s) { return s.state == "rolled-back"; }},
+    {"NewLauncherStarting", kNewLauncher, 0,
      [](S s) { return s.state == "swapped" && s.newLauncher; }},
-    {"NewLauncherConfirmed", kNewLauncher, 0, 0,
+    {"NewLauncherConfirmed", kNewLauncher, 0,
      [](S s) { return s.state == "confirmed" && s.newLauncher; }},
-    {"NewLauncherSettled", kNewLauncher, 0, 0,
+    {"NewLauncherSettled", kNewLauncher, 0,
      [](S s) { return s.state.empty() && s.logged("self-update 1.0.0 -> 2.0.0 confirmed"); }},
-    {"RestoredLauncherStarting", kNewLauncher, 1, 0,
+    {"RestoredLauncherStarting", kNewLauncher, 1,
      [](S s) { return s.state == "rolled-back" && s.newLauncher; }},
 };
-
-std::vector<Cell> chosenCells() {
-  std::vector<Cell> chosen;
-  for (const Cell& cell : kCells)
-#ifdef KALDRA_CRASH_CELLS_CI
-    if (cell.inCI)
-#endif
-      chosen.push_back(cell);
-  return chosen;
-}
 
 void PrintTo(const Cell& cell, std::ostream* out) {
   *out << cell.name;
@@ -139,7 +128,7 @@ TEST_P(CrashMatrix, KilledAtThisStepStillLeavesOneWorkingBundle) {
   EXPECT_TRUE(version == "1.0.0" || version == "2.0.0") << version;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cells, CrashMatrix, ::testing::ValuesIn(chosenCells()),
+INSTANTIATE_TEST_SUITE_P(Cells, CrashMatrix, ::testing::ValuesIn(kCells),
                          [](const auto& cell) { return std::string(cell.param.name); });
 
 }  // namespace

@@ -35,10 +35,6 @@ class XplatCheck : public SwapSandbox {
     std::ofstream(cfg.xplatDir / "download" / name) << "image";
     return (cfg.xplatDir / "download" / name).string();
   }
-  static std::string fileEvent(const std::string& path) {
-    return R"({"type":"xplat-file","path":")" + path + R"(","sha256":")" + std::string(64, 'a') +
-           "\"}\n";
-  }
   bool logged(const std::string& text) {
     return readFile(cfg.logsDir / "launcher.log").find(text) != std::string::npos;
   }
@@ -102,7 +98,9 @@ TEST_F(XplatCheck, ManualDownloadOpensOnlyAnImageInTheDownloadFolder) {
     answer("xplat-check", 0, R"({"update":true,"offered":"2.0"})");
     std::string path =
         file == "link.dmg" ? (cfg.xplatDir / "download/link.dmg").string() : image(file);
-    answer("xplat-fetch", 0, (opened ? progress + "\n" : "") + fileEvent(path));
+    answer("xplat-fetch", 0,
+           (opened ? progress + "\n" : "") + R"({"type":"xplat-file","path":")" + path +
+               R"(","sha256":")" + std::string(64, 'a') + "\"}\n");
     EXPECT_EQ(xplatCheck(ui), !opened);
     ASSERT_EQ(ui.dialogs.size(), 2u);
     EXPECT_EQ(ui.dialogs[1].message, opened ? "xplat_mac_opened" : "xplat_failed " + fetchLog);

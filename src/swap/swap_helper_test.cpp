@@ -164,13 +164,11 @@ TEST_F(Exchange, PlanIsPrivateWhateverTheUmaskAndDecodedStrictly) {
   mode_t previous = umask(0);
   writePlan(plan, cfg.swapPlanURL);
   umask(previous);
-  struct stat info {};
-  ASSERT_EQ(stat(cfg.swapPlanURL.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  auto read = readPlan(cfg.swapPlanURL);
-  ASSERT_TRUE(read);
-  read->utc = "";
-  EXPECT_EQ(*read, plan);
+  EXPECT_EQ(fs::status(cfg.swapPlanURL).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  SwapPlan read = readPlan(cfg.swapPlanURL).value_or(SwapPlan{});
+  read.utc = "";
+  EXPECT_EQ(read, plan);
 
   // Process ids must fit 32 bits.
   for (const auto& [patch, readable] :
@@ -202,18 +200,6 @@ TEST(SwapPlanEnv, OnlyLauncherSettingsWithTheAnswersMeantForAfterTheSwap) {
   EXPECT_EQ(handedOnEnv(env), (Map{{"KALDRA_LANG", "de"}}));
   env["KALDRA_TEST_ANSWERS_AFTER_SWAP"] = "2";
   EXPECT_EQ(handedOnEnv(env), (Map{{"KALDRA_LANG", "de"}, {"KALDRA_TEST_ANSWERS", "2"}}));
-}
-
-TEST(Versions, Comparison) {
-  for (const auto& [a, b, expected] : {std::tuple{"1.10", "1.9", 1},
-                                       {"2.0", "2", 0},
-                                       {"1.2.3-rc1", "1.2.3", 0},
-                                       {"1.a", "1.0", 0},
-                                       {"1.0", "1.0.1", -1},
-                                       {"0.0.1", "", 1}}) {
-    EXPECT_EQ(cmpVersion(a, b), expected) << a << " vs " << b;
-    EXPECT_EQ(cmpVersion(b, a), -expected) << b << " vs " << a;
-  }
 }
 
 }  // namespace
