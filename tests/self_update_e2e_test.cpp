@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 
+#include "proc/run_tool.h"
 #include "tests/support/http_server.h"
 #include "tests/support/running_program.h"
 #include "tests/support/swap_bundles.h"
@@ -18,10 +19,10 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
   LauncherRun run;
   fs::path next = run.root() / "next/Kaldrith.app", channel = run.root() / "channel";
   copyAsVersion(run.app(), next, "1.1.0");
-  std::string publish = "'" + (run.resources() / "bin/kaldra-update").string() +
-                        "' publish-launcher '" + next.string() + "' '" + channel.string() +
-                        "' --key '" KALDRA_SIGNING_KEY "' >/dev/null";
-  ASSERT_EQ(std::system(publish.c_str()), 0);
+  auto [published, why] =
+      runTool((run.resources() / "bin/kaldra-update").string(),
+              {"publish-launcher", next.string(), channel.string(), "--key", KALDRA_SIGNING_KEY});
+  ASSERT_EQ(published, 0) << why;
   HttpServer server{channel};
   run.env["KALDRA_XPLAT_FEED"] = server.url();
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
@@ -52,13 +53,11 @@ class BundleSwap : public ::testing::Test {
     addSwapDriver(run);
     copyAsVersion(run.app(), v2, "2.0.0");
   }
-  RunResult prepare(const std::string& op, const fs::path& source, const fs::path& target,
-                    const std::string& from, const std::string& to) {
+  RunResult prepare(const fs::path& target, const std::string& op = "update") {
+    bool update = op == "update";
     return run.startProgram(run.app() / "Contents/MacOS/swap-driver",
-                            {"prepare", op, source.string(), target.string(), from, to});
-  }
-  RunResult update(const fs::path& target) {
-    return prepare("update", v2, target, "1.0.0", "2.0.0");
+                            {"prepare", op, (update ? v2 : run.app()).string(), target.string(),
+                             update ? "1.0.0" : "", update ? "2.0.0" : "1.0.0"});
   }
 
   LauncherRun run;
@@ -68,13 +67,13 @@ class BundleSwap : public ::testing::Test {
 TEST_F(BundleSwap, FailedStartRollsBackTellsThePlayerAndHoldsOffASecondUpdate) {
   run.env["KALDRA_TEST_FAIL_START"] = "2.0.0";
   run.env["KALDRA_TEST_ANSWERS_AFTER_SWAP"] = "0";
-  RunResult prepared = update(run.app());
+  RunResult prepared = prepare(run.app());
   ASSERT_EQ(prepared.status, 0) << prepared.output;
 
   // While the helper waits for an answer that never comes, no second exchange starts.
   ASSERT_TRUE(eventually([&] { return run.logged("test: start of 2.0.0 fails before confirming"); },
                          std::chrono::seconds(20)));
-  RunResult second = update(run.app());
+  RunResult second = prepare(run.app());
   EXPECT_EQ(second.status, 1);
   EXPECT_TRUE(std::regex_match(second.output,
                                std::regex("another update is still running \\(helper [0-9]+\\)\n")))
@@ -94,7 +93,7 @@ TEST_F(BundleSwap, FailedStartRollsBackTellsThePlayerAndHoldsOffASecondUpdate) {
 TEST_F(BundleSwap, FirstInstallMovesTheCopyIntoAnEmptyFolder) {
   fs::path target = run.root() / "Applications/Kaldrith.app";
   fs::create_directories(target.parent_path());
-  RunResult prepared = prepare("install", run.app(), target, "", "1.0.0");
+  RunResult prepared = prepare(target, "install");
   ASSERT_EQ(prepared.status, 0) << prepared.output;
   ASSERT_TRUE(waitForHelper(run, target));
   EXPECT_TRUE(run.logged("self-install - -> 1.0.0 confirmed; previous bundle removed"));
@@ -114,7 +113,7 @@ TEST_F(BundleSwap, RefusedPreparationLeavesEverythingAsItWas) {
                          "Contents/Resources/share/kaldra-wine.sh\n"},
            std::pair{link, "no app bundle at " + link.string() + "\n"},
        }) {
-    RunResult prepared = update(target);
+    RunResult prepared = prepare(target);
     EXPECT_EQ(std::pair(prepared.status, prepared.output), std::pair(1, expected));
     EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
     EXPECT_TRUE(fs::is_symlink(link));

@@ -1,7 +1,7 @@
 // Kill -9 at every step of a bundle exchange, then start the launcher again until it
 // settles: the install path must always hold one complete, sealed bundle. An outside
 // killer watches the plan, the log and the bundles, so the product carries no test
-// hooks. KALDRA_CRASH_CELLS_CI picks the few cells CI runs; ctest -L crash runs all.
+// hooks. CI runs a few cells; ctest -L crash runs all.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -16,66 +16,49 @@
 namespace kaldra::testing {
 namespace {
 
-enum Victim { killPreparer, killHelper, killNewLauncher };
+enum Victim { kPreparer, kHelper, kNewLauncher };
 
-// What the killer sees at one look.
+// What the killer sees at one look; `state` is the plan's, empty without a plan.
 struct Seen {
-  std::optional<SwapPlan> plan;
-  std::string version;
+  std::string state, version;
+  Pid helper = 0, newLauncher = 0;
   bool staging = false, preparerAlive = false;
-  Pid newLauncher = 0;
   std::vector<std::string> log;
 
   bool logged(const std::string& prefix) const {
     return std::any_of(log.begin(), log.end(), [&](auto& l) { return l.starts_with(prefix); });
   }
-  bool state(const char* s) const { return plan && plan->state == s; }
-  bool helperKnown() const { return plan && plan->helper > 0; }
 };
 
 struct Cell {
   const char* name;
   Victim victim;
   bool failStart;  // the new version fails before confirming
-  bool inCI;
   bool (*when)(const Seen&);
 };
 
 using S = const Seen&;
 const Cell kCells[] = {
-    {"PreparerCopying", killPreparer, false, true, [](S s) { return s.staging && !s.plan; }},
-    {"PreparerStaged", killPreparer, false, false,
-     [](S s) { return s.state("staged") && !s.helperKnown(); }},
-    {"HelperRecorded", killHelper, false, false,
-     [](S s) { return s.state("staged") && s.helperKnown(); }},
-    {"HelperVerifying", killHelper, false, false,
-     [](S s) { return s.state("staged") && s.helperKnown() && !s.preparerAlive; }},
-    {"HelperExchanged", killHelper, false, true, [](S s) { return s.version == "2.0.0"; }},
-    {"HelperSwapped", killHelper, false, false, [](S s) { return s.state("swapped"); }},
-    {"HelperWaiting", killHelper, true, false,
-     [](S s) { return s.logged("test: start of 2.0.0 fails"); }},
-    {"HelperSwappedBack", killHelper, true, false,
-     [](S s) { return s.state("swapped") && s.version == "1.0.0"; }},
-    {"HelperRolledBack", killHelper, true, false, [](S s) { return s.state("rolled-back"); }},
-    {"NewLauncherStarting", killNewLauncher, false, true,
-     [](S s) { return s.state("swapped") && s.newLauncher > 0; }},
-    {"NewLauncherConfirmed", killNewLauncher, false, false,
-     [](S s) { return s.state("confirmed") && s.newLauncher > 0; }},
-    {"NewLauncherSettled", killNewLauncher, false, false,
-     [](S s) { return !s.plan && s.logged("self-update 1.0.0 -> 2.0.0 confirmed"); }},
-    {"RestoredLauncherStarting", killNewLauncher, true, false,
-     [](S s) { return s.state("rolled-back") && s.newLauncher > 0; }},
+    {"PreparerCopying", kPreparer, 0, [](S s) { return s.staging && s.state.empty(); }},
+    {"PreparerStaged", kPreparer, 0, [](S s) { return s.state == "staged" && !s.helper; }},
+    {"HelperRecorded", kHelper, 0, [](S s) { return s.state == "staged" && s.helper; }},
+    {"HelperVerifying", kHelper, 0,
+     [](S s) { return s.state == "staged" && s.helper && !s.preparerAlive; }},
+    {"HelperExchanged", kHelper, 0, [](S s) { return s.version == "2.0.0"; }},
+    {"HelperSwapped", kHelper, 0, [](S s) { return s.state == "swapped"; }},
+    {"HelperWaiting", kHelper, 1, [](S s) { return s.logged("test: start of 2.0.0 fails"); }},
+    {"HelperSwappedBack", kHelper, 1,
+     [](S s) { return s.state == "swapped" && s.version == "1.0.0"; }},
+    {"HelperRolledBack", kHelper, 1, [](S s) { return s.state == "rolled-back"; }},
+    {"NewLauncherStarting", kNewLauncher, 0,
+     [](S s) { return s.state == "swapped" && s.newLauncher; }},
+    {"NewLauncherConfirmed", kNewLauncher, 0,
+     [](S s) { return s.state == "confirmed" && s.newLauncher; }},
+    {"NewLauncherSettled", kNewLauncher, 0,
+     [](S s) { return s.state.empty() && s.logged("self-update 1.0.0 -> 2.0.0 confirmed"); }},
+    {"RestoredLauncherStarting", kNewLauncher, 1,
+     [](S s) { return s.state == "rolled-back" && s.newLauncher; }},
 };
-
-std::vector<Cell> chosenCells() {
-  std::vector<Cell> chosen;
-  for (const Cell& cell : kCells)
-#ifdef KALDRA_CRASH_CELLS_CI
-    if (cell.inCI)
-#endif
-      chosen.push_back(cell);
-  return chosen;
-}
 
 void PrintTo(const Cell& cell, std::ostream* out) {
   *out << cell.name;
@@ -84,12 +67,14 @@ void PrintTo(const Cell& cell, std::ostream* out) {
 class CrashMatrix : public ::testing::TestWithParam<Cell> {
  protected:
   Seen look(Pid preparer) const {
-    Seen s{.plan = readPlan(run.dataDir() / "xplat/mac-swap.json"),
+    auto plan = readPlan(run.dataDir() / "xplat/mac-swap.json");
+    auto info = bundleInfo(run.app());
+    Seen s{.state = plan ? plan->state : "",
+           .version = info ? info->version : "",
+           .helper = plan ? plan->helper : 0,
            .staging = fs::exists(run.dataDir() / "xplat/mac-swap"),
            .preparerAlive = !platform::exitStatusIfEnded(preparer).has_value(),
            .log = run.logLines()};
-    auto info = bundleInfo(run.app());
-    s.version = info ? info->version : "";
     for (Pid pid : processesInside(run.app()))
       if (pidPath(pid) == (run.app() / "Contents/MacOS/Kaldrith").string()) s.newLauncher = pid;
     return s;
@@ -117,10 +102,10 @@ TEST_P(CrashMatrix, KilledAtThisStepStillLeavesOneWorkingBundle) {
   while (!killed && std::chrono::steady_clock::now() < deadline) {
     Seen s = look(preparer);
     if (cell.when(s)) {
-      Pid victim = cell.victim == killPreparer      ? preparer
-                   : cell.victim == killNewLauncher ? s.newLauncher
-                   : s.helperKnown()                ? s.plan->helper
-                                                    : spawnedHelper(s.log);
+      Pid victim = cell.victim == kPreparer      ? preparer
+                   : cell.victim == kNewLauncher ? s.newLauncher
+                   : s.helper > 0                ? s.helper
+                                                 : spawnedHelper(s.log);
       killed = victim > 0 && ::kill(victim, SIGKILL) == 0;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -143,7 +128,7 @@ TEST_P(CrashMatrix, KilledAtThisStepStillLeavesOneWorkingBundle) {
   EXPECT_TRUE(version == "1.0.0" || version == "2.0.0") << version;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cells, CrashMatrix, ::testing::ValuesIn(chosenCells()),
+INSTANTIATE_TEST_SUITE_P(Cells, CrashMatrix, ::testing::ValuesIn(kCells),
                          [](const auto& cell) { return std::string(cell.param.name); });
 
 }  // namespace

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "selfupdate/declined_marker.h"
+#include "selfupdate/disk_image_install.h"
+#include "selfupdate/sha256_file.h"
+#include "swap/swap_error.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/swap_sandbox.h"
 
@@ -50,27 +55,43 @@ TEST_F(SelfInstall, OfferedOnceToCopiesOutsideTheInstallFolders) {
   EXPECT_EQ(offers(cfg.appBundle), 3u);
 }
 
-TEST_F(SelfInstall, FailedPreparationTellsThePlayerAndRunsFromHere) {
-  writeSealedBundle(cfg.appBundle, "1.8");  // says 1.8, runs as 1.9
-  EXPECT_TRUE(selfInstallCheck(ui));
-  ASSERT_EQ(ui.dialogs.size(), 2u);
-  EXPECT_EQ(ui.dialogs[1].message,
-            "mac_install_failed unexpected bundle com.kaldrith.client 1.8 (expected "
-            "com.kaldrith.client 1.9)");
-  EXPECT_FALSE(fs::exists(cfg.installTarget));
-}
-
 TEST(DeclinedMarker, KeepsTheLatestTwentyInTheirOrder) {
   TempDir dir;
   auto file = dir / "declined.txt";
-  std::vector<std::string> expected;
-  for (int i = 1; i <= 25; ++i) {
-    std::string key = "/p/Kaldrith.app|1." + std::to_string(i);
-    ASSERT_TRUE(writeDeclined(file, withDeclined(readDeclined(file), key)));
-    if (i > 5) expected.push_back(key);
-  }
-  EXPECT_EQ(readDeclined(file), expected);
+  for (int i = 1; i <= 25; ++i)
+    ASSERT_TRUE(writeDeclined(file, withDeclined(readDeclined(file), "a|" + std::to_string(i))));
+  std::vector<std::string> kept = readDeclined(file);
+  EXPECT_EQ(std::tuple(kept.size(), kept.front(), kept.back()), std::tuple(20u, "a|6", "a|25"));
   EXPECT_FALSE(writeDeclined(dir / "missing/m", {"/a.app|1"}));
+}
+
+// The real disk-image and seal stand-ins; everything stops before the exchange, which
+// the end-to-end self-update covers.
+TEST_F(SelfInstall, FailuresAreToldAndTheImageIsAlwaysDetached) {
+  fs::path image = dir / "Kaldrith-2.0.dmg";
+  testing::writeSealedBundle(dir / "content/Kaldrith.app", "2.0");
+  testing::makeImage(dir / "content", image);
+  EXPECT_THROW(installFromDMG(image, std::string(64, '0'), "2.0"), SwapError);
+  EXPECT_FALSE(fs::exists(cfg.xplatDir));  // the digest comes before anything is made
+  EXPECT_FALSE(sha256File(dir.path()));    // a folder opens but does not read
+  fs::create_directories(mountFolder() / "stale");
+
+  // The digest as the feed may write it, in capitals; the image holds 2.0, not 2.0.0.
+  std::string digest = *sha256File(image);
+  for (char& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const char* expected :
+       {"unexpected bundle com.kaldrith.client 2.0 (expected com.kaldrith.client 2.0.0)",
+        "mount failed: hdiutil: attach failed"}) {
+    try {
+      installFromDMG(image, digest, "2.0.0");
+      ADD_FAILURE() << "installed";
+    } catch (const SwapError& error) {
+      EXPECT_TRUE(error.text.starts_with(expected)) << error.text;
+    }
+    EXPECT_TRUE(!fs::exists(cfg.xplatDir) || fs::is_empty(cfg.xplatDir));
+    std::ofstream(image, std::ios::trunc) << "not a disk image";
+    digest = *sha256File(image);
+  }
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 // The exchange from end to end in one process: closing other copies, the helper's
-// exchange and wait, and the settling at the next start.
+// exchange and wait, the settling at the next start, and the plan they share.
 #include "swap/swap_helper.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/spawn.h"
 #include "proc/process_queries.h"
 #include "swap/bundle_identity.h"
 #include "swap/close_other_instances.h"
+#include "swap/prepare_swap.h"
 #include "swap/settle_swap.h"
 #include "swap/staging.h"
 #include "swap/swap_plan.h"
@@ -19,7 +22,16 @@
 namespace kaldra {
 namespace {
 
-class Exchange : public testing::SwapSandbox {};
+class Exchange : public testing::SwapSandbox {
+ protected:
+  // An update from 1.0 to 2.0 of the bundle at `target`, staged in `stage`.
+  static SwapPlan plan(const fs::path& target, const fs::path& stage, Pid pid, Pid helper,
+                       const std::string& state) {
+    return {
+        "update", "1.0",  "2.0", "", target.string(), stagedBundle(stage).string(), stage.string(),
+        pid,      helper, state, "n"};
+  }
+};
 
 // A launcher copy played by a shell inside the bundle: deaf to polite requests, and with
 // or without a child, as a launcher running the game has.
@@ -45,12 +57,11 @@ TEST_F(Exchange, CloseOthersForcesADeafCopyButNeverOneRunningTheGame) {
     // Ready, and alone in the bundle: a child has left the bundle's executable behind.
     ASSERT_TRUE(testing::eventually(
         [&] { return fs::exists(dir / "ready") && processesInside(target).size() == 1; }));
-    WatchClock clock;
     WatchClock::Duration slept{0};
-    clock.sleep = [&](WatchClock::Duration d) {
+    WatchClock clock{.sleep = [&](WatchClock::Duration d) {
       slept += d;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    };
+    }};
     EXPECT_EQ(closeOtherInstances(target, clock),
               withGame ? std::optional<std::string>("err_game_running") : std::nullopt);
     EXPECT_GE(slept, kPoliteWait);
@@ -65,40 +76,31 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
                              giveUp = kGiveUpAfter + kAnswerStep, none{0};
   struct Case {
     const char* what;
-    bool firstInstall;
+    bool firstInstall, stagedElsewhere;
     Pid pid;
-    const char* stageDir;
     int status;
-    std::string state, note, versionAtTarget;
+    std::string state, note;
     WatchClock::Duration atLeast, atMost;
   } cases[] = {
       // It gives up once nothing has run from the target for more than 8 s.
-      {"never answers", false, 0, "", kHelperRestored, "rolled-back", "", "1.0", late, giveUp},
-      {"first install never answers", true, 0, "", kHelperNothingToRestore, "failed",
-       "new app did not start, no previous bundle", "2.0", late, giveUp},
-      {"launcher stays", false, ownPid(), "", kHelperUnchanged, "failed",
-       "launcher " + std::to_string(ownPid()) + " did not quit", "1.0", kLauncherQuitLimit,
+      {"never answers", false, false, 0, kHelperRestored, "rolled-back", "", late, giveUp},
+      {"first install never answers", true, false, 0, kHelperNothingToRestore, "failed",
+       "new app did not start, no previous bundle", late, giveUp},
+      {"launcher stays", false, false, ownPid(), kHelperUnchanged, "failed",
+       "launcher " + std::to_string(ownPid()) + " did not quit", kLauncherQuitLimit,
        kLauncherQuitLimit},
-      {"staged copy elsewhere", false, 0, "elsewhere", kHelperUnchanged, "failed",
-       "staged copy: plan names unexpected paths", "1.0", none, none},
+      {"staged copy elsewhere", false, true, 0, kHelperUnchanged, "failed",
+       "staged copy: plan names unexpected paths", none, none},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SetUp();
     fs::path target = dir / "Applications/Kaldrith.app";
     testing::writeSealedBundle(target, "1.0");
-    fs::path stage = *c.stageDir ? dir / c.stageDir : stagingDir(target);
+    fs::path stage = c.stagedElsewhere ? dir / "elsewhere" : stagingDir(target);
     testing::writeSealedBundle(stagedBundle(stage), "2.0");
     if (c.firstInstall) fs::remove_all(target);
-    writePlan({.op = "update",
-               .from = "1.0",
-               .to = "2.0",
-               .target = target.string(),
-               .staged = stagedBundle(stage).string(),
-               .stageDir = stage.string(),
-               .pid = c.pid,
-               .state = "staged"},
-              cfg.swapPlanURL);
+    writePlan(plan(target, stage, c.pid, 0, "staged"), cfg.swapPlanURL);
     WatchClock::Duration elapsed{0};
     WatchClock clock{.now = [&] { return WatchClock::TimePoint{} + elapsed; },
                      .sleep = [&](WatchClock::Duration d) { elapsed += d; }};
@@ -107,7 +109,7 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
     auto written = readPlan(cfg.swapPlanURL);
     EXPECT_EQ(std::pair(written->state, written->note), std::pair(c.state, c.note));
     auto info = bundleInfo(target);
-    EXPECT_EQ(info ? info->version : "-", c.versionAtTarget);
+    EXPECT_EQ(info ? info->version : "-", c.firstInstall ? "2.0" : "1.0");
     EXPECT_EQ(fs::exists(cfg.xplatDir / "skip-version"), c.status == kHelperRestored);
     EXPECT_GE(elapsed, c.atLeast);
     EXPECT_LE(elapsed, c.atMost);
@@ -116,29 +118,22 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
 
 TEST_F(Exchange, SettleAtStartTouchesOnlyTheCopyEachStateIsAbout) {
   const Pid me = ownPid();
+  const std::string restored = "self-update to 2.0 rolled back to 1.0";
+  // A plan is settled, and logged, or left alone; a stage that is not the plan's own stays.
   struct Case {
     std::string state;
     Pid pid, helper;
-    std::string appVersion;
-    bool settled;
-    std::optional<std::string> notice;
-    std::string logLine;
-    bool foreignStage = false;  // the plan names a folder that is not its staging folder
+    std::string appVersion, notice, logLine;
+    bool foreignStage = false;
   } cases[] = {
-      {"swapped", 0, 0, "2.0", true, std::nullopt,
-       "self-update 1.0 -> 2.0 confirmed; previous bundle removed"},
-      {"swapped", 0, 0, "3.0", false, std::nullopt, ""},
-      // The helper died swapping back.
-      {"swapped", 0, 0, "1.0", true, "xplat_start_failed_restored",
-       "self-update to 2.0 rolled back to 1.0"},
-      {"rolled-back", 0, 0, "2.0", false, std::nullopt, ""},
-      {"rolled-back", 0, 0, "1.0", true, "xplat_start_failed_restored",
-       "self-update to 2.0 rolled back to 1.0", true},
-      {"failed", 0, 0, "1.0", true, "xplat_failed n", "self-update failed earlier: n"},
-      {"staged", 0, 0, "9", true, std::nullopt,
-       "removed an interrupted self-update (never exchanged)"},
-      {"staged", 0, me, "9", false, std::nullopt, ""},
-      {"staged", me, 0, "9", false, std::nullopt, ""},
+      {"swapped", 0, 0, "2.0", "", "self-update 1.0 -> 2.0 confirmed; previous bundle removed"},
+      {"swapped", 0, 0, "1.0", "xplat_start_failed_restored", restored},  // died swapping back
+      {"rolled-back", 0, 0, "2.0", "", ""},
+      {"rolled-back", 0, 0, "1.0", "xplat_start_failed_restored", restored, true},
+      {"failed", 0, 0, "1.0", "xplat_failed n", "self-update failed earlier: n"},
+      {"staged", 0, 0, "9", "", "removed an interrupted self-update (never exchanged)"},
+      {"staged", 0, me, "9", "", ""},
+      {"staged", me, 0, "9", "", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.state + " in " + c.appVersion);
@@ -149,25 +144,62 @@ TEST_F(Exchange, SettleAtStartTouchesOnlyTheCopyEachStateIsAbout) {
     fs::path stage = stagingDir(cfg.appBundle), foreign = dir / "precious";
     fs::create_directories(stagedBundle(stage));
     fs::create_directories(foreign / "keep");
-    writePlan({.op = "update",
-               .from = "1.0",
-               .to = "2.0",
-               .target = cfg.appBundle.string(),
-               .staged = stagedBundle(stage).string(),
-               .stageDir = (c.foreignStage ? foreign : stage).string(),
-               .pid = c.pid,
-               .helper = c.helper,
-               .state = c.state,
-               .note = "n"},
-              cfg.swapPlanURL);
+    SwapPlan written = plan(cfg.appBundle, stage, c.pid, c.helper, c.state);
+    if (c.foreignStage) written.stageDir = foreign.string();
+    writePlan(written, cfg.swapPlanURL);
 
-    EXPECT_EQ(settleSwap(), c.notice);
-    EXPECT_EQ(fs::exists(cfg.swapPlanURL), !c.settled);
-    EXPECT_EQ(fs::exists(stage), !c.settled || c.foreignStage);
+    const bool settled = !c.logLine.empty();
+    EXPECT_EQ(settleSwap().value_or(""), c.notice);
+    EXPECT_EQ(fs::exists(cfg.swapPlanURL), !settled);
+    EXPECT_EQ(fs::exists(stage), !settled || c.foreignStage);
     EXPECT_TRUE(fs::exists(foreign / "keep"));
-    EXPECT_EQ(logLines(),
-              c.logLine.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.logLine});
+    EXPECT_EQ(testing::launcherLogLines(cfg.logsDir),
+              settled ? std::vector{c.logLine} : std::vector<std::string>{});
   }
+}
+
+TEST_F(Exchange, PlanIsPrivateWhateverTheUmaskAndDecodedStrictly) {
+  const SwapPlan plan{
+      .op = "update", .to = "2.0", .pid = 812, .state = "staged", .env = {{"KALDRA_LANG", "de"}}};
+  mode_t previous = umask(0);
+  writePlan(plan, cfg.swapPlanURL);
+  umask(previous);
+  EXPECT_EQ(fs::status(cfg.swapPlanURL).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  SwapPlan read = readPlan(cfg.swapPlanURL).value_or(SwapPlan{});
+  read.utc = "";
+  EXPECT_EQ(read, plan);
+
+  // Process ids must fit 32 bits.
+  for (const auto& [patch, readable] :
+       {std::pair{R"({"pid":2147483647,"helper":-2147483648})", true},
+        {R"({"pid":2147483648})", false},
+        {R"({"helper":-2147483649})", false},
+        {R"({"pid":"812"})", false},
+        {R"({"note":null})", false}}) {
+    nlohmann::json changed = nlohmann::json::parse(encodePlan(plan));
+    changed.update(nlohmann::json::parse(patch));
+    EXPECT_EQ(decodePlan(changed.dump()).has_value(), readable) << patch;
+  }
+}
+
+TEST(SwapPlanState, MovesOnlyForward) {
+  const char* states[] = {"staged", "swapped", "confirmed", "rolled-back", "failed"};
+  std::set<std::pair<std::string, std::string>> legal = {
+      {"staged", "staged"},      {"staged", "swapped"},      {"staged", "failed"},
+      {"swapped", "confirmed"},  {"swapped", "rolled-back"}, {"swapped", "failed"},
+      {"confirmed", "confirmed"}};
+  for (const char* from : states)
+    for (const char* to : states)
+      EXPECT_EQ(legalMove(from, to), legal.contains({from, to})) << from << " -> " << to;
+}
+
+TEST(SwapPlanEnv, OnlyLauncherSettingsWithTheAnswersMeantForAfterTheSwap) {
+  using Map = std::map<std::string, std::string>;
+  Env env = {{"HOME", "/home/p"}, {"KALDRA_LANG", "de"}, {"KALDRA_TEST_ANSWERS", "1,0"}};
+  EXPECT_EQ(handedOnEnv(env), (Map{{"KALDRA_LANG", "de"}}));
+  env["KALDRA_TEST_ANSWERS_AFTER_SWAP"] = "2";
+  EXPECT_EQ(handedOnEnv(env), (Map{{"KALDRA_LANG", "de"}, {"KALDRA_TEST_ANSWERS", "2"}}));
 }
 
 }  // namespace

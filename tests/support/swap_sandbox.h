@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "core/config.h"
 #include "selfupdate/test_bundle.h"
@@ -28,8 +27,6 @@ class SwapSandbox : public ::testing::Test {
     cfg.swapPlanURL = cfg.xplatDir / "mac-swap.json";
     cfg.bundleID = std::string(kBundleID);
   }
-
-  std::vector<std::string> logLines() const { return launcherLogLines(cfg.logsDir); }
 
   TempDir dir;
 };
