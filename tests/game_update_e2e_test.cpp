@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <thread>
 
 #include "tests/support/http_server.h"
 #include "tests/support/launcher_run.h"
+#include "tests/support/running_program.h"
 
 namespace kaldra::testing {
 namespace {
@@ -60,12 +60,8 @@ TEST(GameUpdateRun, RetryRunsPrepareAgainAndOpenLogShowsTheLogsFolder) {
                           [](const auto& name) { return name.ends_with("-dialog.png"); }),
             2);
   // The folder is opened, not the file. The opener is detached: give it time to note it.
-  auto opened = run.opened();
-  for (int i = 0; i < 250 && opened.empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    opened = run.opened();
-  }
-  EXPECT_EQ(opened, (std::vector<std::string>{run.logsDir().string()}));
+  eventually([&] { return !run.opened().empty(); }, std::chrono::seconds(5));
+  EXPECT_EQ(run.opened(), (std::vector<std::string>{run.logsDir().string()}));
 }
 
 }  // namespace
