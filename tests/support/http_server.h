@@ -101,8 +101,9 @@ class HttpServer {
     if (fault.kind == Fault::Kind::status500) {
       sendAll(fd, head("500 Internal Server Error", 0));
     } else if (fault.kind == Fault::Kind::longer) {
-      sendAll(fd,
-              "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body + std::string(64 << 20, 'x'));
+      const std::string more(1 << 20, 'x');
+      bool open = sendAll(fd, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
+      for (int i = 0; i < 64 && open; ++i) open = sendAll(fd, more);
     } else if (sendAll(fd, head("200 OK", body.size()) + body.substr(0, part)) &&
                fault.kind == Fault::Kind::stall) {
       // A trickle of a few bytes a second is as good as silence.
