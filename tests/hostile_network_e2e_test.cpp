@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <set>
 
 #include "tests/support/http_server.h"
@@ -132,14 +133,9 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   expectSoundFolders();
 
   // A cut or stalled big file is continued where the first run stopped.
-  if (cell().firstStatus == 3 && cell().twist == Twist::none) {
-    auto requests = web_.requests();
-    EXPECT_TRUE(std::any_of(requests.begin() + static_cast<long>(before), requests.end(),
-                            [](const std::string& line) {
-                              return line.starts_with("GET /data/big.pak 206 ") &&
-                                     line.find(" bytes=") != std::string::npos;
-                            }));
-  }
+  bool resumable = cell().firstStatus == 3 && cell().twist == Twist::none;
+  EXPECT_TRUE(!resumable || std::regex_search(web_.requests().substr(before),
+                                              std::regex("GET /data/big.pak 206 [0-9]+ bytes=")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, HostileNetwork,

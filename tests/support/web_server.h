@@ -61,11 +61,10 @@ class WebServer {
   std::string caFile() const { return (dir_ / "ca.pem").string(); }
 
   // The access log so far, one request a line: "GET /path STATUS BODY_BYTES RANGE".
-  std::vector<std::string> requests() const {
-    std::ifstream in(dir_ / "access.log");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+  std::string requests() const {
+    std::ostringstream log;
+    log << std::ifstream(dir_ / "access.log").rdbuf();
+    return log.str();
   }
 
  private:
