@@ -108,19 +108,17 @@ std::map<std::string, std::string> treeOf(const fs::path& folder) {
 
 TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
   const fs::path elsewhere = temp_ / "elsewhere";
-  const struct {
-    const char* spot;
-    const char* target;  // inside `elsewhere`
-  } links[] = {{"data", ""},
-               {"data/maps", "maps"},
-               {"data/maps/harbour.map", "s.txt"},
-               {"kaldrith.exe", "s.txt"},
-               {".kaldra-partial", ""},
-               {".kaldra-state", "s.txt"},
-               {".kaldra-manifest.json", "s.txt"}};
+  // Where the link is and where it leads inside `elsewhere`.
+  const std::pair<const char*, const char*> links[] = {{"data", ""},
+                                                       {"data/maps", "maps"},
+                                                       {"data/maps/harbour.map", "s.txt"},
+                                                       {"kaldrith.exe", "s.txt"},
+                                                       {".kaldra-partial", ""},
+                                                       {".kaldra-state", "s.txt"},
+                                                       {".kaldra-manifest.json", "s.txt"}};
   int n = 0;
-  for (const auto& link : links) {
-    SCOPED_TRACE(link.spot);
+  for (const auto& [spot, target] : links) {
+    SCOPED_TRACE(spot);
     root_ = temp_ / ("game" + std::to_string(++n));
     fs::remove_all(elsewhere);
     for (auto name : {"s.txt", "harbour.map", "maps/harbour.map", "world.pak"})
@@ -128,13 +126,13 @@ TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
     auto before = treeOf(elsewhere);
 
     run();
-    fs::remove_all(root_ / link.spot);
+    fs::remove_all(root_ / spot);
     fs::remove(root_ / "kaldrith.exe");  // so that a download happens too
-    fs::create_symlink(elsewhere / link.target, root_ / link.spot);
+    fs::create_symlink(elsewhere / target, root_ / spot);
     run();
 
     EXPECT_EQ(treeOf(elsewhere), before);
-    EXPECT_FALSE(fs::is_symlink(root_ / link.spot));
+    EXPECT_FALSE(fs::is_symlink(root_ / spot));
     expectGameFiles();
     EXPECT_NO_THROW(verifyFolder(root_, 2));
   }

@@ -20,16 +20,8 @@ namespace fs = std::filesystem;
 class LauncherChannel : public ::testing::Test {
  protected:
   void SetUp() override {
-    writeFile(temp_ / "v9/Kaldrith.app/Contents/Info.plist",
-              "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>"
-              "CFBundleShortVersionString</key><string>9.0</string></dict></plist>");
-    writeFile(temp_ / "v9/Kaldrith.app/Contents/MacOS/Kaldrith", std::string(5000, 'k'));
-    writeFile(temp_ / "key.pem", buildSigningKey());
-    auto run = runTool({"publish-launcher", (temp_ / "v9/Kaldrith.app").string(), channel_.string(),
-                        "--key", (temp_ / "key.pem").string(), "--min-system", "1",
-                        "--disk-image-tool", KALDRA_PLATFORM_TOOLS "/hdiutil"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    feed_ = parseLauncherFeed(readText(channel_ / "launcher-macos.json"), "macos");
+    feed_ = {"macos", "9.0", "", "1", "Kaldrith-9.0.dmg", 5000, std::string(64, 'a')};
+    publishFeed(feed_);
   }
 
   ToolRun tool(const std::string& command) {
