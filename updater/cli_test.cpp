@@ -37,55 +37,41 @@ TEST(Cli, WhatTheToolDoesNotKnowIsStatus2WithOneLineOnStandardError) {
   }
 }
 
-class CliPrepare : public ::testing::Test {
- protected:
-  void SetUp() override {
-    publishChannel(channel_, {{"kaldrith.exe", "MZ"}, {"data/world.pak", "world"}});
+// "prepare" and "verify" as the launcher runs them, one after the other on one folder.
+TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork) {
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel", root = temp / "game";
+  publishChannel(channel, {{"kaldrith.exe", "MZ"}, {"data/world.pak", "world"}});
+  auto prepare = [&](const std::string& from, const std::string& lang) {
+    return runTool({"prepare", "--root", root.string(), "--json", "--lang", lang},
+                   {"KALDRA_UPDATE_CHANNEL=" + from, "KALDRA_TEST_RETRY_MS=1"});
+  };
+  auto verify = [&] { return runTool({"verify", "--root", root.string(), "--lang", "en"}); };
+  {
+    fs::create_directories(root);
+    fs::copy_file("/bin/sleep", root / "game");
+    ProcessIn game(temp.path(), {(root / "game").string(), "60"});
+    auto running = prepare(channel.string(), "en");
+    EXPECT_EQ(std::pair(running.status, running.out), std::pair(kExitGameRunning, std::string()));
+    EXPECT_TRUE(isOneLine(running.err)) << running.err;
+    EXPECT_FALSE(fs::exists(root / "kaldrith.exe") || fs::exists(statePath(root)));
   }
-  ToolRun prepare(const std::string& channel, const std::string& lang = "en") {
-    return runTool({"prepare", "--root", root_.string(), "--json", "--lang", lang},
-                   {"KALDRA_UPDATE_CHANNEL=" + channel, "KALDRA_TEST_RETRY_MS=1"});
-  }
-
-  kaldra::testing::TempDir temp_;
-  fs::path channel_ = temp_ / "channel";
-  fs::path root_ = temp_ / "game";
-};
-
-TEST_F(CliPrepare, EventsSpeakTheRunsLanguageAndTheLogNamesTheChannel) {
-  auto run = prepare(channel_.string(), "fr");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(parseEvents(run.out).back()["label"], message(Message::readyUpdated, Language::fr));
-  EXPECT_NE(run.err.find(channel_.string()), std::string::npos) << run.err;
-
-  run = prepare("http://127.0.0.1:1/channel", "de");
-  EXPECT_EQ(run.status, exitStatus(FailureKind::network));
-  auto last = parseEvents(run.out).back();
-  EXPECT_EQ(last["type"], "error");
-  EXPECT_EQ(last["kind"], "network");
-  EXPECT_EQ(last["user"], failureMessage(FailureKind::network, Language::de));
-  EXPECT_NE(run.err.find("127.0.0.1:1"), std::string::npos) << run.err;
-}
-
-TEST_F(CliPrepare, RunningGameMeansStatus6AndNothingElse) {
-  fs::create_directories(root_);
-  fs::copy_file("/bin/sleep", root_ / "game");
-  ProcessIn game(temp_.path(), {(root_ / "game").string(), "60"});
-  auto run = prepare(channel_.string());
-  EXPECT_EQ(run.status, kExitGameRunning);
-  EXPECT_EQ(run.out, "");
-  EXPECT_TRUE(isOneLine(run.err)) << run.err;
-  EXPECT_FALSE(fs::exists(root_ / "kaldrith.exe"));
-  EXPECT_FALSE(fs::exists(statePath(root_)));
-}
-
-TEST_F(CliPrepare, VerifyChecksWhatPrepareInstalled) {
-  auto verify = [&] { return runTool({"verify", "--root", root_.string(), "--lang", "en"}); };
   auto none = verify();
   EXPECT_EQ(none.status, exitStatus(FailureKind::manifest));
-  ASSERT_EQ(prepare(channel_.string()).status, 0);
+
+  auto failed = prepare("http://127.0.0.1:1/channel", "de");
+  EXPECT_EQ(failed.status, exitStatus(FailureKind::network));
+  auto last = parseEvents(failed.out).back();
+  EXPECT_EQ(last["kind"], "network");
+  EXPECT_EQ(last["user"], failureMessage(FailureKind::network, Language::de));
+  EXPECT_NE(failed.err.find("127.0.0.1:1"), std::string::npos) << failed.err;
+
+  auto done = prepare(channel.string(), "fr");
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_EQ(parseEvents(done.out).back()["label"], message(Message::readyUpdated, Language::fr));
+  EXPECT_NE(done.err.find(channel.string()), std::string::npos) << done.err;
   EXPECT_EQ(verify().status, 0);
-  writeFile(root_ / "kaldrith.exe", "ZM");
+  writeFile(root / "kaldrith.exe", "ZM");
   auto bad = verify();
   EXPECT_EQ(bad.status, exitStatus(FailureKind::integrity));
   EXPECT_TRUE(isOneLine(none.err) && isOneLine(bad.err)) << none.err << bad.err;

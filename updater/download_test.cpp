@@ -26,7 +26,7 @@ TEST(Download, WhatAnEarlierTryKeptIsContinuedOnlyWhenItFits) {
   fs::create_directories(partials);
 
   std::string ranges = web.url("http") + "/big.pak";
-  struct Case {
+  const struct {
     const char* what;
     std::string url, kept;
     std::uint64_t fetched;
@@ -40,13 +40,44 @@ TEST(Download, WhatAnEarlierTryKeptIsContinuedOnlyWhenItFits) {
       {"a server without ranges", plain.url() + "/big.pak", content.substr(0, 1000), 300000},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     writeFile(target, "old");
-    if (!c.kept.empty()) writeFile(partials / partialName(file), c.kept);
+    writeFile(partials / partialName(file), c.kept);
     Transfer transfer;
-    auto downloaded = downloadFile(transfer, c.url, file, target, partials, {}, [](auto) {});
-    EXPECT_EQ(downloaded.received, c.fetched) << c.what;
-    EXPECT_EQ(readText(target), content) << c.what;
-    EXPECT_TRUE(fs::is_empty(partials)) << c.what;
+    EXPECT_EQ(downloadFile(transfer, c.url, file, target, partials, {}, [](auto) {}).received,
+              c.fetched);
+    EXPECT_EQ(readText(target), content);
+    EXPECT_TRUE(fs::is_empty(partials));
+  }
+}
+
+TEST(Transfer, RedirectsNeverLeaveHttpsNorHttpAndOnlyTrustedCertificatesPass) {
+  kaldra::testing::TempDir temp;
+  writeFile(temp / "served/file.txt", "0123456789");
+  kaldra::testing::WebServer web(temp / "served");
+  const std::string http = web.url("http"), https = web.url("https");
+  const std::pair<std::string, bool> fetched[] = {
+      {http + "/to-https/file.txt", true},
+      {http + "/to-http/file.txt", true},
+      {https + "/to-https/file.txt", true},
+      {https + "/to-http/file.txt", false},
+      {https + "/to-https/to-http/file.txt", false},
+      {http + "/to-https/to-http/file.txt", false},
+      {http + "/to-ftp/file.txt", false},
+      {http + "/to-http/to-http/to-http/to-http/to-http/to-http/file.txt", false},
+      {https + "/file.txt?untrusted", false},
+  };
+  for (const auto& [url, ok] : fetched) {
+    SCOPED_TRACE(url);
+    Transfer transfer({.extraCaFile = url.ends_with("untrusted") ? "" : web.caFile()});
+    std::string body;
+    try {
+      transfer.fetchFrom(
+          url, 0, [](std::uint64_t) {}, [&](std::string_view piece) { body += piece; });
+    } catch (const TransferError& error) {
+      EXPECT_EQ(error.cause(), TransferError::Cause::refused) << error.what();
+    }
+    EXPECT_EQ(body, ok ? "0123456789" : "");
   }
 }
 

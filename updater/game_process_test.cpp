@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "tests/support/running_program.h"
 #include "tests/support/temp_dir.h"
 #include "updater/test_process.h"
 
@@ -17,13 +18,6 @@ using testing::ProcessIn;
 bool found(const fs::path& folder, int pid) {
   auto pids = processesInside(folder, selfAndAncestors());
   return std::find(pids.begin(), pids.end(), pid) != pids.end();
-}
-
-// The loader maps the program a moment after it has become the process.
-bool appears(const fs::path& folder, int pid) {
-  for (int i = 0; i < 200 && !found(folder, pid); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return found(folder, pid);
 }
 
 TEST(GameProcess, OnlyGameCodeCountsWhereverItRunsFromAndTheCallersAreLeftOut) {
@@ -41,7 +35,8 @@ TEST(GameProcess, OnlyGameCodeCountsWhereverItRunsFromAndTheCallersAreLeftOut) {
   ProcessIn shell(root / "bin");  // a folder merely open in a shell
   EXPECT_TRUE(found(root, direct.pid()));
   EXPECT_TRUE(found(temp / "link", direct.pid()));
-  EXPECT_TRUE(appears(root, loaded.pid()));
+  // The loader maps the program a moment after it has become the process.
+  EXPECT_TRUE(kaldra::testing::eventually([&] { return found(root, loaded.pid()); }));
   EXPECT_FALSE(found(temp / "game-old", loaded.pid()));  // a longer sibling name
   EXPECT_FALSE(found(root, shell.pid()));
   EXPECT_TRUE(processesInside(root, {direct.pid(), loaded.pid()}).empty());

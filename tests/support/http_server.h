@@ -1,25 +1,20 @@
-// A small HTTP/1.1 file server on 127.0.0.1, one request a connection and no ranges, for
-// tests, that can misbehave for one file in ways nginx never does. It ignores SIGPIPE for
+// A small HTTP/1.1 file server on 127.0.0.1 for tests, one request a connection and no
+// ranges, that can misbehave for one file in ways nginx never does. It ignores SIGPIPE for
 // the whole process: a client that hangs up must not end it.
 #pragma once
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <csignal>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -43,27 +38,27 @@ class HttpServer {
 
   explicit HttpServer(std::filesystem::path root) : root_(std::move(root)) {
     std::signal(SIGPIPE, SIG_IGN);
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}};
     socklen_t length = sizeof address;
     auto* any = reinterpret_cast<sockaddr*>(&address);
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (::bind(listener_, any, length) != 0 || ::listen(listener_, 64) != 0 ||
         ::getsockname(listener_, any, &length) != 0) {
       ::close(listener_);
       throw std::runtime_error("HttpServer: cannot listen on 127.0.0.1");
     }
     port_ = ntohs(address.sin_port);
-    acceptor_ = std::thread([this] { acceptLoop(); });
+    acceptor_ = std::thread([this] {
+      for (int fd = 0; !stopping_;)
+        if ((fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0)
+          workers_.emplace_back([this, fd] { serve(fd); });
+    });
   }
 
   ~HttpServer() {
     stopping_ = true;
     ::shutdown(listener_, SHUT_RDWR);  // wakes the blocked accept
     acceptor_.join();
-    {
-      std::lock_guard lock(mutex_);
-      for (int fd : open_) ::shutdown(fd, SHUT_RDWR);
-    }
     for (auto& worker : workers_) worker.join();
     ::close(listener_);
   }
@@ -77,63 +72,43 @@ class HttpServer {
   }
 
  private:
-  void acceptLoop() {
-    while (!stopping_) {
-      int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) continue;
-      std::lock_guard lock(mutex_);
-      open_.insert(fd);
-      workers_.emplace_back([this, fd] { serve(fd); });
-    }
-  }
-
   void serve(int fd) {
-    std::string head;
+    timeval limit{.tv_sec = 5, .tv_usec = 0};  // a client gone quiet holds up no destructor
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    std::string head, method, target;
     char chunk[4096];
-    for (ssize_t n = 0; head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
+    for (ssize_t n = 0; head.find("\r\n\r\n") == std::string::npos &&
                         (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;)
       head.append(chunk, static_cast<std::size_t>(n));
-    if (head.find("\r\n\r\n") != std::string::npos) respond(fd, head.substr(0, head.find(' ', 4)));
-    std::lock_guard lock(mutex_);
-    open_.erase(fd);
+    std::istringstream(head) >> method >> target;
+    respond(fd, target);
     ::close(fd);
   }
 
-  // Answers "GET /path" from the folder, spoilt when the fault is for that path.
-  void respond(int fd, const std::string& request) {
-    auto target = request.substr(request.find(' ') + 1);
-    auto file = root_ / target.substr(1);
-    if (!target.starts_with('/') || target.find("..") != std::string::npos ||
-        !std::filesystem::is_regular_file(file)) {
-      sendAll(fd, head("404 Not Found", 0));
-      return;
-    }
+  // Answers "GET /path" with the file from the folder, spoilt when the fault is for that path.
+  void respond(int fd, const std::string& target) {
+    auto file = root_ / target.substr(target.empty() ? 0 : 1);
+    if (target.find("..") != std::string::npos || !std::filesystem::is_regular_file(file))
+      return;  // not served: closed unanswered
     std::ostringstream read;
     read << std::ifstream(file, std::ios::binary).rdbuf();
     const std::string body = read.str();
     Fault fault = faultFor(target);
-    auto part = static_cast<std::size_t>(static_cast<double>(body.size()) * fault.at);
-    switch (fault.kind) {
-      case Fault::Kind::none:
-        sendAll(fd, head("200 OK", body.size()) + body);
-        return;
-      case Fault::Kind::cut:
-        sendAll(fd, head("200 OK", body.size()) + body.substr(0, part));
-        return;
-      case Fault::Kind::stall:
-        // A trickle of a few bytes a second is as good as silence.
-        if (!sendAll(fd, head("200 OK", body.size()) + body.substr(0, part))) return;
-        while (part + 1 < body.size() && !stopping_ && sendAll(fd, body.substr(part++, 1)))
-          std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        return;
-      case Fault::Kind::status500:
-        sendAll(fd, head("500 Internal Server Error", 0));
-        return;
-      case Fault::Kind::longer:
-        if (!sendAll(fd, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body)) return;
-        for (int i = 0; i < 64 && sendAll(fd, std::string(1 << 20, 'x')); ++i) {
-        }
-        return;
+    auto part = fault.kind == Fault::Kind::none
+                    ? body.size()
+                    : static_cast<std::size_t>(static_cast<double>(body.size()) * fault.at);
+    if (fault.kind == Fault::Kind::status500) {
+      sendAll(fd, head("500 Internal Server Error", 0));
+    } else if (fault.kind == Fault::Kind::longer) {
+      const std::string more(1 << 20, 'x');
+      bool open = sendAll(fd, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
+      for (int i = 0; i < 64 && open; ++i) open = sendAll(fd, more);
+    } else if (sendAll(fd, head("200 OK", body.size()) + body.substr(0, part)) &&
+               fault.kind == Fault::Kind::stall) {
+      // A trickle of a few bytes a second is as good as silence.
+      while (part + 1 < body.size() && !stopping_ && sendAll(fd, body.substr(part++, 1)))
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
   }
 
@@ -160,9 +135,8 @@ class HttpServer {
   std::uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread acceptor_;
-  std::mutex mutex_;
-  std::set<int> open_;
   std::vector<std::thread> workers_;
+  std::mutex mutex_;
   Fault fault_;
 };
 
