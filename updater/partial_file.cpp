@@ -14,6 +14,8 @@ namespace kaldra::update {
 
 namespace {
 
+// Writing back starts every so often, so that the final flush has little left to do.
+constexpr std::uint64_t kWritebackStep = 16 << 20;
 constexpr std::size_t kReadSize = 1 << 20;
 
 }  // namespace
@@ -23,26 +25,15 @@ PartialFile::PartialFile(std::filesystem::path path) : path_(std::move(path)) {
   if (fd_ < 0) throwDiskError("cannot open " + path_.string(), errno);
   struct stat info {};
   if (::fstat(fd_, &info) != 0) throwDiskError("cannot inspect " + path_.string(), errno);
-  size_ = static_cast<std::uint64_t>(info.st_size);
-  behind_.emplace(fd_, path_.string(), size_);
+  size_ = flushed_ = static_cast<std::uint64_t>(info.st_size);
 }
 
 PartialFile::~PartialFile() {
-  // What arrived stays for the next run, unless it is known to be wrong.
-  if (behind_ && !discarded_ && !installed_) {
-    try {
-      behind_->flush();
-    } catch (const UpdateError&) {
-      // The file still holds a start of the download, which the next run checks.
-    }
-  }
-  behind_.reset();
   if (fd_ >= 0) ::close(fd_);
   if (discarded_ && !installed_) ::unlink(path_.c_str());
 }
 
 void PartialFile::readBack(const std::function<void(std::string_view)>& sink) {
-  behind_->flush();
   std::vector<char> buffer(kReadSize);
   for (std::uint64_t offset = 0; offset < size_;) {
     ssize_t n = ::pread(fd_, buffer.data(), buffer.size(), static_cast<off_t>(offset));
@@ -55,18 +46,26 @@ void PartialFile::readBack(const std::function<void(std::string_view)>& sink) {
 }
 
 void PartialFile::clear() {
-  behind_->reset();
   if (::ftruncate(fd_, 0) != 0) throwDiskError("cannot empty " + path_.string(), errno);
-  size_ = 0;
+  size_ = flushed_ = 0;
 }
 
 void PartialFile::write(std::string_view bytes) {
-  behind_->append(bytes);
-  size_ += bytes.size();
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throwDiskError("cannot write " + path_.string(), errno);
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    size_ += static_cast<std::uint64_t>(n);
+  }
+  if (size_ - flushed_ >= kWritebackStep) {
+    ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),
+                      SYNC_FILE_RANGE_WRITE);
+    flushed_ = size_;
+  }
 }
 
 void PartialFile::install(const std::filesystem::path& target) {
-  behind_->flush();
   if (::fsync(fd_) != 0) throwDiskError("cannot flush " + path_.string(), errno);
   makeDirectories(target.parent_path());
   if (::rename(path_.c_str(), target.c_str()) != 0)

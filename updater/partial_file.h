@@ -5,10 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string_view>
-
-#include "updater/write_behind.h"
 
 namespace kaldra::update {
 
@@ -45,7 +42,7 @@ class PartialFile {
   bool discarded_ = false;
   bool installed_ = false;
   std::uint64_t size_ = 0;
-  std::optional<WriteBehind> behind_;
+  std::uint64_t flushed_ = 0;
 };
 
 }  // namespace kaldra::update
