@@ -154,9 +154,7 @@ void Transfer::fetchFrom(const std::string& url, std::uint64_t from,
   std::string range = std::to_string(from) + "-";
   lib.easySetopt(curl, CURLOPT_RANGE, from > 0 ? range.c_str() : nullptr);
   std::string current = url;
-  bool secure = false;
   for (int hop = 0;; ++hop) {
-    secure = secure || schemeOf(current) == "https";
     Receiver receiver{.sink = &sink,
                       .begin = begin ? &begin : nullptr,
                       .from = from,
@@ -171,8 +169,9 @@ void Transfer::fetchFrom(const std::string& url, std::uint64_t from,
     lib.easyGetinfo(curl, CURLINFO_REDIRECT_URL, &next);
     if (next == nullptr)
       throw TransferError(TransferError::Cause::refused, current + ": redirect without a target");
+    // A hop from https to http is refused, so a chain once on https stays there.
     std::string target = next, scheme = schemeOf(target);
-    if (scheme != "https" && (scheme != "http" || secure)) {
+    if (scheme != "https" && (scheme != "http" || schemeOf(current) == "https")) {
       throw TransferError(TransferError::Cause::refused,
                           current + ": refused redirect to " + target);
     }
