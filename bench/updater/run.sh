@@ -22,7 +22,7 @@ work=$(mktemp -d /tmp/kaldra-bench-XXXXXX)
 server_pid=
 cleanup() {
   if [[ -n $server_pid ]]; then kill "$server_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
+  rm -rf "$work" ${shm:+"$shm"}
 }
 trap cleanup EXIT
 
@@ -156,6 +156,16 @@ done
 echo "curl -o                        $(seconds "$plain") s $(rate 1e9 "$plain")"
 echo "curl -o, sha256sum, sync       $(seconds "$checked") s $(rate 1e9 "$checked")"
 echo "prepare (hash+fsync)           $(seconds "$tool_time") s $(rate 1e9 "$tool_time")  $(ratio "$checked" "$tool_time")x curl+sha256sum+sync (target >= 1.2), $(ratio "$plain" "$tool_time")x curl -o (target >= 0.8)"
+# The same two into memory (/dev/shm): what is left when no disk has to take the bytes.
+shm=$(mktemp -d /dev/shm/kaldra-bench-XXXXXX)
+remove_shm() { rm -rf "${shm:?}"/*; }
+plain_shm= tool_shm=
+for _ in 1 2 3; do
+  best plain_shm "$(elapsed remove_shm curl -sSf -o "$shm/curl.bin" "$url/data/f00000")"
+  best tool_shm "$(elapsed remove_shm env KALDRA_UPDATE_CHANNEL="$url" "$tool" prepare --root "$shm/game" --json)"
+done
+rm -rf "$shm"
+echo "into memory: curl -o           $(seconds "$plain_shm") s, prepare $(seconds "$tool_shm") s  $(ratio "$plain_shm" "$tool_shm")x"
 
 echo "== (e) the same 1 GB killed at half way, then run again"
 remove_downloads
