@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -114,6 +117,28 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
     EXPECT_GE(elapsed, c.atLeast);
     EXPECT_LE(elapsed, c.atMost);
   }
+}
+
+// A bundle that is a mount point cannot be exchanged: the helper stops before anything moved.
+TEST_F(Exchange, HelperThatCannotExchangeLeavesBothCopies) {
+  fs::path target = dir / "Applications/Kaldrith.app";
+  fs::create_directories(target);
+  fs::path stage = stagingDir(target);
+  if (::mount("tmpfs", target.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
+  testing::writeSealedBundle(target, "1.0");
+  testing::writeSealedBundle(stagedBundle(stage), "2.0");
+  writePlan(plan(target, stage, 0, 0, "staged"), cfg.swapPlanURL);
+  WatchClock::Duration elapsed{0};
+  int status = runSwapHelper(cfg.swapPlanURL.string(),
+                             {.now = [&] { return WatchClock::TimePoint{} + elapsed; },
+                              .sleep = [&](WatchClock::Duration d) { elapsed += d; }});
+  auto version = bundleInfo(target).value_or(BundleIdentity{}).version;
+  ::umount2(target.c_str(), MNT_DETACH);
+  EXPECT_EQ(status, kHelperUnchanged);
+  EXPECT_TRUE(readPlan(cfg.swapPlanURL)->note.starts_with("exchange failed: "));
+  EXPECT_EQ(version, "1.0");
+  EXPECT_TRUE(fs::exists(stagedBundle(stage)));
 }
 
 TEST_F(Exchange, SettleAtStartTouchesOnlyTheCopyEachStateIsAbout) {
