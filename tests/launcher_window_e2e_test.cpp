@@ -45,9 +45,12 @@ TEST(LauncherWindow, TerminationRequestEndsTheLauncherWithinASecondInEveryState)
     std::string request =
         "kill -TERM $PPID; sleep 1; kill -0 $PPID 2>/dev/null && touch '" + late.string() + "'";
     if (dialogOpen)  // the error dialog waits for a person (no scripted answers)
-      useFailingPrepare(run, "(until ls '" + run.snapshotDir().string() +
-                                 "' | grep -q dialog; do sleep 0.1; done; " + request +
-                                 ") >/dev/null 2>&1 &\n");
+      // Gives up after 20 s, so that a launcher that never shows the dialog leaves no
+      // loop behind.
+      useFailingPrepare(run, "(i=0; while ! ls '" + run.snapshotDir().string() +
+                                 "' | grep -q dialog; do [ $((i += 1)) -gt 200 ] && exit; "
+                                 "sleep 0.1; done; " +
+                                 request + ") >/dev/null 2>&1 &\n");
     else
       run.useScriptedStartScript(request + "\nsleep 5\n");
     RunResult result = run.start(std::chrono::seconds(20));
