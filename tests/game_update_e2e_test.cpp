@@ -5,9 +5,9 @@
 
 #include <fstream>
 
-#include "tests/support/http_server.h"
 #include "tests/support/launcher_run.h"
 #include "tests/support/running_program.h"
+#include "tests/support/web_server.h"
 
 namespace kaldra::testing {
 namespace {
@@ -23,8 +23,8 @@ TEST(GameUpdateRun, GameFilesArriveOverHttp) {
                          channel.string() + " --key " KALDRA_SIGNING_KEY " > /dev/null")
                             .c_str()),
             0);
-  HttpServer server{channel};
-  run.env["KALDRA_UPDATE_CHANNEL"] = server.url();
+  WebServer server{channel};
+  run.env["KALDRA_UPDATE_CHANNEL"] = server.url("http");
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
   RunResult result = run.start();
   ASSERT_FALSE(result.timedOut) << result.output;

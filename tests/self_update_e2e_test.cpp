@@ -8,9 +8,9 @@
 #include <regex>
 
 #include "proc/run_tool.h"
-#include "tests/support/http_server.h"
 #include "tests/support/running_program.h"
 #include "tests/support/swap_bundles.h"
+#include "tests/support/web_server.h"
 
 namespace kaldra::testing {
 namespace {
@@ -23,8 +23,8 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
       runTool((run.resources() / "bin/kaldra-update").string(),
               {"publish-launcher", next.string(), channel.string(), "--key", KALDRA_SIGNING_KEY});
   ASSERT_EQ(published, 0) << why;
-  HttpServer server{channel};
-  run.env["KALDRA_XPLAT_FEED"] = server.url();
+  WebServer server{channel};
+  run.env["KALDRA_XPLAT_FEED"] = server.url("http");
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
   run.env["KALDRA_TEST_ANSWERS"] = "0";  // the offer: update and restart
 

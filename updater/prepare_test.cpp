@@ -6,8 +6,8 @@
 #include <functional>
 #include <sstream>
 
-#include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/web_server.h"
 #include "updater/channel.h"
 #include "updater/failure.h"
 #include "updater/game_folder.h"
@@ -142,10 +142,8 @@ TEST_F(Prepare, APartialFolderThatIsALinkNeverLeadsDownloadsOutside) {
   fs::create_directories(temp_ / "elsewhere");
   fs::create_directories(root_);
   fs::create_directory_symlink(temp_ / "elsewhere", partialDir(root_));
-  kaldra::testing::HttpServer server(channel_);
-  server.setFault(
-      {.kind = kaldra::testing::HttpServer::Fault::Kind::cut, .target = "/data/world.pak"});
-  EXPECT_EQ(failure(server.url()), FailureKind::network);
+  kaldra::testing::WebServer server(channel_);
+  EXPECT_EQ(failure(server.url("http") + "/cut-150000"), FailureKind::network);
   EXPECT_EQ(partialFileCount(root_), 1u);  // half of the file, kept to be continued
   EXPECT_TRUE(fs::is_empty(temp_ / "elsewhere"));
 }

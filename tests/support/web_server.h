@@ -1,8 +1,14 @@
 // nginx for a test on two free loopback ports, plain HTTP and HTTPS with a certificate from
 // a test-made authority (caFile()), serving the same folder: the range requests,
-// keep-alive and redirects the tool meets are a real server's. /to-http/, /to-https/ and
-// /to-ftp/ redirect the rest of the path to that scheme; /faulty/ is proxied, unbuffered,
-// to `faultyPort`. Listens on 127.0.0.1 only; stopped in the destructor.
+// keep-alive, redirects and faults the tool meets are a real server's. A prefix before a
+// file's path changes how it is served:
+//   /to-http/, /to-https/, /to-ftp/  a redirect of the rest of the path to that scheme
+//   /no-ranges/   the whole file, whatever range is asked for
+//   /stall-N/     N bytes of the whole file, then four a second
+//   /cut-N/       the whole length announced, then about N bytes and a closed connection
+//   /flaky/       "500 Internal Server Error" the first time a path is asked for
+//   /longer/      a .pak file without a length and 64 MiB long
+// Listens on 127.0.0.1 only; stopped in the destructor.
 #pragma once
 
 #include <arpa/inet.h>
@@ -25,8 +31,7 @@ namespace kaldra::testing {
 
 class WebServer {
  public:
-  explicit WebServer(std::filesystem::path root, std::uint16_t faultyPort = 0)
-      : root_(std::move(root)) {
+  explicit WebServer(std::filesystem::path root) : root_(std::move(root)) {
     std::string key = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
     if (std::system(("(cd '" + dir_.path().string() + "' && " + key +
                      "-keyout ca.key -out ca.pem -subj /CN=ca -addext basicConstraints=critical,"
@@ -39,7 +44,7 @@ class WebServer {
     for (int attempt = 0; attempt < 3 && !program_; ++attempt) {
       httpPort_ = probe(0);
       httpsPort_ = probe(0);
-      writeConfig(faultyPort);
+      writeConfig();
       program_ = std::make_unique<RunningProgram>(
           "/usr/sbin/nginx",
           std::vector<std::string>{"-p", dir_.path().string(), "-c", "nginx.conf", "-e",
@@ -69,14 +74,16 @@ class WebServer {
 
  private:
   // Relative paths are nginx's prefix, the temporary folder.
-  void writeConfig(std::uint16_t faultyPort) const {
+  void writeConfig() const {
     std::ofstream conf(dir_ / "nginx.conf");
-    conf << "daemon off; master_process off; user root; pid nginx.pid;\n"
+    conf << "load_module /usr/lib/nginx/modules/ngx_http_echo_module.so;\n"
+         << "daemon off; master_process off; user root; pid nginx.pid;\n"
          << "events { worker_connections 64; }\nhttp {\n"
          << "log_format lines '$request_method $uri $status $body_bytes_sent $http_range';\n"
          << "access_log access.log lines; default_type application/octet-stream;\n"
          << "client_body_temp_path body; proxy_temp_path proxy; fastcgi_temp_path fastcgi;\n"
-         << "uwsgi_temp_path uwsgi; scgi_temp_path scgi; keepalive_requests 10000;\n";
+         << "uwsgi_temp_path uwsgi; scgi_temp_path scgi; keepalive_requests 10000;\n"
+         << "limit_req_zone $uri zone=once:1m rate=1r/m;\n";
     for (auto port : {httpPort_, httpsPort_}) {
       conf << "server { listen 127.0.0.1:" << port
            << (port == httpsPort_ ? " ssl; ssl_certificate server.pem; ssl_certificate_key "
@@ -86,10 +93,19 @@ class WebServer {
       for (auto to : {url("http"), url("https"), std::string("ftp://127.0.0.1")})
         conf << "location ~ ^/to-" << to.substr(0, to.find(':')) << "/(.*)$ { return 302 " << to
              << "/$1; }\n";
-      if (faultyPort != 0)
-        conf << "location /faulty/ { proxy_pass http://127.0.0.1:" << faultyPort
-             << "/; proxy_buffering off; }\n";
-      conf << "}\n";
+      // The first request for a path passes the limit and meets the 500; the next ones are
+      // turned away by it, to the file.
+      conf << "location /flaky/ { limit_req zone=once; limit_req_status 429;"
+           << " error_page 429 = @whole; try_files /nothing =500; }\n"
+           << "location @whole { rewrite ^/flaky(/.*)$ $1 break; }\n"
+           << "location /no-ranges/ { max_ranges 0; rewrite ^/no-ranges(/.*)$ $1 break; }\n"
+           << "location ~ ^/stall-(\\d+)(/.*)$ { alias " << root_.string()
+           << "$2; limit_rate_after $1; limit_rate 4; max_ranges 0; }\n"
+           // The trickle's pauses run out the proxy's patience, which closes the connection.
+           << "location ~ ^/cut-(\\d+)(/.*)$ { proxy_pass " << url("http")
+           << "/stall-$1$2; proxy_buffering off; proxy_read_timeout 150ms; }\n"
+           << "location ~ ^/longer/.+\\.pak$ { echo_duplicate 1048576 " << std::string(64, 'x')
+           << "; }\nlocation /longer/ { rewrite ^/longer(/.*)$ $1 break; }\n}\n";
     }
     conf << "}\n";
   }
