@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "tests/support/launcher_run.h"
+#include "tests/support/running_program.h"
 
 namespace kaldra::testing {
 namespace {
@@ -39,8 +38,7 @@ TEST(GameStartRun, GameStatusDecidesBetweenAQuietEndAndADialog) {
                             [](const auto& name) { return name.ends_with("-dialog.png"); }),
               failed ? 1 : 0);
     // The opener is detached, so give it a moment.
-    for (int i = 0; failed && i < 250 && run.opened().empty(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    eventually([&] { return !failed || !run.opened().empty(); }, std::chrono::seconds(5));
     EXPECT_EQ(run.opened(), failed ? Lines{run.logsDir().string()} : Lines{});
     EXPECT_EQ(run.file(run.logsDir() / "wine-launch.log"), "the game said\n");
   }

@@ -26,7 +26,7 @@ TEST(WindowWatch, HidesTheWindowFourSecondsAfterTheGameAndThePrefixShow) {
     EXPECT_TRUE(number != 5 || ui.callsSnapshot().empty()) << "hidden before the delay";
   };
   watchGameWindow(ui, script, dir / ".kaldra-runtime", time.clock());
-  EXPECT_EQ(time.sleeps(), (std::vector<testing::FakeWatchTime::Duration>{1s, 1s, 1s, 1s, 1s, 4s}));
+  EXPECT_EQ(time.sleeps(), (std::vector<WatchClock::Duration>{1s, 1s, 1s, 1s, 1s, 4s}));
   EXPECT_EQ(ui.calls, std::vector<std::string>{"hideWhileGameRuns"});
 }
 

@@ -16,40 +16,33 @@ namespace kaldra::testing {
 
 class FakeWatchTime {
  public:
-  using Duration = WatchClock::Duration;
-
   // Called after each sleep with its number, counted from 0, before the sleeper goes on.
-  std::function<void(size_t)> afterSleep;
+  std::function<void(size_t)> afterSleep = [](size_t) {};
 
   WatchClock clock() {
-    return {.now = [this] { return start_ + elapsed(); },
+    return {.now = [this] { return WatchClock::TimePoint{} + elapsed(); },
             .sleep =
-                [this](Duration length) {
-                  size_t number = note(length);
+                [this](WatchClock::Duration length) {
+                  std::unique_lock lock(mutex_);
+                  sleeps_.push_back(length);
+                  size_t number = sleeps_.size() - 1;
+                  lock.unlock();
                   std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                  if (afterSleep) afterSleep(number);
+                  afterSleep(number);
                 }};
   }
-
-  Duration elapsed() {
+  WatchClock::Duration elapsed() {
     auto all = sleeps();
-    return std::accumulate(all.begin(), all.end(), Duration(0));
+    return std::accumulate(all.begin(), all.end(), WatchClock::Duration(0));
   }
-
-  std::vector<Duration> sleeps() {
+  std::vector<WatchClock::Duration> sleeps() {
     std::lock_guard lock(mutex_);
     return sleeps_;
   }
 
  private:
-  size_t note(Duration length) {
-    std::lock_guard lock(mutex_);
-    sleeps_.push_back(length);
-    return sleeps_.size() - 1;
-  }
-  const WatchClock::TimePoint start_ = std::chrono::steady_clock::now();
   std::mutex mutex_;
-  std::vector<Duration> sleeps_;
+  std::vector<WatchClock::Duration> sleeps_;
 };
 
 }  // namespace kaldra::testing

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "platform/spawn.h"
@@ -101,22 +100,8 @@ std::string LauncherRun::file(const fs::path& path) const {
   return readFile(path);
 }
 
-static std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
-
 std::vector<std::string> LauncherRun::logLines() const {
-  std::vector<std::string> messages;
-  for (auto& line : linesOf(file(logsDir() / "launcher.log"))) {
-    // "2026-03-01 14:05:09 +0000 " is 26 characters.
-    bool stamped = line.size() >= 26 && line[4] == '-' && line[19] == ' ' && line[20] == '+';
-    messages.push_back(stamped ? line.substr(26) : line);
-  }
-  return messages;
+  return launcherLogLines(logsDir());
 }
 
 bool LauncherRun::logged(const std::string& message) const {

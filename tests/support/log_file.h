@@ -16,14 +16,23 @@ inline std::string readFile(const std::filesystem::path& path) {
   return text.str();
 }
 
-// The messages of launcher.log in `logsDir`, without their time stamps.
-inline std::vector<std::string> launcherLogLines(const std::filesystem::path& logsDir) {
+inline std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
-  std::istringstream in(readFile(logsDir / "launcher.log"));
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line.size() > 26 ? line.substr(26)
-                                     : line);  // after "2026-03-01 14:05:09 +0000 "
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// The messages of launcher.log in `logsDir`, without their time stamps; continuation
+// lines of a multi-line message stay entries of their own.
+inline std::vector<std::string> launcherLogLines(const std::filesystem::path& logsDir) {
+  std::vector<std::string> messages;
+  for (auto& line : linesOf(readFile(logsDir / "launcher.log"))) {
+    // "2026-03-01 14:05:09 +0000 " is 26 characters.
+    bool stamped = line.size() >= 26 && line[4] == '-' && line[19] == ' ' && line[20] == '+';
+    messages.push_back(stamped ? line.substr(26) : line);
+  }
+  return messages;
 }
 
 }  // namespace kaldra::testing
