@@ -33,10 +33,5 @@ TEST(LauncherLog, ConcurrentProcessesLoseNoLine) {
     EXPECT_TRUE(std::regex_match(line, std::regex(R"(writer \d line \d+)"))) << line;
 }
 
-TEST(LogTimestamp, ZeroPaddedUtc) {
-  EXPECT_EQ(logTimestamp(0), "1970-01-01 00:00:00 +0000");
-  EXPECT_EQ(logTimestamp(1772373909), "2026-03-01 14:05:09 +0000");
-}
-
 }  // namespace
 }  // namespace kaldra

@@ -21,7 +21,7 @@ std::string emit(const std::string& json) {
 }
 
 // The updater tool is a real shell script in a temporary folder; it notes each command
-// line it is run with.
+// line it is run with, and tells its log so.
 class GameUpdate : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -36,6 +36,7 @@ class GameUpdate : public ::testing::Test {
   void useTool(const std::string& body) {
     fs::remove(dir / "calls");
     std::ofstream(cfg.updater) << "#!/bin/sh\necho \"$*\" >> '" << (dir / "calls").string() << "'\n"
+                               << "echo said >&2\n"
                                << body;
     fs::permissions(cfg.updater, fs::perms::owner_all);
   }
@@ -90,6 +91,7 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
     testing::FakeUI asked;
     asked.answers = {c.answer};
     fs::remove(cfg.logsDir / "launcher.log");
+    std::ofstream(cfg.logsDir / "updater.log") << "an earlier run's\n";
     useTool(c.body);
     EXPECT_EQ(update(asked), c.result);
     EXPECT_EQ(asked.dialogs, (std::vector<testing::AskedDialog>{
@@ -97,7 +99,8 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
                                   {"btn_retry", "btn_logs", "btn_quit"},
                                   AlertStyle::warning}}));
     EXPECT_EQ(logLines(), (Lines{"updater exit " + std::to_string(c.loggedStatus)}));
-    EXPECT_EQ(calls(), prepareLine());  // no offline verify
+    EXPECT_EQ(calls(), prepareLine());                                    // no offline verify
+    EXPECT_EQ(testing::readFile(cfg.logsDir / "updater.log"), "said\n");  // this run's only
     EXPECT_EQ(asked.calls, c.answer == 1 ? Lines{"openLogs"} : Lines{});
   }
 }
