@@ -44,8 +44,9 @@ TEST_F(QtSide, ProgressMakesTheBarDeterminateAndItsAbsenceBusy) {
   EXPECT_EQ(std::pair(window.bar().busy(), window.bar().value()), std::pair(false, 0));
 }
 
-// Answers are taken unchanged and in order, photographed only with a snapshot folder.
-TEST_F(QtSide, ScriptedAnswersAreTakenInOrderWithOrWithoutASnapshotFolder) {
+// Answers are taken unchanged and in order, photographed only with a snapshot folder; a
+// termination request with a dialog open ends the dialog with the way out.
+TEST_F(QtSide, DialogsTakeScriptedAnswersInOrderOrEndWithTheirLastButtonOnQuit) {
   cfg.testAnswers = {5, -2};
   EXPECT_EQ(runDialog("first", {"A", "B"}, AlertStyle::warning, icon), 5);
   EXPECT_EQ(runDialog("second", {"A"}, AlertStyle::critical, icon), -2);
@@ -55,11 +56,6 @@ TEST_F(QtSide, ScriptedAnswersAreTakenInOrderWithOrWithoutASnapshotFolder) {
   EXPECT_EQ(runDialog("question", {"Yes", "No"}, AlertStyle::warning, icon), 1);
   EXPECT_TRUE(cfg.testAnswers.empty());
   EXPECT_EQ(files(), 2u);
-}
-
-// A termination request with a dialog open: the dialog ends with the way out.
-TEST_F(QtSide, QuittingEndsAnOpenDialogWithItsLastButton) {
-  cfg.snapDir.reset();
   QtUI ui;
   QTimer::singleShot(100, [&ui] { ui.quit(); });
   EXPECT_EQ(runDialog("question", {"Retry", "Open log", "Quit"}, AlertStyle::warning, icon), 2);

@@ -19,7 +19,7 @@ std::string runShell(const std::string& script, SpawnRequest request = {}) {
   return bytes;
 }
 
-TEST(Spawn, ChildSeesOnlyItsStandardDescriptors) {
+TEST(Spawn, ChildSeesOnlyItsStandardDescriptorsAndMayLeaveTheCallersSession) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);  // deliberately inheritable
   std::string open = runShell("ls /proc/self/fd | sort -n | tr '\\n' ' '");
@@ -27,11 +27,7 @@ TEST(Spawn, ChildSeesOnlyItsStandardDescriptors) {
   ::close(fds[1]);
   // 0, 1, 2 and the descriptor ls itself opens for the listing.
   EXPECT_EQ(open, "0 1 2 3 ");
-}
-
-TEST(Spawn, NewSessionDetachesFromTheCallersSession) {
-  SpawnRequest request{.newSession = true};
-  std::string sid = runShell("ps -o sid= -p $$ | tr -d ' \\n'", request);
+  std::string sid = runShell("ps -o sid= -p $$ | tr -d ' \\n'", {.newSession = true});
   EXPECT_NE(sid, std::to_string(getsid(0)));
 }
 

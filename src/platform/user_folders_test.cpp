@@ -5,17 +5,15 @@
 namespace kaldra::platform {
 namespace {
 
-// The language list comes before the locale variables; the C locale names none.
-TEST(PreferredLanguages, LanguageListThenLocaleVariables) {
+// The language list comes before the locale variables; the C locale names none. The data
+// folder follows XDG_DATA_HOME, then HOME.
+TEST(UserFolders, LanguageListThenLocaleVariablesAndDataFolderFromTheXdgSettings) {
   EXPECT_EQ(preferredLanguages({{"LANGUAGE", "pt_BR:it::de"},
                                 {"LC_ALL", ""},
                                 {"LC_MESSAGES", "fr_FR.UTF-8"},
                                 {"LANG", "C.UTF-8"}}),
             (std::vector<std::string>{"pt_BR", "it", "de", "fr_FR.UTF-8"}));
   EXPECT_TRUE(preferredLanguages({{"LANG", "C"}, {"LC_ALL", "POSIX"}}).empty());
-}
-
-TEST(UserFolders, DataFolderFollowsXdgDataHomeThenHome) {
   EXPECT_EQ(defaultDataDir({{"XDG_DATA_HOME", "/x/data"}, {"HOME", "/h"}}), "/x/data/Kaldrith");
   EXPECT_EQ(defaultDataDir({{"XDG_DATA_HOME", ""}, {"HOME", "/h"}}), "/h/.local/share/Kaldrith");
   EXPECT_EQ(defaultInstallDir({{"HOME", "/h"}}), "/h/Applications");

@@ -5,11 +5,12 @@
 
 #include <algorithm>
 #include <fstream>
-#include <thread>
+#include <optional>
 
 #include "platform/spawn.h"
 #include "platform/user_folders.h"
 #include "tests/support/log_file.h"
+#include "tests/support/running_program.h"
 
 namespace kaldra::testing {
 
@@ -78,20 +79,11 @@ RunResult LauncherRun::startProgram(const fs::path& program, const std::vector<s
     result.output = "cannot start " + program.string();
     return result;
   }
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    if (auto status = platform::exitStatusIfEnded(pid)) {
-      result.status = *status;
-      break;
-    }
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      result.status = platform::waitForExit(pid);
-      result.timedOut = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  std::optional<int> status;
+  result.timedOut =
+      !eventually([&] { return (status = platform::exitStatusIfEnded(pid)).has_value(); }, limit);
+  if (result.timedOut) ::kill(pid, SIGKILL);
+  result.status = result.timedOut ? platform::waitForExit(pid) : *status;
   result.output = file(root_ / "output.txt");
   return result;
 }
