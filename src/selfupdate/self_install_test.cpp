@@ -4,9 +4,9 @@
 
 #include <fstream>
 
-#include "selfupdate/declined_marker.h"
 #include "selfupdate/disk_image_install.h"
 #include "selfupdate/sha256_file.h"
+#include "selfupdate/step_failure.h"
 #include "swap/swap_error.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/swap_sandbox.h"
@@ -53,16 +53,9 @@ TEST_F(SelfInstall, OfferedOnceToCopiesOutsideTheInstallFolders) {
   EXPECT_EQ(offers(cfg.appBundle), 2u);
   cfg.appVersion = "2.1";
   EXPECT_EQ(offers(cfg.appBundle), 3u);
-}
-
-TEST(DeclinedMarker, KeepsTheLatestTwentyInTheirOrder) {
-  TempDir dir;
-  auto file = dir / "declined.txt";
-  for (int i = 1; i <= 25; ++i)
-    ASSERT_TRUE(writeDeclined(file, withDeclined(readDeclined(file), "a|" + std::to_string(i))));
-  std::vector<std::string> kept = readDeclined(file);
-  EXPECT_EQ(std::tuple(kept.size(), kept.front(), kept.back()), std::tuple(20u, "a|6", "a|25"));
-  EXPECT_FALSE(writeDeclined(dir / "missing/m", {"/a.app|1"}));
+  // Only the latest twenty declines are remembered.
+  for (int i = 0; i < 20; ++i) offers(dir / ("home/A" + std::to_string(i)) / "Kaldrith.app");
+  EXPECT_EQ(offers(dir / "home/Applications2/Kaldrith.app"), 24u);
 }
 
 // The real disk-image and seal stand-ins; everything stops before the exchange, which
@@ -82,12 +75,8 @@ TEST_F(SelfInstall, FailuresAreToldAndTheImageIsAlwaysDetached) {
   for (const char* expected :
        {"unexpected bundle com.kaldrith.client 2.0 (expected com.kaldrith.client 2.0.0)",
         "mount failed: hdiutil: attach failed"}) {
-    try {
-      installFromDMG(image, digest, "2.0.0");
-      ADD_FAILURE() << "installed";
-    } catch (const SwapError& error) {
-      EXPECT_TRUE(error.text.starts_with(expected)) << error.text;
-    }
+    auto failure = failureOf([&] { installFromDMG(image, digest, "2.0.0"); });
+    EXPECT_TRUE(failure.value_or("").starts_with(expected)) << failure.value_or("installed");
     EXPECT_TRUE(!fs::exists(cfg.xplatDir) || fs::is_empty(cfg.xplatDir));
     std::ofstream(image, std::ios::trunc) << "not a disk image";
     digest = *sha256File(image);
