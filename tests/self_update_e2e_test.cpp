@@ -90,18 +90,7 @@ TEST_F(BundleSwap, FailedStartRollsBackTellsThePlayerAndHoldsOffASecondUpdate) {
   EXPECT_TRUE(run.logged("test: stop before the game start"));
 }
 
-TEST_F(BundleSwap, FirstInstallMovesTheCopyIntoAnEmptyFolder) {
-  fs::path target = run.root() / "Applications/Kaldrith.app";
-  fs::create_directories(target.parent_path());
-  RunResult prepared = prepare(target, "install");
-  ASSERT_EQ(prepared.status, 0) << prepared.output;
-  ASSERT_TRUE(waitForHelper(run, target));
-  EXPECT_TRUE(run.logged("self-install - -> 1.0.0 confirmed; previous bundle removed"));
-  EXPECT_EQ(expectSettled(run, target), "1.0.0");
-  EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
-}
-
-TEST_F(BundleSwap, RefusedPreparationLeavesEverythingAsItWas) {
+TEST_F(BundleSwap, RefusedPreparationLeavesEverythingAsItWasAndFirstInstallMovesTheCopy) {
   std::ofstream(v2 / "Contents/Resources/share/kaldra-wine.sh", std::ios::app) << "# extra\n";
   fs::path link = run.root() / "link/Kaldrith.app";
   fs::create_directories(link.parent_path());
@@ -118,6 +107,15 @@ TEST_F(BundleSwap, RefusedPreparationLeavesEverythingAsItWas) {
     EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
     EXPECT_TRUE(fs::is_symlink(link));
   }
+
+  fs::path target = run.root() / "Applications/Kaldrith.app";
+  fs::create_directories(target.parent_path());
+  RunResult prepared = prepare(target, "install");
+  ASSERT_EQ(prepared.status, 0) << prepared.output;
+  ASSERT_TRUE(waitForHelper(run, target));
+  EXPECT_TRUE(run.logged("self-install - -> 1.0.0 confirmed; previous bundle removed"));
+  EXPECT_EQ(expectSettled(run, target), "1.0.0");
+  EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
 }
 
 }  // namespace
