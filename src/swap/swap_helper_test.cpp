@@ -3,7 +3,6 @@
 #include "swap/swap_helper.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -51,13 +50,8 @@ TEST_F(Exchange, CloseOthersForcesADeafCopyButNeverOneRunningTheGame) {
     std::string script =
         "trap '' TERM; : > '" + (dir / "ready").string() + "'; " +
         (withGame ? "/bin/sleep 30 & wait" : "read x < '" + (dir / "fifo").string() + "'");
-    Pid pid = platform::spawnProcess({.program = exe.string(),
-                                      .args = {"-c", script},
-                                      .out = platform::Output::null(),
-                                      .nullInput = true,
-                                      .newSession = true})
-                  .pid;
-    platform::reapInBackground(pid);
+    testing::RunningProgram copy(exe.string(), {"-c", script});
+    platform::reapInBackground(copy.pid());
     // Ready, and alone in the bundle: a child has left the bundle's executable behind.
     ASSERT_TRUE(testing::eventually(
         [&] { return fs::exists(dir / "ready") && processesInside(target).size() == 1; }));
@@ -69,8 +63,7 @@ TEST_F(Exchange, CloseOthersForcesADeafCopyButNeverOneRunningTheGame) {
     EXPECT_EQ(closeOtherInstances(target, clock),
               withGame ? std::optional<std::string>("err_game_running") : std::nullopt);
     EXPECT_GE(slept, kPoliteWait);
-    EXPECT_TRUE(testing::eventually([&] { return isAlive(pid) == withGame; }));
-    ::kill(-pid, SIGKILL);
+    EXPECT_TRUE(testing::eventually([&] { return isAlive(copy.pid()) == withGame; }));
   }
 }
 
