@@ -30,9 +30,10 @@ void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& 
 Pid spawnedHelper(const std::vector<std::string>& log) {
   static const std::regex spawned("swap helper spawn rc=0 pid=([0-9]+)");
   std::smatch match;
+  Pid latest = 0;
   for (const auto& line : log)
-    if (std::regex_match(line, match, spawned)) return std::stoi(match[1]);
-  return 0;
+    if (std::regex_match(line, match, spawned)) latest = std::stoi(match[1]);
+  return latest;
 }
 
 bool waitForHelper(const LauncherRun& run, const fs::path& bundle, std::chrono::seconds limit) {
