@@ -51,9 +51,7 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
 TEST(BundleSwap, FailedStartRollsBackRefusalsChangeNothingAndFirstInstallMoves) {
   LauncherRun run;
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
-  addSwapDriver(run);
-  fs::path v2 = run.root() / "download/Kaldrith.app";
-  copyAsVersion(run.app(), v2, "2.0.0");
+  fs::path v2 = addSwapDriver(run);
   auto prepare = [&](const fs::path& target, const std::string& op = "update") {
     bool update = op == "update";
     return run.startProgram(run.app() / "Contents/MacOS/swap-driver",

@@ -89,9 +89,7 @@ TEST_P(CrashMatrix, KilledAtThisStepStillLeavesOneWorkingBundle) {
   // A restored launcher shows its notice; every start answers it.
   run.env["KALDRA_TEST_ANSWERS"] = run.env["KALDRA_TEST_ANSWERS_AFTER_SWAP"] = "0";
   if (cell.failStart) run.env["KALDRA_TEST_FAIL_START"] = "2.0.0";
-  addSwapDriver(run);
-  fs::path v2 = run.root() / "download/Kaldrith.app";
-  copyAsVersion(run.app(), v2, "2.0.0");
+  fs::path v2 = addSwapDriver(run);
   Pid preparer =
       run.spawn(run.app() / "Contents/MacOS/swap-driver",
                 {"prepare", "update", v2.string(), run.app().string(), "1.0.0", "2.0.0"});

@@ -168,7 +168,7 @@ TEST_F(Exchange, SettleAtStartTouchesOnlyTheCopyEachStateIsAbout) {
   }
 }
 
-TEST_F(Exchange, PlanIsPrivateWhateverTheUmaskAndDecodedStrictly) {
+TEST_F(Exchange, PlanIsPrivateDecodedStrictlyAndMovesOnlyForward) {
   // It hands on the launcher's settings, but not the answers meant for before the swap.
   auto env = handedOnEnv({{"HOME", "/p"}, {"KALDRA_LANG", "de"}, {"KALDRA_TEST_ANSWERS", "1"}});
   const SwapPlan plan{.op = "update", .to = "2.0", .pid = 812, .state = "staged", .env = env};
@@ -193,15 +193,15 @@ TEST_F(Exchange, PlanIsPrivateWhateverTheUmaskAndDecodedStrictly) {
     changed.update(nlohmann::json::parse(patch));
     EXPECT_EQ(decodePlan(changed.dump()).has_value(), readable) << patch;
   }
-}
 
-TEST(SwapPlanState, MovesOnlyForward) {
+  // Its state moves only forward.
   const std::string states[] = {"staged", "swapped", "confirmed", "rolled-back", "failed"};
   const std::set<std::string> legal = {
       "staged>staged",       "staged>swapped", "staged>failed",      "swapped>confirmed",
       "swapped>rolled-back", "swapped>failed", "confirmed>confirmed"};
   for (const auto& from : states)
-    for (const auto& to : states) EXPECT_EQ(legalMove(from, to), legal.contains(from + ">" + to));
+    for (const auto& to : states)
+      EXPECT_EQ(legalMove(from, to), legal.contains(from + ">" + to)) << from << ">" << to;
 }
 
 }  // namespace

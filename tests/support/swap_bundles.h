@@ -10,7 +10,8 @@
 
 namespace kaldra::testing {
 
-void addSwapDriver(const LauncherRun& run);
+// Puts the exchange driver into the bundle and gives a sealed copy of it as 2.0.0.
+fs::path addSwapDriver(const LauncherRun& run);
 // A sealed copy of `from` at `to` that says it is `version`.
 void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& version);
 // The latest helper the log says was spawned, or 0.
