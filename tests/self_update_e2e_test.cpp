@@ -36,8 +36,6 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
   ASSERT_TRUE(waitForHelper(run, run.app()));
   EXPECT_EQ(expectSettled(run, run.app()), "1.1.0");
   EXPECT_TRUE(run.logged("self-update 1.0.0 -> 1.1.0 confirmed; previous bundle removed"));
-  // The new launcher found itself the channel's version.
-  EXPECT_NE(run.file(run.logsDir() / "launcher.log").find("\"update\":false"), std::string::npos);
   // Nothing is left beside the bundle or in the mount folders.
   for (const fs::path& folder : {run.root(), run.dataDir() / "xplat"})
     for (const auto& entry : fs::directory_iterator(folder))
@@ -46,8 +44,7 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
           << entry.path();
 }
 
-// The exchange driver's preparations in one world, each followed to a settled install:
-// a failed start rolls back, a refused preparation changes nothing, a first install moves.
+// The exchange driver's preparations in one world, each followed to a settled install.
 TEST(BundleSwap, FailedStartRollsBackRefusalsChangeNothingAndFirstInstallMoves) {
   LauncherRun run;
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
@@ -77,7 +74,6 @@ TEST(BundleSwap, FailedStartRollsBackRefusalsChangeNothingAndFirstInstallMoves) 
   EXPECT_TRUE(std::ranges::any_of(run.snapshots(),
                                   [](auto& name) { return name.ends_with("-dialog.png"); }));
   EXPECT_TRUE(run.logged("test: stop before the game start"));
-  run.env.erase("KALDRA_TEST_FAIL_START");
 
   std::ofstream(v2 / "Contents/Resources/share/kaldra-wine.sh", std::ios::app) << "# extra\n";
   fs::path link = run.root() / "link/Kaldrith.app";

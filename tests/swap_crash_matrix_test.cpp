@@ -102,8 +102,7 @@ TEST_P(CrashMatrix, KilledAtThisStepStillLeavesOneWorkingBundle) {
     if (cell.when(s)) {
       Pid victim = cell.victim == kPreparer      ? preparer
                    : cell.victim == kNewLauncher ? s.newLauncher
-                   : s.helper > 0                ? s.helper
-                                                 : spawnedHelper(s.log);
+                                                 : s.helper;
       killed = victim > 0 && ::kill(victim, SIGKILL) == 0;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

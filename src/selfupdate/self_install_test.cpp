@@ -24,7 +24,6 @@ class SelfInstall : public SwapSandbox {
     cfg.installTarget = cfg.installDir / "Kaldrith.app";
     cfg.appBundle = dir / "Downloads/Kaldrith.app";
     cfg.appVersion = "1.9";
-    fs::create_directories(cfg.logsDir);
     fs::create_directories(cfg.installDir);
   }
   // How many times the offer was shown across runs from `bundle`, each declined.

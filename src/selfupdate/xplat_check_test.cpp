@@ -19,7 +19,6 @@ class XplatCheck : public SwapSandbox {
     SwapSandbox::SetUp();
     cfg.appBundle = dir / "Kaldrith.app";
     cfg.updater = dir / "kaldra-update";
-    fs::create_directories(cfg.logsDir);
     fs::create_directories(cfg.xplatDir / "download");
     std::ofstream(cfg.updater) << "#!/bin/sh\ncd '" << dir.path().string() << "'\n"
                                << "echo \"$*\" > $1.args; cat $1.out; exit $(cat $1.status)\n";
