@@ -36,8 +36,6 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
   ASSERT_TRUE(waitForHelper(run, run.app()));
   EXPECT_EQ(expectSettled(run, run.app()), "1.1.0");
   EXPECT_TRUE(run.logged("self-update 1.0.0 -> 1.1.0 confirmed; previous bundle removed"));
-  // The new launcher found itself the channel's version.
-  EXPECT_NE(run.file(run.logsDir() / "launcher.log").find("\"update\":false"), std::string::npos);
   // Nothing is left beside the bundle or in the mount folders.
   for (const fs::path& folder : {run.root(), run.dataDir() / "xplat"})
     for (const auto& entry : fs::directory_iterator(folder))
@@ -46,62 +44,37 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
           << entry.path();
 }
 
-class BundleSwap : public ::testing::Test {
- protected:
-  BundleSwap() {
-    run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
-    addSwapDriver(run);
-    copyAsVersion(run.app(), v2, "2.0.0");
-  }
-  RunResult prepare(const fs::path& target, const std::string& op = "update") {
+// The exchange driver's preparations in one world, each followed to a settled install.
+TEST(BundleSwap, FailedStartRollsBackRefusalsChangeNothingAndFirstInstallMoves) {
+  LauncherRun run;
+  run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
+  fs::path v2 = addSwapDriver(run);
+  auto prepare = [&](const fs::path& target, const std::string& op = "update") {
     bool update = op == "update";
     return run.startProgram(run.app() / "Contents/MacOS/swap-driver",
                             {"prepare", op, (update ? v2 : run.app()).string(), target.string(),
                              update ? "1.0.0" : "", update ? "2.0.0" : "1.0.0"});
-  }
+  };
 
-  LauncherRun run;
-  fs::path v2 = run.root() / "download/Kaldrith.app";
-};
-
-TEST_F(BundleSwap, FailedStartRollsBackTellsThePlayerAndHoldsOffASecondUpdate) {
   run.env["KALDRA_TEST_FAIL_START"] = "2.0.0";
   run.env["KALDRA_TEST_ANSWERS_AFTER_SWAP"] = "0";
   RunResult prepared = prepare(run.app());
   ASSERT_EQ(prepared.status, 0) << prepared.output;
-
   // While the helper waits for an answer that never comes, no second exchange starts.
   ASSERT_TRUE(eventually([&] { return run.logged("test: start of 2.0.0 fails before confirming"); },
                          std::chrono::seconds(20)));
   RunResult second = prepare(run.app());
-  EXPECT_EQ(second.status, 1);
-  EXPECT_TRUE(std::regex_match(second.output,
-                               std::regex("another update is still running \\(helper [0-9]+\\)\n")))
+  EXPECT_TRUE(second.status == 1 && second.output.starts_with("another update is still running"))
       << second.output;
-
   ASSERT_TRUE(waitForHelper(run, run.app()));
   EXPECT_TRUE(run.logged("self-update to 2.0.0 rolled back to 1.0.0"));
   EXPECT_EQ(run.file(run.dataDir() / "xplat/skip-version"), "2.0.0\n");
   EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
   // The restored launcher showed the notice before going on.
-  auto snapshots = run.snapshots();
-  EXPECT_TRUE(std::any_of(snapshots.begin(), snapshots.end(),
-                          [](const std::string& name) { return name.ends_with("-dialog.png"); }));
+  EXPECT_TRUE(std::ranges::any_of(run.snapshots(),
+                                  [](auto& name) { return name.ends_with("-dialog.png"); }));
   EXPECT_TRUE(run.logged("test: stop before the game start"));
-}
 
-TEST_F(BundleSwap, FirstInstallMovesTheCopyIntoAnEmptyFolder) {
-  fs::path target = run.root() / "Applications/Kaldrith.app";
-  fs::create_directories(target.parent_path());
-  RunResult prepared = prepare(target, "install");
-  ASSERT_EQ(prepared.status, 0) << prepared.output;
-  ASSERT_TRUE(waitForHelper(run, target));
-  EXPECT_TRUE(run.logged("self-install - -> 1.0.0 confirmed; previous bundle removed"));
-  EXPECT_EQ(expectSettled(run, target), "1.0.0");
-  EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
-}
-
-TEST_F(BundleSwap, RefusedPreparationLeavesEverythingAsItWas) {
   std::ofstream(v2 / "Contents/Resources/share/kaldra-wine.sh", std::ios::app) << "# extra\n";
   fs::path link = run.root() / "link/Kaldrith.app";
   fs::create_directories(link.parent_path());
@@ -113,11 +86,20 @@ TEST_F(BundleSwap, RefusedPreparationLeavesEverythingAsItWas) {
                          "Contents/Resources/share/kaldra-wine.sh\n"},
            std::pair{link, "no app bundle at " + link.string() + "\n"},
        }) {
-    RunResult prepared = prepare(target);
+    prepared = prepare(target);
     EXPECT_EQ(std::pair(prepared.status, prepared.output), std::pair(1, expected));
     EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
     EXPECT_TRUE(fs::is_symlink(link));
   }
+
+  fs::path target = run.root() / "Applications/Kaldrith.app";
+  fs::create_directories(target.parent_path());
+  prepared = prepare(target, "install");
+  ASSERT_EQ(prepared.status, 0) << prepared.output;
+  ASSERT_TRUE(waitForHelper(run, target));
+  EXPECT_TRUE(run.logged("self-install - -> 1.0.0 confirmed; previous bundle removed"));
+  EXPECT_EQ(expectSettled(run, target), "1.0.0");
+  EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
 }
 
 }  // namespace

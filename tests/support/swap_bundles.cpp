@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <thread>
 
 #include "proc/run_tool.h"
 #include "tests/support/log_file.h"
+#include "tests/support/running_program.h"
 
 namespace kaldra::testing {
 
-void addSwapDriver(const LauncherRun& run) {
+fs::path addSwapDriver(const LauncherRun& run) {
   fs::copy_file(KALDRA_SWAP_DRIVER, run.app() / "Contents/MacOS/swap-driver");
   runTool(KALDRA_CODESIGN, {"--sign", "-", "--force", run.app().string()});
+  fs::path v2 = run.root() / "download/Kaldrith.app";
+  copyAsVersion(run.app(), v2, "2.0.0");
+  return v2;
 }
 
 void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& version) {
@@ -30,19 +33,15 @@ void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& 
 Pid spawnedHelper(const std::vector<std::string>& log) {
   static const std::regex spawned("swap helper spawn rc=0 pid=([0-9]+)");
   std::smatch match;
+  Pid latest = 0;
   for (const auto& line : log)
-    if (std::regex_match(line, match, spawned)) return std::stoi(match[1]);
-  return 0;
+    if (std::regex_match(line, match, spawned)) latest = std::stoi(match[1]);
+  return latest;
 }
 
 bool waitForHelper(const LauncherRun& run, const fs::path& bundle, std::chrono::seconds limit) {
   Pid helper = spawnedHelper(run.logLines());
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  while (isAlive(helper) || !processesInside(bundle).empty()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return true;
+  return eventually([&] { return !isAlive(helper) && processesInside(bundle).empty(); }, limit);
 }
 
 std::string expectSettled(const LauncherRun& run, const fs::path& bundle) {

@@ -10,10 +10,11 @@
 
 namespace kaldra::testing {
 
-void addSwapDriver(const LauncherRun& run);
+// Puts the exchange driver into the bundle and gives a sealed copy of it as 2.0.0.
+fs::path addSwapDriver(const LauncherRun& run);
 // A sealed copy of `from` at `to` that says it is `version`.
 void copyAsVersion(const fs::path& from, const fs::path& to, const std::string& version);
-// The helper the log says was spawned, or 0.
+// The latest helper the log says was spawned, or 0.
 Pid spawnedHelper(const std::vector<std::string>& log);
 // False when the helper or anything running from `bundle` outlives `limit`.
 bool waitForHelper(const LauncherRun& run, const fs::path& bundle,

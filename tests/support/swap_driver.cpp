@@ -1,7 +1,6 @@
-// Stands in for the launcher steps that start a bundle exchange (the update and the
-// self-install), inside a copy of the real bundle: "prepare OP SOURCE TARGET FROM TO"
-// runs the real preparation, and the helper it spawns is this program again with
-// "--kaldra-swap PLAN", running the real helper.
+// The launcher's steps that start a bundle exchange, inside a copy of the real bundle:
+// "prepare OP SOURCE TARGET FROM TO" runs the real preparation, whose helper is this
+// program again ("--kaldra-swap PLAN"), running the real helper.
 #include <cstdio>
 #include <cstring>
 

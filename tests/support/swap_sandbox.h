@@ -1,6 +1,5 @@
 // A private world for the swap's unit tests: configuration pointing into a temporary
-// folder, the real platform tool stand-ins and the log; sealed bundles come from
-// writeSealedBundle.
+// folder, the real platform tool stand-ins and the log.
 #pragma once
 
 #include <gtest/gtest.h>
