@@ -88,27 +88,23 @@ std::map<std::string, std::string> treeOf(const fs::path& folder) {
 
 TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
   const fs::path elsewhere = temp_ / "elsewhere";
-  // Where the link is and where it leads inside `elsewhere`.
-  const std::pair<const char*, const char*> links[] = {{"data", ""},
-                                                       {"data/maps", "maps"},
-                                                       {"data/maps/harbour.map", "s.txt"},
-                                                       {"kaldrith.exe", "s.txt"},
-                                                       {".kaldra-partial", ""},
-                                                       {".kaldra-state", "s.txt"},
-                                                       {".kaldra-manifest.json", "s.txt"}};
   int n = 0;
-  for (const auto& [spot, target] : links) {
+  // Each link leads to the entry of its name in `elsewhere`.
+  for (const fs::path spot : {"data", "data/maps", "data/maps/harbour.map", "kaldrith.exe",
+                              ".kaldra-partial", ".kaldra-state", ".kaldra-manifest.json"}) {
     SCOPED_TRACE(spot);
     root_ = temp_ / ("game" + std::to_string(++n));
     fs::remove_all(elsewhere);
-    for (auto name : {"s.txt", "harbour.map", "maps/harbour.map", "world.pak"})
+    for (auto name :
+         {"data/world.pak", "data/maps/harbour.map", "maps/harbour.map", "harbour.map",
+          "kaldrith.exe", ".kaldra-partial/x", ".kaldra-state", ".kaldra-manifest.json"})
       writeFile(elsewhere / name, "not the game's");
     auto before = treeOf(elsewhere);
 
     run();
     fs::remove_all(root_ / spot);
     fs::remove(root_ / "kaldrith.exe");  // so that a download happens too
-    fs::create_symlink(elsewhere / target, root_ / spot);
+    fs::create_symlink(elsewhere / spot.filename(), root_ / spot);
     run();
 
     EXPECT_EQ(treeOf(elsewhere), before);
