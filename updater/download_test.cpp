@@ -22,7 +22,6 @@ TEST(Download, KeptBytesAreContinuedOnlyWhenTheyFitAndRedirectsNeverLeaveHttpsNo
   kaldra::testing::WebServer web(temp / "channel");
   ManifestFile file{.path = "big.pak", .size = content.size(), .sha256 = sha256Hex(content)};
   fs::path partials = temp / "game/.kaldra-partial", target = temp / "game/big.pak";
-  fs::create_directories(partials);
 
   const std::string http = web.url("http"), https = web.url("https"), ranges = http + "/big.pak";
   const struct {
