@@ -13,8 +13,7 @@ namespace {
 using namespace kaldra::update::testing;
 namespace fs = std::filesystem;
 
-// One server for what a download continues and for where a transfer may be led.
-TEST(Download, KeptBytesAreContinuedOnlyWhenTheyFitAndRedirectsNeverLeaveHttpsNorTrust) {
+TEST(Download, KeptBytesContinueOnlyWhenTheyFitRedirectsKeepToHttpsAndATrickleStalls) {
   kaldra::testing::TempDir temp;
   std::string content(300000, '\0');
   for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
@@ -35,7 +34,7 @@ TEST(Download, KeptBytesAreContinuedOnlyWhenTheyFitAndRedirectsNeverLeaveHttpsNo
       {"all of it", ranges, content, 0},
       {"half of another version", ranges, std::string(150000, 'x'), 450000},  // both tries
       {"more than listed", ranges, content + "x", 300000},
-      {"a server without ranges", http + "/no-ranges/big.pak", content.substr(0, 1000), 300000},
+      {"a server without ranges", http + "/stall-999999/big.pak", content.substr(0, 1000), 300000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -71,6 +70,10 @@ TEST(Download, KeptBytesAreContinuedOnlyWhenTheyFitAndRedirectsNeverLeaveHttpsNo
     }
     EXPECT_EQ(received, ok ? content.size() : 0);
   }
+  Transfer slow({.stallLimit = std::chrono::seconds(1)});
+  EXPECT_THROW(slow.fetchFrom(
+                   http + "/drip", 0, [](std::uint64_t) {}, [](std::string_view) {}),
+               TransferError);
 }
 
 }  // namespace

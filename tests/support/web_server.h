@@ -1,9 +1,9 @@
 // nginx for a test on two free ports of 127.0.0.1, HTTP and HTTPS with a test-made
 // certificate (caFile()), serving one folder; stopped in the destructor. A path prefix makes
-// a fault: /to-http/, /to-https/, /to-ftp/ redirect the rest there; /no-ranges/ ignores the
-// range asked for; /stall-N/ sends N bytes, then four a second; /cut-N/ announces the whole
-// length, sends about N bytes and closes; /flaky/ answers 500 the first time a path is asked
-// for; /longer/ sends a .pak 64 MiB long without a length.
+// a fault: /to-http/, /to-https/, /to-ftp/ redirect the rest there; /stall-N/ sends N bytes
+// whatever range is asked for, then four a second; /cut-N/ announces the whole length, sends
+// about N bytes and closes; /flaky/ answers 500 the first time a path is asked for; /longer/
+// sends a .pak 64 MiB long without a length. /drip sends 20 bytes, one each quarter second.
 #pragma once
 
 #include <arpa/inet.h>
@@ -45,11 +45,8 @@ class WebServer {
                       std::chrono::seconds(5)))
         program_.reset();
     }
-    if (!program_) {
-      std::ostringstream errors;
-      errors << std::ifstream(dir_ / "error.log").rdbuf();
-      throw std::runtime_error("WebServer: nginx does not start; " + errors.str());
-    }
+    if (!program_)
+      throw std::runtime_error("WebServer: nginx does not start; " + text("error.log"));
   }
 
   std::string url(const std::string& scheme) const {
@@ -58,16 +55,20 @@ class WebServer {
   std::string caFile() const { return (dir_ / "server.pem").string(); }
 
   // The access log so far, one request a line: "GET /path STATUS BODY_BYTES RANGE".
-  std::string requests() const {
-    std::ostringstream log;
-    log << std::ifstream(dir_ / "access.log").rdbuf();
-    return log.str();
-  }
+  std::string requests() const { return text("access.log"); }
 
  private:
+  std::string text(const char* name) const {
+    std::ostringstream text;
+    text << std::ifstream(dir_ / name).rdbuf();
+    return text.str();
+  }
+
   // Relative paths are nginx's prefix, the temporary folder.
   void writeConfig() const {
     std::ofstream conf(dir_ / "nginx.conf");
+    std::string drip;  // unlike a rate limit's once a second, never a whole second without a byte
+    for (int i = 0; i < 20; ++i) drip += " echo -n x; echo_flush; echo_sleep 0.25;";
     conf << "load_module /usr/lib/nginx/modules/ngx_http_echo_module.so;\n"
          << "daemon off; master_process off; user root; pid nginx.pid;\n"
          << "events { worker_connections 64; }\nhttp {\n"
@@ -90,7 +91,7 @@ class WebServer {
       conf << "location /flaky/ { limit_req zone=once; limit_req_status 429;"
            << " error_page 429 = @whole; try_files /nothing =500; }\n"
            << "location @whole { rewrite ^/flaky(/.*)$ $1 break; }\n"
-           << "location /no-ranges/ { max_ranges 0; rewrite ^/no-ranges(/.*)$ $1 break; }\n"
+           << "location = /drip {" << drip << " }\n"
            << "location ~ ^/stall-(\\d+)(/.*)$ { alias " << root_.string()
            << "$2; limit_rate_after $1; limit_rate 4; max_ranges 0; }\n"
            // The trickle's pauses run out the proxy's patience, which closes the connection.
