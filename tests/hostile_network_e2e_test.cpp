@@ -1,7 +1,6 @@
-// The updater tool against a channel that nginx serves over HTTP and HTTPS, while the
-// network misbehaves on the first run. Whatever happens, the game folder holds only
-// complete files of the old or the new version, nothing is written outside it, and the
-// next run against a sound server finishes the update.
+// The updater tool against nginx over HTTP and HTTPS, the network misbehaving on the first
+// run. Whatever happens, the game folder holds only complete files of the old or the new
+// version, nothing is written outside it, and the next run against a sound server finishes.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -20,8 +19,7 @@ namespace fs = std::filesystem;
 
 enum class Twist { none, tamperedManifest, otherKey, fileChanged };
 
-// The first run's fault (a path prefix of the server's), its exit status and what its
-// log says.
+// The first run's fault (a path prefix of the server's), its exit status and what it logs.
 struct Cell {
   const char* name;
   const char* fault;
@@ -54,8 +52,7 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
   static const char* scheme() { return std::get<0>(GetParam()); }
   static const Cell& cell() { return std::get<1>(GetParam()); }
 
-  // Writes and signs a version of the channel, its big file of 400 kB that differ from
-  // version to version all through; its files become ones the game folder may hold.
+  // Publishes a version whose 400 kB differ from any other's all through; its files may be held.
   void publish(const std::string& small, char version) {
     std::string big(400000, version);
     for (std::size_t i = 0; i < big.size(); i += 97) big[i] = static_cast<char>(i % 251);
@@ -96,13 +93,10 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
 
 TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   std::string channel = web_.url(scheme()) + cell().fault;
-  if (cell().twist == Twist::tamperedManifest) {
-    auto manifest = readText(channel_ / kManifestName);
-    manifest.replace(manifest.find("\"v2\""), 4, "\"v9\"");
-    writeFile(channel_ / kManifestName, manifest);
-  } else if (cell().twist == Twist::otherKey) {
-    publishFolder(channel_, "v2", 2, generatePrivateKeyPem());
-  }
+  if (cell().twist == Twist::tamperedManifest)
+    writeFile(channel_ / kManifestName, std::regex_replace(readText(channel_ / kManifestName),
+                                                           std::regex("\"v2\""), "\"v9\""));
+  if (cell().twist == Twist::otherKey) publishFolder(channel_, "v2", 2, generatePrivateKeyPem());
 
   auto first = prepare(channel);
   EXPECT_EQ(first.status, cell().firstStatus) << first.err;

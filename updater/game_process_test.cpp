@@ -16,8 +16,7 @@ namespace fs = std::filesystem;
 using testing::ProcessIn;
 
 bool found(const fs::path& folder, int pid) {
-  auto pids = processesInside(folder, selfAndAncestors());
-  return std::find(pids.begin(), pids.end(), pid) != pids.end();
+  return std::ranges::count(processesInside(folder, selfAndAncestors()), pid) > 0;
 }
 
 TEST(GameProcess, OnlyGameCodeCountsWhereverItRunsFromAndTheCallersAreLeftOut) {

@@ -1,14 +1,9 @@
-// nginx for a test on two free loopback ports, plain HTTP and HTTPS with a certificate from
-// a test-made authority (caFile()), serving the same folder: the range requests,
-// keep-alive, redirects and faults the tool meets are a real server's. A prefix before a
-// file's path changes how it is served:
-//   /to-http/, /to-https/, /to-ftp/  a redirect of the rest of the path to that scheme
-//   /no-ranges/   the whole file, whatever range is asked for
-//   /stall-N/     N bytes of the whole file, then four a second
-//   /cut-N/       the whole length announced, then about N bytes and a closed connection
-//   /flaky/       "500 Internal Server Error" the first time a path is asked for
-//   /longer/      a .pak file without a length and 64 MiB long
-// Listens on 127.0.0.1 only; stopped in the destructor.
+// nginx for a test on two free ports of 127.0.0.1, HTTP and HTTPS with a test-made
+// certificate (caFile()), serving one folder; stopped in the destructor. A path prefix makes
+// a fault: /to-http/, /to-https/, /to-ftp/ redirect the rest there; /stall-N/ sends N bytes
+// whatever range is asked for, then four a second; /cut-N/ announces the whole length, sends
+// about N bytes and closes; /flaky/ answers 500 the first time a path is asked for; /longer/
+// sends a .pak 64 MiB long without a length. /drip sends 20 bytes, one each quarter second.
 #pragma once
 
 #include <arpa/inet.h>
@@ -32,14 +27,11 @@ namespace kaldra::testing {
 class WebServer {
  public:
   explicit WebServer(std::filesystem::path root) : root_(std::move(root)) {
-    std::string key = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
-    if (std::system(("(cd '" + dir_.path().string() + "' && " + key +
-                     "-keyout ca.key -out ca.pem -subj /CN=ca -addext basicConstraints=critical,"
-                     "CA:TRUE -addext keyUsage=critical,keyCertSign && " +
-                     key + "-keyout server.key -out server.pem -subj /CN=127.0.0.1 -CA ca.pem " +
-                     "-CAkey ca.key -addext subjectAltName=IP:127.0.0.1) >/dev/null 2>&1")
+    if (std::system(("cd '" + dir_.path().string() + "' && openssl req -x509 -newkey ec -pkeyopt" +
+                     " ec_paramgen_curve:prime256v1 -nodes -keyout server.key -out server.pem" +
+                     " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 >/dev/null 2>&1")
                         .c_str()) != 0)
-      throw std::runtime_error("WebServer: openssl cannot make the test certificates");
+      throw std::runtime_error("WebServer: openssl cannot make the test certificate");
     // A port picked free may be taken before nginx binds it: try again with new ones.
     for (int attempt = 0; attempt < 3 && !program_; ++attempt) {
       httpPort_ = probe(0);
@@ -53,29 +45,30 @@ class WebServer {
                       std::chrono::seconds(5)))
         program_.reset();
     }
-    if (!program_) {
-      std::ostringstream errors;
-      errors << std::ifstream(dir_ / "error.log").rdbuf();
-      throw std::runtime_error("WebServer: nginx does not start; " + errors.str());
-    }
+    if (!program_)
+      throw std::runtime_error("WebServer: nginx does not start; " + text("error.log"));
   }
 
   std::string url(const std::string& scheme) const {
     return scheme + "://127.0.0.1:" + std::to_string(scheme == "https" ? httpsPort_ : httpPort_);
   }
-  std::string caFile() const { return (dir_ / "ca.pem").string(); }
+  std::string caFile() const { return (dir_ / "server.pem").string(); }
 
   // The access log so far, one request a line: "GET /path STATUS BODY_BYTES RANGE".
-  std::string requests() const {
-    std::ostringstream log;
-    log << std::ifstream(dir_ / "access.log").rdbuf();
-    return log.str();
-  }
+  std::string requests() const { return text("access.log"); }
 
  private:
+  std::string text(const char* name) const {
+    std::ostringstream text;
+    text << std::ifstream(dir_ / name).rdbuf();
+    return text.str();
+  }
+
   // Relative paths are nginx's prefix, the temporary folder.
   void writeConfig() const {
     std::ofstream conf(dir_ / "nginx.conf");
+    std::string drip;  // unlike a rate limit's once a second, never a whole second without a byte
+    for (int i = 0; i < 20; ++i) drip += " echo -n x; echo_flush; echo_sleep 0.25;";
     conf << "load_module /usr/lib/nginx/modules/ngx_http_echo_module.so;\n"
          << "daemon off; master_process off; user root; pid nginx.pid;\n"
          << "events { worker_connections 64; }\nhttp {\n"
@@ -98,7 +91,7 @@ class WebServer {
       conf << "location /flaky/ { limit_req zone=once; limit_req_status 429;"
            << " error_page 429 = @whole; try_files /nothing =500; }\n"
            << "location @whole { rewrite ^/flaky(/.*)$ $1 break; }\n"
-           << "location /no-ranges/ { max_ranges 0; rewrite ^/no-ranges(/.*)$ $1 break; }\n"
+           << "location = /drip {" << drip << " }\n"
            << "location ~ ^/stall-(\\d+)(/.*)$ { alias " << root_.string()
            << "$2; limit_rate_after $1; limit_rate 4; max_ranges 0; }\n"
            // The trickle's pauses run out the proxy's patience, which closes the connection.
