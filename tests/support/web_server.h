@@ -14,11 +14,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "tests/support/log_file.h"
 #include "tests/support/running_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -46,7 +46,7 @@ class WebServer {
         program_.reset();
     }
     if (!program_)
-      throw std::runtime_error("WebServer: nginx does not start; " + text("error.log"));
+      throw std::runtime_error("WebServer: nginx does not start; " + readFile(dir_ / "error.log"));
   }
 
   std::string url(const std::string& scheme) const {
@@ -55,15 +55,9 @@ class WebServer {
   std::string caFile() const { return (dir_ / "server.pem").string(); }
 
   // The access log so far, one request a line: "GET /path STATUS BODY_BYTES RANGE".
-  std::string requests() const { return text("access.log"); }
+  std::string requests() const { return readFile(dir_ / "access.log"); }
 
  private:
-  std::string text(const char* name) const {
-    std::ostringstream text;
-    text << std::ifstream(dir_ / name).rdbuf();
-    return text.str();
-  }
-
   // Relative paths are nginx's prefix, the temporary folder.
   void writeConfig() const {
     std::ofstream conf(dir_ / "nginx.conf");
