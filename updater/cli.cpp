@@ -13,6 +13,7 @@
 #include "updater/events.h"
 #include "updater/failure.h"
 #include "updater/file_io.h"
+#include "updater/game_folder_lock.h"
 #include "updater/game_process.h"
 #include "updater/launcher_texts.h"
 #include "updater/messages.h"
@@ -103,6 +104,7 @@ int prepareCommand(const std::vector<std::string>& args, std::ostream& out, std:
   }
   EventWriter events(out, options.get("--json").has_value());
   try {
+    GameFolderLock lock(root, true);
     PrepareRequest request{.root = root,
                            .channel = configuredChannel(),
                            .language = language,
@@ -134,6 +136,7 @@ int verifyCommand(const std::vector<std::string>& args, std::ostream& out, std::
   auto root = rootOption(options);
   languageOption(options);  // checked for a clear error; the verdict is the exit status
   try {
+    GameFolderLock lock(root, false);
     auto summary = verifyFolder(root, workerThreads());
     out << "verified " << summary.files << " files (" << summary.bytes << " bytes) in "
         << root.string() << "\n";

@@ -1,6 +1,9 @@
 // The tool as the launcher sees it: a separate program, its standard output, standard
 // error and exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "tests/support/temp_dir.h"
 #include "updater/failure.h"
@@ -68,6 +71,19 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
   EXPECT_EQ(done.status, 0) << done.err;
   EXPECT_EQ(parseEvents(done.out).back()["label"], message(Message::readyUpdated, Language::fr));
   EXPECT_NE(done.err.find(channel.string()), std::string::npos) << done.err;
+  {
+    // Another run holds the folder: a newer version waits, and neither command touches it.
+    publishChannel(channel, {{"kaldrith.exe", "MZ 2"}}, "2.0");
+    int held = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    auto busy = prepare(channel.string(), "it");
+    auto busyEvent = parseEvents(busy.out).back();
+    EXPECT_EQ(std::tuple(busy.status, busyEvent["kind"], busyEvent["user"], verify().status),
+              std::tuple(9, "busy", failureMessage(FailureKind::busy, Language::it), 9));
+    EXPECT_EQ(readText(root / "kaldrith.exe"), "MZ");
+    EXPECT_FALSE(fs::exists(partialDir(root)));
+    ::close(held);
+  }
   EXPECT_EQ(verify().status, 0);
   writeFile(root / "kaldrith.exe", "ZM");
   auto bad = verify();

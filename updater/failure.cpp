@@ -16,6 +16,8 @@ const char* kindName(FailureKind kind) {
       return "manifest";
     case FailureKind::signature:
       return "signature";
+    case FailureKind::busy:
+      return "busy";
     case FailureKind::other:
       return "other";
   }
@@ -34,6 +36,8 @@ int exitStatus(FailureKind kind) {
       return 7;
     case FailureKind::signature:
       return 8;
+    case FailureKind::busy:
+      return 9;
     case FailureKind::other:
       return 1;
   }

@@ -7,7 +7,8 @@
 
 namespace kaldra::update {
 
-enum class FailureKind { network, disk, integrity, manifest, signature, other };
+// `busy`: another run of the tool is working on the same game folder.
+enum class FailureKind { network, disk, integrity, manifest, signature, busy, other };
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 2;
@@ -16,10 +17,10 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitGameRunning = 6;
 
 // The name the event stream carries: "network", "disk", "integrity", "manifest",
-// "signature", "other".
+// "signature", "busy", "other".
 const char* kindName(FailureKind kind);
 
-// 3 network, 4 disk, 5 integrity, 7 manifest, 8 signature, 1 other.
+// 3 network, 4 disk, 5 integrity, 7 manifest, 8 signature, 9 busy, 1 other.
 int exitStatus(FailureKind kind);
 
 // A failure that ends the current command. what() is the English diagnostic for the log,

@@ -113,10 +113,25 @@ constexpr Translations kFailures[] = {
      "Réessayez plus tard.",
      "L’elenco dei file di gioco non proviene dall’editore del gioco ed è stato rifiutato. "
      "Riprova più tardi."},
+    {"Ein anderes Kaldrith aktualisiert die Spieldateien bereits. Bitte warten, bis es fertig "
+     "ist, und es erneut versuchen.",
+     "Another Kaldrith is already updating the game files. Wait until it has finished and try "
+     "again.",
+     "Başka bir Kaldrith oyun dosyalarını zaten güncelliyor. Bitmesini bekleyip yeniden "
+     "deneyin.",
+     "Inna kopia Kaldrith już aktualizuje pliki gry. Zaczekaj, aż skończy, i spróbuj ponownie.",
+     "O altă copie a aplicației Kaldrith actualizează deja fișierele jocului. Așteptați să "
+     "termine și încercați din nou.",
+     "Otra copia de Kaldrith ya está actualizando los archivos del juego. Espera a que termine "
+     "e inténtalo de nuevo.",
+     "Une autre copie de Kaldrith met déjà à jour les fichiers du jeu. Attendez qu’elle ait "
+     "terminé, puis réessayez.",
+     "Un’altra copia di Kaldrith sta già aggiornando i file di gioco. Attendi che finisca e "
+     "riprova."},
 };
 
-// The launcher channel's failures, in the order of FailureKind; a network failure reads
-// as for the game files.
+// The launcher channel's failures, in the order of FailureKind; a network or busy failure
+// reads as for the game files.
 constexpr Translations kLauncherFailures[] = {
     {"Das Update kann nicht gespeichert werden. Bitte prüfen, ob genug Speicherplatz frei "
      "ist, und es erneut versuchen.",
@@ -173,14 +188,14 @@ constexpr Translations kLauncherFailures[] = {
      "tardi."},
 };
 
-static_assert(std::size(kLauncherFailures) == static_cast<std::size_t>(FailureKind::other) - 1);
+static_assert(std::size(kLauncherFailures) == static_cast<std::size_t>(FailureKind::busy) - 1);
 static_assert(std::size(kMessages) == static_cast<std::size_t>(Message::readyUpdated) + 1);
 static_assert(std::size(kFailures) == static_cast<std::size_t>(FailureKind::other));
 
 }  // namespace
 
 std::string_view launcherFailureMessage(FailureKind kind, Language language) {
-  if (kind == FailureKind::network || kind == FailureKind::other)
+  if (kind == FailureKind::network || kind >= FailureKind::busy)
     return failureMessage(kind, language);
   return in(kLauncherFailures[static_cast<std::size_t>(kind) - 1], language);
 }
