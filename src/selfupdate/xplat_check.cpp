@@ -32,9 +32,10 @@ fs::path fetchLogPath() {
 }
 
 // The button and result of a dialog that ends the step: a required update leaves
-// nothing to go on with.
-bool endWith(UI& ui, const std::string& message, bool required) {
-  ui.ask(message, {T(required ? "btn_quit" : "btn_later")});
+// nothing to go on with, so its one button quits.
+bool endWith(UI& ui, const std::string& message, bool required,
+             const char* goOnButton = "btn_later") {
+  ui.ask(message, {T(required ? "btn_quit" : goOnButton)});
   return !required;
 }
 
@@ -118,8 +119,7 @@ bool offer(UI& ui, const CheckResult& result) {
 
   if (inPlace && !processesInside(cfg.appBundle, {static_cast<Pid>(::getpid())}).empty()) {
     log("self-update postponed: Kaldrith is running from " + cfg.appBundle.string());
-    ui.ask(T("err_game_running"), {T("btn_continue")});
-    return !result.required;
+    return endWith(ui, T("err_game_running"), result.required, "btn_continue");
   }
 
   ui.set(T("xplat_downloading") + " " + result.offered, 0.0, "");

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "tests/support/fake_ui.h"
+#include "tests/support/running_program.h"
 #include "tests/support/swap_sandbox.h"
 
 namespace kaldra {
@@ -79,6 +80,22 @@ TEST_F(XplatCheck, EachAnswerLeadsToItsDialogAndUnusableOnesArePassedOver) {
     EXPECT_EQ(logged("xplat-check exit " + std::to_string(c.status) + " (ignored)"),
               c.shown.empty());
     EXPECT_FALSE(fs::exists(dir / "xplat-fetch.args"));
+  }
+}
+
+// Another copy runs from the bundle: the update waits, and a required one lets nothing go on.
+TEST_F(XplatCheck, AnUpdateBlockedByARunningCopyQuitsOnlyWhenRequired) {
+  fs::create_directories(cfg.appBundle / "Contents/MacOS");
+  fs::copy_file("/bin/sleep", cfg.appBundle / "Contents/MacOS/Kaldrith");
+  RunningProgram copy((cfg.appBundle / "Contents/MacOS/Kaldrith").string(), {"60"});
+  for (bool required : {false, true}) {
+    FakeUI ui;
+    answer("xplat-check", 0,
+           required ? R"({"update":true,"required":true})" : R"({"update":true})");
+    EXPECT_EQ(xplatCheck(ui), !required);
+    EXPECT_EQ(ui.dialogs.back().buttons,
+              std::vector<std::string>{required ? "btn_quit" : "btn_continue"});
+    EXPECT_TRUE(logged("self-update postponed: Kaldrith is running from "));
   }
 }
 
