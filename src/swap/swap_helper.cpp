@@ -39,18 +39,18 @@ std::string pidList(const std::vector<Pid>& pids) {
 }
 
 // Refuses a plan whose paths do not belong together, so that a damaged or foreign plan
-// can never make the helper move a folder that is not a launcher bundle.
+// can never make the helper move a folder that is not an application bundle. What the
+// target holds is not asked: an installation may replace another maker's bundle, or a
+// damaged one, at the install target.
 void checkPlanPaths(const SwapPlan& plan) {
   fs::path target = plan.target;
-  if (!target.is_absolute() || plan.stageDir != stagingDir(target).string() ||
+  if (!target.is_absolute() || target.extension() != ".app" ||
+      plan.stageDir != stagingDir(target).string() ||
       plan.staged != stagedBundle(plan.stageDir).string())
     throw SwapError("plan names unexpected paths");
   std::error_code ec;
   auto status = fs::symlink_status(target, ec);
-  if (!fs::exists(status)) return;
-  auto identity = bundleInfo(target);
-  if (fs::is_symlink(status) || !fs::is_directory(status) || !identity ||
-      identity->id != cfg.bundleID)
+  if (fs::exists(status) && (fs::is_symlink(status) || !fs::is_directory(status)))
     throw SwapError("no app bundle at " + target.string());
 }
 

@@ -71,7 +71,7 @@ TEST_F(Exchange, CloseOthersForcesADeafCopyButNeverOneRunningTheGame) {
 TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
   const WatchClock::Duration late = kGiveUpAfter + std::chrono::milliseconds(1),
                              giveUp = kGiveUpAfter + kAnswerStep, none{0};
-  enum Twist { asIs, firstInstall, stagedElsewhere, mountPoint };
+  enum Twist { asIs, firstInstall, foreignTarget, linkTarget, stagedElsewhere, mountPoint };
   struct Case {
     const char* what;
     Twist twist;
@@ -87,8 +87,13 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
       {"launcher stays", asIs, ownPid(), kHelperUnchanged, "failed",
        "launcher " + std::to_string(ownPid()) + " did not quit", kLauncherQuitLimit,
        kLauncherQuitLimit},
+      // Another maker's bundle at the install target is exchanged like ours.
+      {"another identifier at the target", foreignTarget, 0, kHelperRestored, "rolled-back", "",
+       late, giveUp},
       {"staged copy elsewhere", stagedElsewhere, 0, kHelperUnchanged, "failed",
        "staged copy: plan names unexpected paths", none, none},
+      {"target is a link", linkTarget, 0, kHelperUnchanged, "failed",
+       "staged copy: no app bundle at " + (dir / "Applications/Kaldrith.app").string(), none, none},
       // A mount point cannot be exchanged: the helper stops before anything moved.
       {"bundle is a mount point", mountPoint, 0, kHelperUnchanged, "failed",
        std::string("exchange failed: ") + std::strerror(EBUSY), none, none},
@@ -102,7 +107,14 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
       std::cout << "skipped, cannot mount a tmpfs here: " << std::strerror(errno) << "\n";
       continue;
     }
-    testing::writeSealedBundle(target, "1.0");
+    if (c.twist == linkTarget) {
+      testing::writeSealedBundle(dir / "Elsewhere.app", "1.0");
+      fs::remove(target);
+      fs::create_directory_symlink(dir / "Elsewhere.app", target);
+    } else {
+      testing::writeSealedBundle(target, "1.0",
+                                 c.twist == foreignTarget ? "org.other" : std::string(kBundleID));
+    }
     fs::path stage = c.twist == stagedElsewhere ? dir / "elsewhere" : stagingDir(target);
     testing::writeSealedBundle(stagedBundle(stage), "2.0");
     if (c.twist == firstInstall) fs::remove_all(target);
