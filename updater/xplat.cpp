@@ -7,7 +7,9 @@
 #include "updater/channel.h"
 #include "updater/download.h"
 #include "updater/failure.h"
+#include "updater/file_cache.h"
 #include "updater/file_io.h"
+#include "updater/sha256.h"
 #include "updater/signature.h"
 
 namespace kaldra::update {
@@ -34,6 +36,26 @@ std::string trimmed(std::string text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
   auto first = text.find_first_not_of(" \t\r\n");
   return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+// Images of other versions, and their downloads, are of no more use: the folder keeps at
+// most the image of the version on offer. Only the tool's own names are touched.
+void removeOtherImages(const std::filesystem::path& outDir, const ManifestFile& image) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(outDir, error), end; !error && it != end;
+       it.increment(error)) {
+    auto name = it->path().filename().string();
+    bool ours =
+        (name.starts_with("Kaldrith-") && name.ends_with(".dmg")) || name.ends_with(".part");
+    std::error_code ignored;
+    if (ours && name != image.path && name != partialName(image))
+      std::filesystem::remove_all(it->path(), ignored);
+  }
+}
+
+bool alreadyComplete(const std::filesystem::path& path, const ManifestFile& image) {
+  auto stamp = stampOf(path);
+  return stamp && stamp->size == image.size && hashFile(path).sha256 == image.sha256;
 }
 
 }  // namespace
@@ -97,6 +119,12 @@ FetchedImage fetchLauncherImage(Transfer& transfer, const XplatRequest& request,
         feed.size ? 100.0 * static_cast<double>(done) / static_cast<double>(feed.size) : 100.0;
     events.progress(Stage::download, pct, label, ByteProgress{done, feed.size});
   };
+  removeOtherImages(outDir, image);
+  if (alreadyComplete(outDir / image.path, image)) {
+    done = image.size;
+    report();
+    return {outDir / image.path, 0};
+  }
   report();
   // What an interrupted run left in `outDir` is continued, not fetched again.
   auto downloaded = downloadFile(transfer, imageUrl(request, feed), image, outDir / image.path,

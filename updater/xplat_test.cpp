@@ -7,6 +7,7 @@
 #include "tests/support/temp_dir.h"
 #include "updater/failure.h"
 #include "updater/launcher_feed.h"
+#include "updater/sha256.h"
 #include "updater/signature.h"
 #include "updater/test_files.h"
 #include "updater/test_process.h"
@@ -28,9 +29,11 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
     return runTool(args, {"KALDRA_TEST_STALL_SECONDS=1", "KALDRA_TEST_RETRY_MS=20"});
   };
   auto publish = [&](const std::string& version, const std::string& minVersion,
-                     const std::string& minSystem, const std::string& key = buildSigningKey()) {
+                     const std::string& minSystem, const std::string& key = buildSigningKey(),
+                     const std::string& image = std::string(5000, 'i')) {
+    writeFile(channel / "Kaldrith.dmg", image);
     auto bytes = launcherFeedJson(
-        {"macos", version, minVersion, minSystem, "Kaldrith.dmg", 5000, std::string(64, 'a')});
+        {"macos", version, minVersion, minSystem, "Kaldrith.dmg", image.size(), sha256Hex(image)});
     writeFile(channel / "launcher-macos.json", bytes);
     writeFile(channel / "launcher-macos.json.sig", signBytes(bytes, key));
   };
@@ -77,6 +80,19 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
     EXPECT_EQ(std::count(checked.err.begin(), checked.err.end(), '\n'), 1) << checked.err;
     expectFetchRefused(FailureKind::signature);
   }
+
+  // Only the image on offer is kept, and a complete one is never fetched again.
+  publish("9.0", "", "", buildSigningKey());
+  writeFile(out / "Kaldrith-8.0.dmg", "an older image");
+  writeFile(out / "0123-4567.part", "part of an older image");
+  writeFile(out / "notes.txt", "the player's own");
+  EXPECT_EQ(tool("xplat-fetch").status, 0);
+  fs::remove(channel / "Kaldrith.dmg");
+  auto again = tool("xplat-fetch");
+  EXPECT_EQ(again.status, 0) << again.err;
+  std::set<std::string> kept;
+  for (const auto& entry : fs::directory_iterator(out)) kept.insert(entry.path().filename());
+  EXPECT_EQ(kept, (std::set<std::string>{"Kaldrith-9.0.dmg", "notes.txt"}));
 }
 
 }  // namespace
