@@ -25,17 +25,19 @@ bool matchesDigest(const fs::path& image, std::string expected) {
   return actual && *actual == expected;
 }
 
+void detachAndRemove(const fs::path& folder, bool politeFirst) {
+  auto tool = platformTool("hdiutil").string();
+  if (!politeFirst || runTool(tool, {"detach", folder.string()}).first != 0)
+    runTool(tool, {"detach", "-force", folder.string()});
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+}
+
 // Detaches and removes the mount folder when it goes out of scope, on every path.
 class Attached {
  public:
   explicit Attached(fs::path folder) : folder_(std::move(folder)) {}
-  ~Attached() {
-    auto tool = platformTool("hdiutil").string();
-    if (runTool(tool, {"detach", folder_.string()}).first != 0)
-      runTool(tool, {"detach", "-force", folder_.string()});
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
+  ~Attached() { detachAndRemove(folder_, true); }
   Attached(const Attached&) = delete;
   Attached& operator=(const Attached&) = delete;
 
@@ -54,8 +56,9 @@ void installFromDMG(const fs::path& image, const std::string& sha256, const std:
     throw SwapError("package hash does not match the signed channel");
 
   fs::path mount = mountFolder();
+  // A crashed launcher with the same process id may have left its image attached here.
+  detachAndRemove(mount, false);
   std::error_code ignored;
-  fs::remove_all(mount, ignored);
   fs::create_directories(mount);
   try {
     fs::permissions(mount, fs::perms::owner_all);

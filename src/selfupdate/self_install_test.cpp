@@ -65,7 +65,10 @@ TEST_F(SelfInstall, FailuresAreToldAndTheImageIsAlwaysDetached) {
   EXPECT_TRUE(failureOf([&] { installFromDMG(image, std::string(64, '0'), "2.0"); }));
   EXPECT_FALSE(fs::exists(cfg.xplatDir));  // the digest comes before anything is made
   EXPECT_FALSE(sha256File(dir.path()));    // a folder opens but does not read
+  // A crashed launcher with this process id left its image attached, the folder half gone.
   fs::create_directories(mountFolder() / "stale");
+  std::ofstream(cfg.xplatDir / ("." + mountFolder().filename().string() + ".hdiutil-attached"))
+      << image.string();
 
   // The digest as the feed may write it, in capitals; the image holds 2.0, not 2.0.0.
   std::string digest = *sha256File(image);
