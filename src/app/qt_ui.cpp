@@ -1,6 +1,7 @@
 #include "app/qt_ui.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "core/launcher_log.h"
 #include "core/texts.h"
 #include "game/pickup_scan_code.h"
+#include "platform/activation_policy.h"
 #include "platform/machine.h"
 #include "platform/open_application.h"
 #include "platform/open_with_system.h"
@@ -60,8 +62,13 @@ void QtUI::createWindow() {
   window_ = std::make_unique<StatusWindow>(icon_);
   connect(window_.get(), &StatusWindow::closedByUser, this, &QtUI::windowClosed);
   window_->show();
-  window_->raise();
-  window_->activateWindow();
+  // Placed once shown, when the frame the window system adds is known.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect placed = window_->frameGeometry();
+    placed.moveCenter(screen->availableGeometry().center());
+    window_->move(placed.topLeft());
+  }
+  platform::activateIgnoringOtherApps();
 }
 
 void QtUI::windowClosed() {
@@ -122,8 +129,10 @@ void QtUI::gameDidStart() {
 }
 
 void QtUI::bringToFront() {
-  // There is no taskbar state to restore here: the dialog that follows comes to the
-  // front by itself.
+  onMain([] {
+    platform::setActivationPolicy(platform::ActivationPolicy::regular);
+    platform::activateIgnoringOtherApps();
+  });
 }
 
 void QtUI::hideWhileGameRuns() {
@@ -131,6 +140,7 @@ void QtUI::hideWhileGameRuns() {
       this,
       [this] {
         if (window_) window_->hide();
+        platform::setActivationPolicy(platform::ActivationPolicy::accessory);
       },
       Qt::QueuedConnection);
 }

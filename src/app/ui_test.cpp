@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <QTimer>
 #include <cmath>
 
@@ -64,6 +65,8 @@ TEST_F(QtSide, DialogsTakeScriptedAnswersInOrderOrEndWithTheirLastButtonOnQuit) 
 TEST_F(QtSide, StatusThatChangesKindOnEveryUpdateKeepsFewPhotographsPending) {
   QtUI ui;
   ui.createWindow();
+  EXPECT_EQ(ui.window()->frameGeometry().center(),
+            QGuiApplication::primaryScreen()->availableGeometry().center());
   QElapsedTimer rounds;
   rounds.start();
   for (int round = 0; round < 50; ++round) {
