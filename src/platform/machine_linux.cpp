@@ -13,4 +13,9 @@ bool isArm64Machine() {
   return machine == "aarch64" || machine == "arm64";
 }
 
+// An x86_64 emulator is registered by the administrator (binfmt_misc), never on request.
+bool canInstallX86Translation() {
+  return false;
+}
+
 }  // namespace kaldra::platform

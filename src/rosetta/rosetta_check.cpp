@@ -38,8 +38,13 @@ bool rosettaWorks() {
 }
 
 bool ensureRosetta(UI& ui, const RosettaSystem& system) {
-  if (!system.appleSilicon() || system.probe()) return true;
+  if (worksOn(system)) return true;
   log("rosetta missing");
+  if (!system.installable()) {
+    log("rosetta cannot be installed on this system");
+    ui.ask(T("rosetta_missing"), {T("btn_quit")}, AlertStyle::warning);
+    return false;
+  }
   if (ui.ask(T("rosetta_needed"), {T("btn_install"), T("btn_quit")}, AlertStyle::informational) !=
       0)
     return false;

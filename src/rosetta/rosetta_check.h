@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/ui.h"
+#include "platform/machine.h"
 
 namespace kaldra {
 
@@ -26,6 +27,7 @@ bool rosettaWorks();
 struct RosettaSystem {
   std::function<bool()> appleSilicon = isAppleSilicon;
   std::function<bool()> probe = rosettaProbe;
+  std::function<bool()> installable = platform::canInstallX86Translation;
   std::function<void(std::chrono::milliseconds)> sleep = [](std::chrono::milliseconds pause) {
     std::this_thread::sleep_for(pause);
   };
@@ -34,7 +36,8 @@ struct RosettaSystem {
 // True when the game may start. When x86_64 code does not run, asks the player to
 // install the translation layer, opens "RosettaCheck.app" to make the system offer it,
 // and waits (600 cycles of 2 s) for the probe to succeed; false when the player
-// declines or the wait runs out. Blocks the calling (background) thread meanwhile.
+// declines or the wait runs out. Where the system cannot install it, says so at once
+// and gives false. Blocks the calling (background) thread meanwhile.
 bool ensureRosetta(UI& ui, const RosettaSystem& system = {});
 
 }  // namespace kaldra

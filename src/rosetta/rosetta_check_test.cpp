@@ -31,6 +31,7 @@ class Rosetta : public ::testing::Test {
   RosettaSystem machine() {
     return {.appleSilicon = [this] { return appleSilicon; },
             .probe = [this] { return ++probes >= worksFromProbe; },
+            .installable = [this] { return installable; },
             .sleep =
                 [this](std::chrono::milliseconds pause) {
                   if (slept == 0ms) callsAtFirstSleep = ui.callsSnapshot();
@@ -41,6 +42,7 @@ class Rosetta : public ::testing::Test {
   testing::TempDir dir;
   testing::FakeUI ui;
   bool appleSilicon = true;
+  bool installable = true;
   int worksFromProbe = 1;
   int probes = 0;
   std::chrono::milliseconds slept{0};
@@ -75,19 +77,51 @@ TEST_F(Rosetta, InstallNoticedOnTheThirdCycleAboutSixSecondsAfterTheTrigger) {
             (Lines{"rosetta missing", "rosetta installed"}));
 }
 
-// The probe runs the updater tool's "version" through the real architecture switch
-// stand-in, which runs x86_64 programs only on an x86_64 machine.
+// The wait ends after 600 cycles of 2 s: an install noticed on the last cycle still counts.
+// Where nothing can install the layer, the player hears so at once.
+TEST_F(Rosetta, WaitEndsAfterTwentyMinutesOrAtOnceWhereNothingCanInstall) {
+  struct Case {
+    bool installable;
+    int worksFromProbe;
+    bool result;
+    std::chrono::milliseconds slept;
+    Lines log;
+  } cases[] = {
+      {true, 601, true, 1200s, {"rosetta missing", "rosetta installed"}},
+      {true, 602, false, 1200s, {"rosetta missing"}},
+      {false, 2, false, 0s, {"rosetta missing", "rosetta cannot be installed on this system"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.worksFromProbe);
+    SetUp();
+    fs::remove_all(cfg.logsDir);
+    ui.dialogs.clear();
+    probes = 0;
+    slept = 0ms;
+    installable = c.installable;
+    worksFromProbe = c.worksFromProbe;
+    EXPECT_EQ(ensureRosetta(ui, machine()), c.result);
+    EXPECT_EQ(std::pair(slept, testing::launcherLogLines(cfg.logsDir)), std::pair(c.slept, c.log));
+    EXPECT_EQ(ui.dialogs.back().message, c.result ? "rosetta_needed" : "rosetta_missing");
+  }
+}
+
+// The probe runs the updater tool's "version" through the real architecture switch, which
+// runs a program only when its tiny x86_64 probe runs.
 TEST_F(Rosetta, ProbeRunsTheToolsVersionThroughTheArchitectureSwitch) {
-  if (platform::isArm64Machine()) GTEST_SKIP() << "the stand-in runs x86_64 code only";
-  fs::create_directories(cfg.res / "platform");
   fs::create_directories(cfg.res / "bin");
-  fs::copy_file(KALDRA_ARCH_TOOL, cfg.res / "platform/arch");
-  for (bool works : {true, false}) {
+  fs::copy(KALDRA_PLATFORM_TOOLS, cfg.res / "platform");
+  for (const std::string twist : {"works", "tool fails", "no x86_64 code runs"}) {
+    SCOPED_TRACE(twist);
     std::ofstream(cfg.updater) << "#!/bin/sh\necho \"$*\" > '" << (dir / "args").string()
-                               << "'\n[ \"$1\" = version ] && exit " << (works ? 0 : 3) << "\n";
+                               << "'\n[ \"$1\" = version ] && exit "
+                               << (twist == "tool fails" ? 3 : 0) << "\n";
     fs::permissions(cfg.updater, fs::perms::owner_all);
-    EXPECT_EQ(rosettaProbe(), works);
-    EXPECT_EQ(testing::readFile(dir / "args"), "version\n");
+    // What an ARM64 machine without an emulator sees: x86_64 code that cannot be executed.
+    if (twist == "no x86_64 code runs") std::ofstream(cfg.res / "platform/x86_64-probe") << "\x7f";
+    fs::remove(dir / "args");
+    EXPECT_EQ(rosettaProbe(), twist == "works");
+    EXPECT_EQ(testing::readFile(dir / "args"), twist == "no x86_64 code runs" ? "" : "version\n");
   }
 }
 
