@@ -6,6 +6,7 @@
 
 #include "platform/bundle_location.h"
 #include "platform/plist_reader.h"
+#include "platform/tool_paths.h"
 #include "platform/user_folders.h"
 
 namespace kaldra {
@@ -17,7 +18,7 @@ std::optional<std::string> Config::getenv(std::string_view name) const {
 }
 
 fs::path platformTool(std::string_view name) {
-  return cfg.res / "platform" / name;
+  return platform::platformToolPath(cfg.res, name);
 }
 
 const std::vector<std::string>& supportedLanguages() {

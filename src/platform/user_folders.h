@@ -21,7 +21,12 @@ std::vector<std::string> preferredLanguages(const Environment& env);
 // The default per-user data folder: $XDG_DATA_HOME/Kaldrith, or ~/.local/share/Kaldrith.
 std::filesystem::path defaultDataDir(const Environment& env);
 
-// The default folder applications are installed into: ~/Applications.
+// The default folder applications are installed into: ~/Applications here (the platform's
+// is the shared /Applications).
 std::filesystem::path defaultInstallDir(const Environment& env);
+
+// The user's own applications folder, ~/Applications: a copy anywhere in it counts as
+// installed by the user.
+std::filesystem::path personalApplicationsDir(const Environment& env);
 
 }  // namespace kaldra::platform

@@ -51,6 +51,10 @@ std::filesystem::path defaultDataDir(const Environment& env) {
 }
 
 std::filesystem::path defaultInstallDir(const Environment& env) {
+  return personalApplicationsDir(env);
+}
+
+std::filesystem::path personalApplicationsDir(const Environment& env) {
   return homeDir(env) / "Applications";
 }
 

@@ -16,7 +16,7 @@ TEST(UserFolders, LanguageListThenLocaleVariablesAndDataFolderFromTheXdgSettings
   EXPECT_TRUE(preferredLanguages({{"LANG", "C"}, {"LC_ALL", "POSIX"}}).empty());
   EXPECT_EQ(defaultDataDir({{"XDG_DATA_HOME", "/x/data"}, {"HOME", "/h"}}), "/x/data/Kaldrith");
   EXPECT_EQ(defaultDataDir({{"XDG_DATA_HOME", ""}, {"HOME", "/h"}}), "/h/.local/share/Kaldrith");
-  EXPECT_EQ(defaultInstallDir({{"HOME", "/h"}}), "/h/Applications");
+  EXPECT_EQ(personalApplicationsDir({{"HOME", "/h"}}), "/h/Applications");
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace {
 // A copy in the user's own Applications folder counts as installed. The separator
 // keeps a sibling such as ~/Applications2 from passing.
 bool inPersonalApplications(const fs::path& bundle) {
-  std::string folder = platform::defaultInstallDir(cfg.env).string() + "/";
+  std::string folder = platform::personalApplicationsDir(cfg.env).string() + "/";
   return bundle.string().starts_with(folder);
 }
 
