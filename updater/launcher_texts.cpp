@@ -10,7 +10,7 @@ namespace {
 // with a colon; placeholders in braces are filled in by the launcher.
 constexpr TextRow kRows[] = {
     {"btn_continue",
-     {"Weiter", "Continue", "Devam", "Kontynuuj", "Continuă", "Continuar", "Continuer",
+     {"Weiter", "Continue", "Devam et", "Kontynuuj", "Continuă", "Continuar", "Continuer",
       "Continua"}},
     {"btn_download",
      {"Herunterladen", "Download", "İndir", "Pobierz", "Descarcă", "Descargar", "Télécharger",
@@ -89,22 +89,23 @@ constexpr TextRow kRows[] = {
       "Kaldrith non si trova ancora nella cartella Applicazioni. Vuoi installarlo lì adesso? "
       "In seguito verrà avviato da lì."}},
     {"mac_installing",
-     {"Kaldrith wird im Ordner „Programme“ installiert \u2026",
-      "Installing Kaldrith in the Applications folder \u2026",
-      "Kaldrith, Uygulamalar klasörüne yükleniyor \u2026",
-      "Instalowanie aplikacji Kaldrith w folderze Aplikacje \u2026",
-      "Se instalează Kaldrith în dosarul Aplicații \u2026",
-      "Instalando Kaldrith en la carpeta Aplicaciones \u2026",
-      "Installation de Kaldrith dans le dossier Applications \u2026",
-      "Installazione di Kaldrith nella cartella Applicazioni \u2026"}},
+     {"Kaldrith wird im Ordner „Programme“ installiert\u00a0\u2026",
+      "Installing Kaldrith in the Applications folder\u00a0\u2026",
+      "Kaldrith, Uygulamalar klasörüne yükleniyor\u00a0\u2026",
+      "Instalowanie aplikacji Kaldrith w folderze Aplikacje\u00a0\u2026",
+      "Se instalează Kaldrith în dosarul Aplicații\u00a0\u2026",
+      "Instalando Kaldrith en la carpeta Aplicaciones\u00a0\u2026",
+      "Installation de Kaldrith dans le dossier Applications\u00a0\u2026",
+      "Installazione di Kaldrith nella cartella Applicazioni\u00a0\u2026"}},
     {"mac_other_running",
      {"Eine andere Kopie von Kaldrith ist noch geöffnet und ließ sich nicht schließen. Bitte "
       "sie beenden und es erneut versuchen.",
       "Another copy of Kaldrith is still open and could not be closed. Quit it and try again.",
-      "Kaldrith'in başka bir kopyası hâlâ açık ve kapatılamadı. Onu kapatıp yeniden deneyin.",
+      "Kaldrith’in başka bir kopyası hâlâ açık ve kapatılamadı. Onu kapatıp yeniden deneyin.",
       "Inna kopia aplikacji Kaldrith jest nadal otwarta i nie udało się jej zamknąć. Zamknij ją "
       "i spróbuj ponownie.",
-      "O altă copie a Kaldrith este încă deschisă și nu a putut fi închisă. Închideți-o și "
+      "O altă copie a aplicației Kaldrith este încă deschisă și nu a putut fi închisă. Închideți-o "
+      "și "
       "încercați din nou.",
       "Otra copia de Kaldrith sigue abierta y no se ha podido cerrar. Ciérrala e inténtalo de "
       "nuevo.",
@@ -113,20 +114,20 @@ constexpr TextRow kRows[] = {
       "Un’altra copia di Kaldrith è ancora aperta e non è stato possibile chiuderla. Chiudila e "
       "riprova."}},
     {"prefix_setup",
-     {"Das Spiel wird für den ersten Start eingerichtet. Das kann einige Minuten dauern \u2026",
-      "Preparing the game for its first start. This can take a few minutes \u2026",
-      "Oyun ilk açılış için hazırlanıyor. Bu birkaç dakika sürebilir \u2026",
-      "Przygotowywanie gry do pierwszego uruchomienia. Może to potrwać kilka minut \u2026",
-      "Jocul este pregătit pentru prima pornire. Acest lucru poate dura câteva minute \u2026",
-      "Preparando el juego para el primer inicio. Esto puede tardar unos minutos \u2026",
-      "Préparation du jeu pour son premier lancement. Cela peut prendre quelques minutes \u2026",
-      "Preparazione del gioco per il primo avvio. Potrebbe richiedere alcuni minuti \u2026"}},
+     {"Spiel wird für den ersten Start eingerichtet. Das kann einige Minuten dauern\u00a0\u2026",
+      "Preparing the game for its first start. This can take a few minutes\u00a0\u2026",
+      "Oyun ilk açılış için hazırlanıyor. Bu birkaç dakika sürebilir\u00a0\u2026",
+      "Przygotowywanie gry do pierwszego uruchomienia. Może to potrwać kilka minut\u00a0\u2026",
+      "Jocul se pregătește pentru prima pornire. Acest lucru poate dura câteva minute\u00a0\u2026",
+      "Preparando el juego para el primer inicio. Esto puede tardar unos minutos\u00a0\u2026",
+      "Préparation du premier lancement du jeu. Cela peut prendre quelques minutes\u00a0\u2026",
+      "Preparazione del gioco per il primo avvio. Potrebbe richiedere alcuni minuti\u00a0\u2026"}},
     {"rosetta_missing",
      {"Rosetta ist nicht installiert, daher kann das Spiel auf diesem Mac nicht laufen. Bitte "
       "Rosetta installieren und Kaldrith erneut starten.",
       "Rosetta is not installed, so the game can’t run on this Mac. Install Rosetta and start "
       "Kaldrith again.",
-      "Rosetta yüklü olmadığı için oyun bu Mac'te çalışamıyor. Rosetta'yı yükleyip Kaldrith'i "
+      "Rosetta yüklü olmadığı için oyun bu Mac’te çalışamıyor. Rosetta’yı yükleyip Kaldrith’i "
       "yeniden başlatın.",
       "Rosetta nie jest zainstalowana, więc gra nie może działać na tym Macu. Zainstaluj "
       "Rosettę i uruchom Kaldrith ponownie.",
@@ -142,12 +143,12 @@ constexpr TextRow kRows[] = {
      {"Das Spiel braucht Rosetta, um auf einem Mac mit Apple-Chip zu laufen. Rosetta jetzt "
       "installieren?",
       "The game needs Rosetta to run on a Mac with Apple silicon. Install Rosetta now?",
-      "Oyunun Apple çipli bir Mac'te çalışması için Rosetta gerekiyor. Rosetta şimdi yüklensin "
+      "Oyunun Apple çipli bir Mac’te çalışması için Rosetta gerekiyor. Rosetta şimdi yüklensin "
       "mi?",
       "Do działania gry na Macu z procesorem Apple potrzebna jest Rosetta. Zainstalować ją "
       "teraz?",
-      "Jocul are nevoie de Rosetta pentru a rula pe un Mac cu procesor Apple. Instalați Rosetta "
-      "acum?",
+      "Jocul are nevoie de Rosetta pentru a rula pe un Mac cu procesor Apple. Doriți să "
+      "instalați Rosetta acum?",
       "El juego necesita Rosetta para funcionar en un Mac con chip de Apple. ¿Quieres instalar "
       "Rosetta ahora?",
       "Le jeu a besoin de Rosetta pour fonctionner sur un Mac doté d’une puce Apple. Installer "
@@ -155,41 +156,42 @@ constexpr TextRow kRows[] = {
       "Il gioco richiede Rosetta per funzionare su un Mac con chip Apple. Vuoi installare "
       "Rosetta ora?"}},
     {"rosetta_wait",
-     {"Warte auf den Abschluss der Rosetta-Installation \u2026",
-      "Waiting for the Rosetta installation to finish \u2026",
-      "Rosetta yüklemesinin bitmesi bekleniyor \u2026",
-      "Oczekiwanie na zakończenie instalacji Rosetty \u2026",
-      "Se așteaptă finalizarea instalării Rosetta \u2026",
-      "Esperando a que termine la instalación de Rosetta \u2026",
-      "En attente de la fin de l’installation de Rosetta \u2026",
-      "In attesa del completamento dell’installazione di Rosetta \u2026"}},
+     {"Warten auf den Abschluss der Rosetta-Installation\u00a0\u2026",
+      "Waiting for the Rosetta installation to finish\u00a0\u2026",
+      "Rosetta yüklemesinin bitmesi bekleniyor\u00a0\u2026",
+      "Oczekiwanie na zakończenie instalacji Rosetty\u00a0\u2026",
+      "Se așteaptă finalizarea instalării Rosetta\u00a0\u2026",
+      "Esperando a que termine la instalación de Rosetta\u00a0\u2026",
+      "En attente de la fin de l’installation de Rosetta\u00a0\u2026",
+      "In attesa del completamento dell’installazione di Rosetta\u00a0\u2026"}},
     {"stage_manifest",
-     {"Suche nach Updates \u2026", "Checking for updates \u2026",
-      "Güncellemeler denetleniyor \u2026", "Sprawdzanie aktualizacji \u2026",
-      "Se caută actualizări \u2026", "Buscando actualizaciones \u2026",
-      "Recherche de mises à jour \u2026", "Ricerca aggiornamenti \u2026"}},
+     {"Suche nach Updates\u00a0\u2026", "Checking for updates\u00a0\u2026",
+      "Güncellemeler denetleniyor\u00a0\u2026", "Sprawdzanie aktualizacji\u00a0\u2026",
+      "Se caută actualizări\u00a0\u2026", "Buscando actualizaciones\u00a0\u2026",
+      "Recherche de mises à jour\u00a0\u2026", "Ricerca aggiornamenti\u00a0\u2026"}},
     {"stage_ready",
      {"Das Spiel ist bereit.", "The game is ready.", "Oyun hazır.", "Gra jest gotowa.",
       "Jocul este pregătit.", "El juego está listo.", "Le jeu est prêt.", "Il gioco è pronto."}},
     {"stage_verify",
-     {"Das Spiel läuft bereits. Die Spieldateien werden geprüft \u2026",
-      "The game is already running. Checking the game files \u2026",
-      "Oyun zaten çalışıyor. Oyun dosyaları denetleniyor \u2026",
-      "Gra jest już uruchomiona. Sprawdzanie plików gry \u2026",
-      "Jocul rulează deja. Se verifică fișierele jocului \u2026",
-      "El juego ya está en marcha. Comprobando los archivos del juego \u2026",
-      "Le jeu est déjà lancé. Vérification des fichiers du jeu \u2026",
-      "Il gioco è già in esecuzione. Verifica dei file di gioco \u2026"}},
+     {"Das Spiel läuft bereits. Die Spieldateien werden geprüft\u00a0\u2026",
+      "The game is already running. Checking the game files\u00a0\u2026",
+      "Oyun zaten çalışıyor. Oyun dosyaları denetleniyor\u00a0\u2026",
+      "Gra jest już uruchomiona. Sprawdzanie plików gry\u00a0\u2026",
+      "Jocul rulează deja. Se verifică fișierele jocului\u00a0\u2026",
+      "El juego ya está en marcha. Comprobando los archivos del juego\u00a0\u2026",
+      "Le jeu est déjà lancé. Vérification des fichiers du jeu\u00a0\u2026",
+      "Il gioco è già in esecuzione. Verifica dei file di gioco\u00a0\u2026"}},
     {"starting",
-     {"Spiel wird gestartet \u2026", "Starting the game \u2026", "Oyun başlatılıyor \u2026",
-      "Uruchamianie gry \u2026", "Se pornește jocul \u2026", "Iniciando el juego \u2026",
-      "Lancement du jeu \u2026", "Avvio del gioco \u2026"}},
+     {"Spiel wird gestartet\u00a0\u2026", "Starting the game\u00a0\u2026",
+      "Oyun başlatılıyor\u00a0\u2026", "Uruchamianie gry\u00a0\u2026",
+      "Se pornește jocul\u00a0\u2026", "Iniciando el juego\u00a0\u2026",
+      "Lancement du jeu\u00a0\u2026", "Avvio del gioco\u00a0\u2026"}},
     {"xplat_done",
-     {"Fertig. Kaldrith wird neu gestartet \u2026", "Done. Kaldrith is restarting \u2026",
-      "Tamamlandı. Kaldrith yeniden başlatılıyor \u2026",
-      "Gotowe. Kaldrith uruchamia się ponownie \u2026", "Gata. Kaldrith repornește \u2026",
-      "Listo. Kaldrith se está reiniciando \u2026", "Terminé. Kaldrith redémarre \u2026",
-      "Fatto. Kaldrith si sta riavviando \u2026"}},
+     {"Fertig. Kaldrith wird neu gestartet\u00a0\u2026", "Done. Kaldrith is restarting\u00a0\u2026",
+      "Tamamlandı. Kaldrith yeniden başlatılıyor\u00a0\u2026",
+      "Gotowe. Kaldrith uruchamia się ponownie\u00a0\u2026",
+      "Gata. Kaldrith repornește\u00a0\u2026", "Listo. Kaldrith se está reiniciando\u00a0\u2026",
+      "Terminé. Kaldrith redémarre\u00a0\u2026", "Fatto. Kaldrith si sta riavviando\u00a0\u2026"}},
     {"xplat_downloaded",
      {"Download abgeschlossen.", "Download complete.", "İndirme tamamlandı.",
       "Pobieranie zakończone.", "Descărcare finalizată.", "Descarga completada.",
@@ -205,16 +207,17 @@ constexpr TextRow kRows[] = {
       "Kaldrith nu a putut fi actualizat:", "No se ha podido actualizar Kaldrith:",
       "Impossible de mettre à jour Kaldrith :", "Impossibile aggiornare Kaldrith:"}},
     {"xplat_installing",
-     {"Update wird installiert \u2026", "Installing the update \u2026",
-      "Güncelleme yükleniyor \u2026", "Instalowanie aktualizacji \u2026",
-      "Se instalează actualizarea \u2026", "Instalando la actualización \u2026",
-      "Installation de la mise à jour \u2026", "Installazione dell’aggiornamento \u2026"}},
+     {"Update wird installiert\u00a0\u2026", "Installing the update\u00a0\u2026",
+      "Güncelleme yükleniyor\u00a0\u2026", "Instalowanie aktualizacji\u00a0\u2026",
+      "Se instalează actualizarea\u00a0\u2026", "Instalando la actualización\u00a0\u2026",
+      "Installation de la mise à jour\u00a0\u2026",
+      "Installazione dell’aggiornamento\u00a0\u2026"}},
     {"xplat_mac_opened",
      {"Das Disk-Image mit der neuen Version ist jetzt geöffnet. Bitte Kaldrith in den Ordner "
       "„Programme“ ziehen, um diese Kopie zu ersetzen, und es dann von dort starten.",
       "The disk image with the new version is now open. Drag Kaldrith into your Applications "
       "folder to replace this copy, then start it from there.",
-      "Yeni sürümü içeren disk görüntüsü açıldı. Bu kopyanın yerine geçmesi için Kaldrith'i "
+      "Yeni sürümü içeren disk görüntüsü açıldı. Bu kopyanın yerine geçmesi için Kaldrith’i "
       "Uygulamalar klasörüne sürükleyin, ardından oradan başlatın.",
       "Obraz dysku z nową wersją został otwarty. Przeciągnij Kaldrith do folderu Aplikacje, "
       "zastępując tę kopię, a następnie uruchom aplikację stamtąd.",
@@ -278,7 +281,8 @@ constexpr TextRow kRows[] = {
       "ardından yeniden başlatılır.",
       "Dostępna jest wersja {new} aplikacji Kaldrith (zainstalowana: {old}). Zaktualizować "
       "teraz? Aplikacja uruchomi się ponownie.",
-      "Kaldrith {new} este disponibil (versiunea instalată: {old}). Actualizați acum? Kaldrith "
+      "Kaldrith {new} este disponibil (versiunea instalată: {old}). Doriți să actualizați acum? "
+      "Kaldrith "
       "va reporni.",
       "Kaldrith {new} está disponible (tienes la {old}). ¿Quieres actualizar ahora? Kaldrith "
       "se reiniciará.",
@@ -294,9 +298,9 @@ constexpr TextRow kRows[] = {
       "Kaldrith {new} kullanıma sunuldu (yüklü sürüm: {old}). Şimdi indirilsin mi? Ardından "
       "disk görüntüsünden kendiniz yüklemeniz gerekir.",
       "Dostępna jest wersja {new} aplikacji Kaldrith (zainstalowana: {old}). Pobrać ją teraz? "
-      "Następnie zainstalujesz ją samodzielnie z obrazu dysku.",
-      "Kaldrith {new} este disponibil (versiunea instalată: {old}). Îl descărcați acum? Apoi îl "
-      "veți instala manual din imaginea de disc.",
+      "Następnie trzeba będzie ją zainstalować samodzielnie z obrazu dysku.",
+      "Kaldrith {new} este disponibil (versiunea instalată: {old}). Doriți să îl descărcați acum? "
+      "Apoi îl veți instala manual din imaginea de disc.",
       "Kaldrith {new} está disponible (tienes la {old}). ¿Quieres descargarlo ahora? Después "
       "tendrás que instalarlo tú mismo desde la imagen de disco.",
       "Kaldrith {new} est disponible (version installée : {old}). Le télécharger maintenant ? "

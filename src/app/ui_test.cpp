@@ -12,6 +12,8 @@
 #include "app/status_window.h"
 #include "core/config.h"
 #include "tests/support/temp_dir.h"
+#include "updater/launcher_texts.h"
+#include "updater/messages.h"
 
 namespace kaldra {
 namespace {
@@ -43,6 +45,31 @@ TEST_F(QtSide, ProgressMakesTheBarDeterminateAndItsAbsenceBusy) {
   EXPECT_TRUE(window.bar().busy());
   window.showStatus({"Odd", std::nan(""), ""});  // a broken value shows as 0, not as junk
   EXPECT_EQ(std::pair(window.bar().busy(), window.bar().value()), std::pair(false, 0));
+}
+
+// Every status the window shows, in every language, fits its two lines as written: none is
+// cut, and no line holds the closing ellipsis alone.
+TEST_F(QtSide, EveryStatusTextFitsTheLabelInEveryLanguage) {
+  StatusWindow window(icon);
+  for (std::size_t language = 0; language < update::kLanguageCodes.size(); ++language) {
+    std::vector<std::string> statuses;
+    for (const auto& row : update::launcherTexts()) {
+      const std::string key(row.key);
+      if (key.starts_with("stage_") || key == "prefix_setup" || key == "starting" ||
+          key == "rosetta_wait" || key == "mac_installing" || key == "xplat_done" ||
+          key == "xplat_downloaded" || key == "xplat_installing" || key == "xplat_downloading")
+        statuses.emplace_back(row.text[language]);
+      if (key == "xplat_downloading") statuses.back() += " 10.10.10";
+    }
+    for (int m = 0; m <= static_cast<int>(update::Message::readyUpdated); ++m)
+      statuses.emplace_back(update::message(static_cast<update::Message>(m),
+                                            static_cast<update::Language>(language)));
+    for (const auto& text : statuses) {
+      window.showStatus({text, std::nullopt, ""});
+      EXPECT_EQ(window.statusText().toStdString(), text) << update::kLanguageCodes[language];
+      EXPECT_EQ(text.find(" \u2026"), std::string::npos) << text;
+    }
+  }
 }
 
 // Answers are taken unchanged and in order, photographed only with a snapshot folder; a
