@@ -7,9 +7,9 @@
 #include <regex>
 #include <set>
 
+#include "tests/support/tool_run.h"
 #include "tests/support/web_server.h"
 #include "updater/download.h"
-#include "updater/test_process.h"
 
 namespace kaldra::update {
 namespace {
@@ -77,7 +77,7 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
       if (path.starts_with(".kaldra-partial/")) {
         EXPECT_LE(entry.file_size(), 400000u) << path;
       } else if (entry.is_regular_file() && !path.starts_with(".kaldra-")) {
-        EXPECT_TRUE(allowed_[path].contains(readText(entry.path()))) << path;
+        EXPECT_TRUE(allowed_[path].contains(readFile(entry.path()))) << path;
       }
     }
   }
@@ -94,7 +94,7 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
 TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   std::string channel = web_.url(scheme()) + cell().fault;
   if (cell().twist == Twist::tamperedManifest)
-    writeFile(channel_ / kManifestName, std::regex_replace(readText(channel_ / kManifestName),
+    writeFile(channel_ / kManifestName, std::regex_replace(readFile(channel_ / kManifestName),
                                                            std::regex("\"v2\""), "\"v9\""));
   if (cell().twist == Twist::otherKey) publishFolder(channel_, "v2", 2, generatePrivateKeyPem());
 
@@ -104,7 +104,7 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   EXPECT_EQ(parseEvents(first.out).back()["type"], cell().firstStatus == 0 ? "progress" : "error");
   expectSoundFolders();
   // A refused manifest writes nothing.
-  EXPECT_TRUE(cell().firstStatus != 8 || readText(game_ / "data/small.txt") == "small one");
+  EXPECT_TRUE(cell().firstStatus != 8 || readFile(game_ / "data/small.txt") == "small one");
 
   if (cell().twist == Twist::fileChanged) {
     publish("two", '3');
@@ -114,7 +114,7 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   auto before = web_.requests().size();
   auto second = prepare(web_.url(scheme()));
   EXPECT_EQ(second.status, 0) << second.err;
-  for (const auto& [path, content] : latest_) EXPECT_EQ(readText(game_ / path), content) << path;
+  for (const auto& [path, content] : latest_) EXPECT_EQ(readFile(game_ / path), content) << path;
   EXPECT_FALSE(fs::exists(game_ / ".kaldra-partial"));
   expectSoundFolders();
 

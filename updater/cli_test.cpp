@@ -5,12 +5,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tool_run.h"
 #include "updater/failure.h"
 #include "updater/game_folder.h"
 #include "updater/messages.h"
-#include "updater/test_files.h"
-#include "updater/test_process.h"
 
 namespace kaldra::update {
 namespace {
@@ -80,7 +80,7 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
     auto busyEvent = parseEvents(busy.out).back();
     EXPECT_EQ(std::tuple(busy.status, busyEvent["kind"], busyEvent["user"], verify().status),
               std::tuple(9, "busy", failureMessage(FailureKind::busy, Language::it), 9));
-    EXPECT_EQ(readText(root / "kaldrith.exe"), "MZ");
+    EXPECT_EQ(readFile(root / "kaldrith.exe"), "MZ");
     EXPECT_FALSE(fs::exists(partialDir(root)));
     ::close(held);
   }

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/web_server.h"
 #include "updater/sha256.h"
-#include "updater/test_files.h"
 
 namespace kaldra::update {
 namespace {
@@ -43,7 +43,7 @@ TEST(Download, KeptBytesContinueOnlyWhenTheyFitRedirectsKeepToHttpsAndATrickleSt
     Transfer transfer;
     EXPECT_EQ(downloadFile(transfer, c.url, file, target, partials, {}, [](auto) {}).received,
               c.fetched);
-    EXPECT_EQ(readText(target), content);
+    EXPECT_EQ(readFile(target), content);
     EXPECT_TRUE(fs::is_empty(partials));
   }
 

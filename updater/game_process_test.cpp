@@ -7,7 +7,7 @@
 
 #include "tests/support/running_program.h"
 #include "tests/support/temp_dir.h"
-#include "updater/test_process.h"
+#include "tests/support/tool_run.h"
 
 namespace kaldra::update {
 namespace {

@@ -6,12 +6,12 @@
 #include <sstream>
 #include <tuple>
 
+#include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
 #include "updater/channel.h"
 #include "updater/failure.h"
 #include "updater/game_folder.h"
 #include "updater/messages.h"
-#include "updater/test_files.h"
 #include "updater/verify.h"
 
 namespace kaldra::update {
@@ -42,7 +42,7 @@ class Prepare : public ::testing::Test {
   static std::string said(Message m) { return std::string(message(m, Language::de)); }
 
   void expectGameFiles() {
-    for (const auto& [path, content] : files_) EXPECT_EQ(readText(root_ / path), content) << path;
+    for (const auto& [path, content] : files_) EXPECT_EQ(readFile(root_ / path), content) << path;
   }
 
   kaldra::testing::TempDir temp_;
@@ -66,7 +66,7 @@ TEST_F(Prepare, OnlyFilesThatDoNotMatchAreFetchedAndAnUnchangedRunRestoresTheSav
   // Only the rewritten one is hashed: a wrong size needs no reading.
   EXPECT_EQ(run(), Outcome(1, 3, 300000 + 14 + 7, said(Message::readyUpdated)));
   expectGameFiles();
-  EXPECT_EQ(readText(root_ / "saves/slot1.sav"), "progress");
+  EXPECT_EQ(readFile(root_ / "saves/slot1.sav"), "progress");
   writeFile(root_ / "kaldrith.exe", files_["kaldrith.exe"]);  // the same bytes written again
   EXPECT_EQ(run(), Outcome(1, 0, 0, said(Message::readyChecked)));
   EXPECT_EQ(run(), Outcome(0, 0, 0, said(Message::readyUnchanged)));
@@ -81,7 +81,7 @@ std::map<std::string, std::string> treeOf(const fs::path& folder) {
   std::map<std::string, std::string> tree;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
     tree[fs::relative(entry.path(), folder).string()] =
-        entry.is_regular_file() ? readText(entry.path()) : "(folder)";
+        entry.is_regular_file() ? readFile(entry.path()) : "(folder)";
   return tree;
 }
 
@@ -139,7 +139,7 @@ TEST_F(Prepare, EachFailureHasItsKindAndInstallsNothingInItsWay) {
     auto files = files_;
     files["data"] = "not a folder";
     for (const auto& [path, content] : files)
-      EXPECT_TRUE(!fs::is_regular_file(root_ / path) || readText(root_ / path) == content) << path;
+      EXPECT_TRUE(!fs::is_regular_file(root_ / path) || readFile(root_ / path) == content) << path;
   }
 }
 

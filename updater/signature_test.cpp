@@ -4,8 +4,8 @@
 
 #include <cctype>
 
+#include "tests/support/game_channel.h"
 #include "updater/failure.h"
-#include "updater/test_files.h"
 
 namespace kaldra::update {
 namespace {

@@ -4,13 +4,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tool_run.h"
 #include "updater/failure.h"
 #include "updater/launcher_feed.h"
 #include "updater/sha256.h"
 #include "updater/signature.h"
-#include "updater/test_files.h"
-#include "updater/test_process.h"
 
 namespace kaldra::update {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "core/config.h"
-#include "selfupdate/test_bundle.h"
 #include "tests/support/log_file.h"
+#include "tests/support/sealed_bundle.h"
 #include "tests/support/temp_dir.h"
 
 namespace kaldra::testing {

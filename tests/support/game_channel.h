@@ -12,27 +12,23 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/log_file.h"
 #include "updater/game_folder.h"
 #include "updater/publish.h"
 #include "updater/signature.h"
 
 namespace kaldra::update::testing {
 
+using kaldra::testing::readFile;
+
 inline void writeFile(const std::filesystem::path& path, const std::string& content) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
-inline std::string readText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 // The build's private publisher key, whose public half the tool trusts.
 inline std::string buildSigningKey() {
-  return readText(KALDRA_SIGNING_KEY);
+  return readFile(KALDRA_SIGNING_KEY);
 }
 
 // Writes `files` (path -> content) below `folder` and publishes them there, signed with
@@ -47,7 +43,7 @@ inline Manifest publishChannel(const std::filesystem::path& folder,
 // Signs the channel's manifest as it is now, so that even a damaged one reaches the parser.
 inline void signManifest(const std::filesystem::path& folder) {
   writeFile(folder / signatureFileName(kManifestName),
-            signBytes(readText(folder / kManifestName), buildSigningKey()));
+            signBytes(readFile(folder / kManifestName), buildSigningKey()));
 }
 
 // The downloads waiting in the game folder's partial folder.

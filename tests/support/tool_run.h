@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/spawn.h"
+#include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
-#include "updater/test_files.h"
 
 extern char** environ;
 
@@ -50,7 +50,7 @@ inline ToolRun runTool(const std::vector<std::string>& args,
   ToolRun run;
   run.out = platform::readAll(child.pipe.get());
   run.status = platform::waitForExit(child.pid);
-  run.err = readText(errDir / "stderr");
+  run.err = readFile(errDir / "stderr");
   return run;
 }
 
