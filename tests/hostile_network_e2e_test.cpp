@@ -35,6 +35,7 @@ const Cell kCells[] = {
     {"CutAt99", "/cut-396000", Twist::none, 3},
     {"Stall", "/stall-200000", Twist::none, 3, "stalled"},
     {"Error500ThenSuccess", "/flaky", Twist::none, 0},
+    {"TooManyRequestsThenSuccess", "/busy", Twist::none, 0},
     {"WrongLength", "/longer", Twist::none, 5, "longer than the"},
     {"FileChangedBetweenRuns", "/cut-200000", Twist::fileChanged, 3},
     {"TamperedManifest", "", Twist::tamperedManifest, 8, "signature"},
@@ -118,8 +119,10 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   EXPECT_FALSE(fs::exists(game_ / ".kaldra-partial"));
   expectSoundFolders();
 
-  // A cut or stalled big file is continued where the first run stopped.
+  // A cut or stalled big file is continued where the first run stopped, and no file the
+  // first run installed or checked is read again.
   bool resumable = cell().firstStatus == 3 && cell().twist == Twist::none;
+  EXPECT_TRUE(!resumable || second.err.find("; 0 read,") != std::string::npos) << second.err;
   EXPECT_TRUE(!resumable || std::regex_search(web_.requests().substr(before),
                                               std::regex("GET /data/big.pak 206 [0-9]+ bytes=")));
 }

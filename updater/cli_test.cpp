@@ -57,6 +57,11 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
     EXPECT_TRUE(isOneLine(running.err)) << running.err;
     EXPECT_FALSE(fs::exists(root / "kaldrith.exe") || fs::exists(statePath(root)));
   }
+  // An empty setting is no setting: the bundle's own channel is used.
+  EXPECT_EQ(runTool({"prepare", "--root", (temp / "demo").string(), "--lang", "en"},
+                    {"KALDRA_UPDATE_CHANNEL="})
+                .status,
+            0);
   auto none = verify();
   EXPECT_EQ(none.status, exitStatus(FailureKind::manifest));
 

@@ -46,6 +46,14 @@ TEST(Download, KeptBytesContinueOnlyWhenTheyFitRedirectsKeepToHttpsAndATrickleSt
     EXPECT_EQ(readFile(target), content);
     EXPECT_TRUE(fs::is_empty(partials));
   }
+  // A partial file that is a link is never written through.
+  writeFile(temp / "private", "private");
+  fs::create_symlink(temp / "private", partials / partialName(file));
+  Transfer once;
+  EXPECT_THROW(downloadFile(once, ranges, file, target, partials, {}, [](auto) {}),
+               UpdateError);
+  EXPECT_EQ(readFile(temp / "private"), "private");
+  fs::remove(partials / partialName(file));
 
   const std::pair<std::string, bool> fetched[] = {
       {http + "/to-https/big.pak", true},

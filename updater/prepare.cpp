@@ -85,7 +85,10 @@ void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::str
   std::error_code error;
   for (std::filesystem::directory_iterator it(partialDir(root), error), end; !error && it != end;
        it.increment(error)) {
-    if (it->is_regular_file(error) && names.contains(it->path().filename().string())) continue;
+    // A link under a kept name would stop every run at the partial file's opening.
+    if (it->symlink_status(error).type() == std::filesystem::file_type::regular &&
+        names.contains(it->path().filename().string()))
+      continue;
     std::filesystem::remove_all(it->path(), error);
   }
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());

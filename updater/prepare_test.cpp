@@ -9,9 +9,11 @@
 #include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
 #include "updater/channel.h"
+#include "updater/download.h"
 #include "updater/failure.h"
 #include "updater/game_folder.h"
 #include "updater/messages.h"
+#include "updater/sha256.h"
 #include "updater/verify.h"
 
 namespace kaldra::update {
@@ -74,6 +76,26 @@ TEST_F(Prepare, OnlyFilesThatDoNotMatchAreFetchedAndAnUnchangedRunRestoresTheSav
   fs::remove(savedManifestPath(root_));
   run();
   EXPECT_NO_THROW(verifyFolder(root_, 2));
+
+  // A game of many files: its list is far larger than 64 KiB.
+  for (int i = 0; i < 800; ++i) files_["data/many/" + std::to_string(i) + ".dat"] = "x";
+  publishChannel(channel_, files_);
+  ASSERT_GT(fs::file_size(channel_ / kManifestName), 65536u);
+  EXPECT_EQ(std::get<1>(run()), 800u);
+}
+
+// Within one label every new whole percent is sent at once, the same one again only after
+// a quiet spell.
+TEST(Events, EachNewPercentIsSentAndRepeatsWaitForAQuietSpell) {
+  std::ostringstream out;
+  std::chrono::steady_clock::time_point now{};
+  EventWriter events(out, true, [&] { return now; });
+  for (double pct : {1.2, 1.9, 2.0, 2.5}) events.progress(Stage::download, pct, "L");
+  now += std::chrono::milliseconds(100);
+  events.progress(Stage::download, 2.5, "L");
+  std::vector<int> sent;
+  for (const auto& event : parseEvents(out.str())) sent.push_back(event["pct"]);
+  EXPECT_EQ(sent, (std::vector<int>{1, 2, 2}));
 }
 
 // Everything below `folder`, path and content, to see that nothing there changed.
@@ -88,20 +110,26 @@ std::map<std::string, std::string> treeOf(const fs::path& folder) {
 TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
   const fs::path elsewhere = temp_ / "elsewhere";
   // Each link leads to the entry of its name in `elsewhere`.
-  for (const fs::path spot : {"data", "data/maps", "data/maps/harbour.map", "kaldrith.exe",
-                              ".kaldra-partial", ".kaldra-state", ".kaldra-manifest.json"}) {
+  const std::string partial =
+      ".kaldra-partial/" + partialName({.path = "kaldrith.exe",
+                                        .size = files_["kaldrith.exe"].size(),
+                                        .sha256 = sha256Hex(files_["kaldrith.exe"])});
+  for (const fs::path spot :
+       {"data", "data/maps", "data/maps/harbour.map", "kaldrith.exe", ".kaldra-partial",
+        ".kaldra-state", ".kaldra-manifest.json", partial.c_str()}) {
     SCOPED_TRACE(spot);
     root_ = temp_ / ("game-" + spot.filename().string());
     fs::remove_all(elsewhere);
-    for (auto name :
-         {"data/world.pak", "data/maps/harbour.map", "maps/harbour.map", "harbour.map",
-          "kaldrith.exe", ".kaldra-partial/x", ".kaldra-state", ".kaldra-manifest.json"})
+    for (auto name : {"data/world.pak", "data/maps/harbour.map", "maps/harbour.map", "harbour.map",
+                      "kaldrith.exe", ".kaldra-partial/x", ".kaldra-state", ".kaldra-manifest.json",
+                      partial.substr(16).c_str()})
       writeFile(elsewhere / name, "not the game's");
     auto before = treeOf(elsewhere);
 
     run();
     fs::remove_all(root_ / spot);
     fs::remove(root_ / "kaldrith.exe");  // so that a download happens too
+    fs::create_directories((root_ / spot).parent_path());
     fs::create_symlink(elsewhere / spot.filename(), root_ / spot);
     run();
 
@@ -110,6 +138,14 @@ TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
     expectGameFiles();
     EXPECT_NO_THROW(verifyFolder(root_, 2));
   }
+  // A folder moved out and linked back keeps its files' stamps: still no way out.
+  root_ = temp_ / "game-moved";
+  run();
+  fs::rename(root_ / "data/maps", temp_ / "moved");
+  fs::create_directory_symlink(temp_ / "moved", root_ / "data/maps");
+  run();
+  EXPECT_FALSE(fs::is_symlink(root_ / "data/maps"));
+  expectGameFiles();
 }
 
 TEST_F(Prepare, EachFailureHasItsKindAndInstallsNothingInItsWay) {

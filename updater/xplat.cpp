@@ -48,8 +48,9 @@ void removeOtherImages(const std::filesystem::path& outDir, const ManifestFile& 
     bool ours =
         (name.starts_with("Kaldrith-") && name.ends_with(".dmg")) || name.ends_with(".part");
     std::error_code ignored;
-    if (ours && name != image.path && name != partialName(image))
-      std::filesystem::remove_all(it->path(), ignored);
+    bool kept = (name == image.path || name == partialName(image)) &&
+                it->symlink_status(ignored).type() == std::filesystem::file_type::regular;
+    if (ours && !kept) std::filesystem::remove_all(it->path(), ignored);
   }
 }
 

@@ -74,18 +74,23 @@ TEST_F(GameUpdate, SuccessShowsProgressWithByteCountsOnlyForDownloads) {
 
 // A failure ends in the three-button dialog, whose answer chooses retry, log or quit.
 TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
+  const std::string log = "\n" + (cfg.logsDir / "updater.log").string();
   const struct {
     std::string body;
     int loggedStatus;
-    std::string message;  // the full path of updater.log follows
+    std::string message;
     std::int64_t answer;
     int result;
-  } cases[] = {{"exit 3\n", 3, "err_other", 0, kUpdateAgain},
+  } cases[] = {{"exit 3\n", 3, "Unexpected:" + log, 0, kUpdateAgain},
                {emit(R"({"type":"error","kind":"other","user":"Disk full"})") + "exit 4\n", 4,
-                "Disk full", 1, kUpdateQuit},
-               {"kill -SEGV $$\n", 11, "err_other", 2, kUpdateQuit},
+                "Disk full" + log, 1, kUpdateQuit},
+               // A refused list of files is no running game: the old files are not verified.
+               {emit(R"({"type":"error","kind":"manifest","user":"Bad list"})") + "exit 7\n", 7,
+                "Bad list", 0, kUpdateAgain},
+               {"kill -SEGV $$\n", 11, "Unexpected:" + log, 2, kUpdateQuit},
                // A crash by abort() has the signal number of "game already running", but is none.
-               {"kill -ABRT $$\n", 6, "err_other", 2, kUpdateQuit}};
+               {"kill -ABRT $$\n", 6, "Unexpected:" + log, 2, kUpdateQuit}};
+  cfg.texts = {{"err_other", "Unexpected:"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     testing::FakeUI asked;
@@ -94,10 +99,9 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
     std::ofstream(cfg.logsDir / "updater.log") << "an earlier run's\n";
     useTool(c.body);
     EXPECT_EQ(update(asked), c.result);
-    EXPECT_EQ(asked.dialogs, (std::vector<testing::AskedDialog>{
-                                 {c.message + "\n" + (cfg.logsDir / "updater.log").string(),
-                                  {"btn_retry", "btn_logs", "btn_quit"},
-                                  AlertStyle::warning}}));
+    EXPECT_EQ(asked.dialogs,
+              (std::vector<testing::AskedDialog>{
+                  {c.message, {"btn_retry", "btn_logs", "btn_quit"}, AlertStyle::warning}}));
     EXPECT_EQ(logLines(), (Lines{"updater exit " + std::to_string(c.loggedStatus)}));
     EXPECT_EQ(calls(), prepareLine());                                    // no offline verify
     EXPECT_EQ(testing::readFile(cfg.logsDir / "updater.log"), "said\n");  // this run's only

@@ -2,8 +2,9 @@
 // certificate (caFile()), serving one folder; stopped in the destructor. A path prefix makes
 // a fault: /to-http/, /to-https/, /to-ftp/ redirect the rest there; /stall-N/ sends N bytes
 // whatever range is asked for, then four a second; /cut-N/ announces the whole length, sends
-// about N bytes and closes; /flaky/ answers 500 the first time a path is asked for; /longer/
-// sends a .pak 64 MiB long without a length. /drip sends 20 bytes, one each quarter second.
+// about N bytes and closes; /flaky/ answers 500 the first time a path is asked for, /busy/ 429;
+// /longer/ sends a .pak 64 MiB long without a length. /drip sends 20 bytes, one each quarter
+// second.
 #pragma once
 
 #include <arpa/inet.h>
@@ -80,11 +81,12 @@ class WebServer {
       for (auto to : {url("http"), url("https"), std::string("ftp://127.0.0.1")})
         conf << "location ~ ^/to-" << to.substr(0, to.find(':')) << "/(.*)$ { return 302 " << to
              << "/$1; }\n";
-      // The first request for a path passes the limit and meets the 500; the next ones are
-      // turned away by it, to the file.
-      conf << "location /flaky/ { limit_req zone=once; limit_req_status 429;"
-           << " error_page 429 = @whole; try_files /nothing =500; }\n"
-           << "location @whole { rewrite ^/flaky(/.*)$ $1 break; }\n"
+      // The first request for a path passes the limit and meets the 500 (or 429); the next
+      // ones are turned away by it, to the file.
+      for (auto [prefix, status] : {std::pair{"flaky", "500"}, {"busy", "429"}})
+        conf << "location /" << prefix << "/ { limit_req zone=once; limit_req_status 409;"
+             << " error_page 409 = @whole; try_files /nothing =" << status << "; }\n";
+      conf << "location @whole { rewrite ^/[a-z]+(/.*)$ $1 break; }\n"
            << "location = /drip {" << drip << " }\n"
            << "location ~ ^/stall-(\\d+)(/.*)$ { alias " << root_.string()
            << "$2; limit_rate_after $1; limit_rate 4; max_ranges 0; }\n"
