@@ -18,10 +18,19 @@ namespace {
 TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
   LauncherRun run;
   fs::path next = run.root() / "next/Kaldrith.app", channel = run.root() / "channel";
+  auto publish = [&](const fs::path& bundle) {
+    return runTool(
+        (run.resources() / "bin/kaldra-update").string(),
+        {"publish-launcher", bundle.string(), channel.string(), "--key", KALDRA_SIGNING_KEY});
+  };
+  // A version the launchers cannot read is never offered to them.
+  copyAsVersion(run.app(), run.root() / "beta/Kaldrith.app", "1.1.0-beta");
+  EXPECT_NE(publish(run.root() / "beta/Kaldrith.app").first, 0);
+  EXPECT_FALSE(fs::exists(channel / "launcher-macos.json"));
+  // A bundle's links travel as links, or its seal would fail on every machine.
+  fs::create_symlink("Info.plist", run.app() / "Contents/Info-link.plist");
   copyAsVersion(run.app(), next, "1.1.0");
-  auto [published, why] =
-      runTool((run.resources() / "bin/kaldra-update").string(),
-              {"publish-launcher", next.string(), channel.string(), "--key", KALDRA_SIGNING_KEY});
+  auto [published, why] = publish(next);
   ASSERT_EQ(published, 0) << why;
   WebServer server{channel};
   run.env["KALDRA_XPLAT_FEED"] = server.url("http");

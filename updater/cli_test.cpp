@@ -96,5 +96,24 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
   EXPECT_TRUE(isOneLine(none.err) && isOneLine(bad.err)) << none.err << bad.err;
 }
 
+// What a publisher ships: regular files only, each readable by a web server of another user.
+TEST(Cli, PublishShipsOnlyRegularFilesReadableByAnyone) {
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel";
+  writeFile(temp / "private.key", "secret");
+  writeFile(channel / "kaldrith.exe", "MZ");
+  auto publish = [&] {
+    return runTool({"publish", channel.string(), "--key", KALDRA_SIGNING_KEY, "--version", "1"});
+  };
+  EXPECT_EQ(publish().status, 0);
+  for (std::string_view name : {kManifestName, std::string_view("manifest.json.sig")})
+    EXPECT_NE(fs::status(channel / name).permissions() & fs::perms::others_read, fs::perms::none);
+  auto published = readFile(channel / kManifestName);
+  fs::create_symlink(temp / "private.key", channel / "key.pem");
+  auto refused = publish();
+  EXPECT_EQ(refused.status, exitStatus(FailureKind::other));
+  EXPECT_EQ(readFile(channel / kManifestName), published);
+}
+
 }  // namespace
 }  // namespace kaldra::update

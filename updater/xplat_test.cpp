@@ -1,6 +1,7 @@
 // The launcher channel's decisions and refusals through the built tool; the accepted
 // update over HTTP is walked by the self-update end-to-end test.
 #include <gtest/gtest.h>
+#include <sys/utsname.h>
 
 #include <nlohmann/json.hpp>
 
@@ -17,6 +18,14 @@ namespace {
 
 using namespace kaldra::update::testing;
 namespace fs = std::filesystem;
+
+// The kernel release as the tool reads it, such as "6.1.0".
+std::string systemVersion() {
+  utsname name{};
+  ::uname(&name);
+  std::string release = name.release;
+  return release.substr(0, release.find_first_not_of("0123456789."));
+}
 
 TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublisherIsHeard) {
   kaldra::testing::TempDir temp;
@@ -50,6 +59,8 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
       {"9.0", "", "", "9.0", {false, false, true}},   // rolled back before
       {"9.0", "2.0", "", "9.0", {true, true, true}},  // required wins over the marker
       {"9.0", "", "999.0", "", {true, false, false}},
+      // At the boundaries: the running version and system are enough.
+      {"9.0", KALDRA_PROJECT_VERSION, systemVersion(), "", {true, false, true}},
       {KALDRA_PROJECT_VERSION, "", "", "", {false, false, true}},
       {"0.9", "", "", "", {false, false, true}},  // a downgrade is no update
       {"0.9", "2.0", "", "", {false, true, true}},
@@ -66,6 +77,12 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
               c.updateRequiredSystemOk);
   }
   expectFetchRefused(FailureKind::other);  // the last feed offers 0.9
+
+  // A feed for another platform, however well signed, is no offer here.
+  auto other = launcherFeedJson({"linux", "9.0", "", "", "K.dmg", 1, std::string(64, 'a')});
+  writeFile(channel / "launcher-macos.json", other);
+  writeFile(channel / "launcher-macos.json.sig", signBytes(other, buildSigningKey()));
+  EXPECT_EQ(tool("xplat-check").status, exitStatus(FailureKind::manifest));
 
   for (const std::string name : {"tampered", "other key", "unsigned"}) {
     SCOPED_TRACE(name);

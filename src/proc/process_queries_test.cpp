@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+#include "platform/rename_exchange.h"
 #include "tests/support/running_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -47,6 +52,25 @@ TEST(ProcessQueries, PathIsResolvedAndOnlyProgramsBelowTheFolderCount) {
   EXPECT_EQ(processesInside(dir / "X.app", {inside.pid()}), Pids{});
   EXPECT_EQ(processesInside(dir / "Y.app"), Pids{});
   EXPECT_EQ(processesInside(dir / "missing"), Pids{});
+
+  // The launcher starts its tools from a background thread: their parent is still us.
+  std::unique_ptr<RunningProgram> tool;
+  std::thread([&] {
+    tool = std::make_unique<RunningProgram>("/bin/sleep", std::vector<std::string>{"30"});
+  }).join();
+  auto children = childPids(getpid());
+  EXPECT_NE(std::ranges::find(children, tool->pid()), children.end());
+}
+
+// A first install moves the new bundle only to a free path: not even an empty folder that
+// appeared there meanwhile is replaced.
+TEST(ProcessQueries, AMoveNeverReplacesAndAnExchangeSwapsBoth) {
+  testing::TempDir dir;
+  fs::create_directories(dir / "a/from-a");
+  fs::create_directories(dir / "b");
+  EXPECT_EQ(platform::moveToFreePath((dir / "a").string(), (dir / "b").string()), EEXIST);
+  EXPECT_EQ(platform::exchangeEntries((dir / "a").string(), (dir / "b").string()), 0);
+  EXPECT_TRUE(fs::exists(dir / "b/from-a") && fs::is_empty(dir / "a"));
 }
 
 }  // namespace

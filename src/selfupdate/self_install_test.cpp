@@ -62,7 +62,9 @@ TEST_F(SelfInstall, FailuresAreToldAndTheImageIsAlwaysDetached) {
   fs::path image = dir / "Kaldrith-2.0.dmg";
   testing::writeSealedBundle(dir / "content/Kaldrith.app", "2.0");
   testing::makeImage(dir / "content", image);
-  EXPECT_TRUE(failureOf([&] { installFromDMG(image, std::string(64, '0'), "2.0"); }));
+  // A digest that does not match, or none at all, stops everything.
+  for (const std::string& digest : {std::string(64, '0'), std::string()})
+    EXPECT_TRUE(failureOf([&] { installFromDMG(image, digest, "2.0"); }));
   EXPECT_FALSE(fs::exists(cfg.xplatDir));  // the digest comes before anything is made
   EXPECT_FALSE(sha256File(dir.path()));    // a folder opens but does not read
   // A crashed launcher with this process id left its image attached, the folder half gone.

@@ -18,6 +18,7 @@
 #include "swap/prepare_swap.h"
 #include "swap/settle_swap.h"
 #include "swap/staging.h"
+#include "swap/swap_error.h"
 #include "swap/swap_plan.h"
 #include "tests/support/running_program.h"
 #include "tests/support/swap_sandbox.h"
@@ -71,7 +72,16 @@ TEST_F(Exchange, CloseOthersForcesADeafCopyButNeverOneRunningTheGame) {
 TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
   const WatchClock::Duration late = kGiveUpAfter + std::chrono::milliseconds(1),
                              giveUp = kGiveUpAfter + kAnswerStep, none{0};
-  enum Twist { asIs, firstInstall, foreignTarget, linkTarget, stagedElsewhere, mountPoint };
+  enum Twist {
+    asIs,
+    firstInstall,
+    foreignTarget,
+    linkTarget,
+    stagedElsewhere,
+    stagedChanged,
+    busyTarget,
+    mountPoint
+  };
   struct Case {
     const char* what;
     Twist twist;
@@ -92,6 +102,14 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
        late, giveUp},
       {"staged copy elsewhere", stagedElsewhere, 0, kHelperUnchanged, "failed",
        "staged copy: plan names unexpected paths", none, none},
+      // A copy changed after staging never replaces the working launcher.
+      {"staged copy changed", stagedChanged, 0, kHelperUnchanged, "failed",
+       "staged copy: signature check failed: " + (dir / "data/xplat/mac-swap").string() +
+           "/Kaldrith.app: file modified: Contents/MacOS/Kaldrith",
+       none, none},
+      // Something that keeps running from the target is waited for 20 s, no longer.
+      {"a process stays in the target", busyTarget, 0, kHelperUnchanged, "failed", "", kBusyLimit,
+       kBusyLimit},
       {"target is a link", linkTarget, 0, kHelperUnchanged, "failed",
        "staged copy: no app bundle at " + (dir / "Applications/Kaldrith.app").string(), none, none},
       // A mount point cannot be exchanged: the helper stops before anything moved.
@@ -118,6 +136,14 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
     fs::path stage = c.twist == stagedElsewhere ? dir / "elsewhere" : stagingDir(target);
     testing::writeSealedBundle(stagedBundle(stage), "2.0");
     if (c.twist == firstInstall) fs::remove_all(target);
+    std::unique_ptr<testing::RunningProgram> busy;
+    if (c.twist == busyTarget) {
+      fs::copy_file("/bin/sleep", target / "Contents/MacOS/sleep");
+      busy = std::make_unique<testing::RunningProgram>((target / "Contents/MacOS/sleep").string(),
+                                                       std::vector<std::string>{"30"});
+    }
+    if (c.twist == stagedChanged)
+      std::ofstream(stagedBundle(stage) / "Contents/MacOS/Kaldrith", std::ios::app) << "x";
     writePlan(plan(target, stage, c.pid, 0, "staged"), cfg.swapPlanURL);
     WatchClock::Duration elapsed{0};
     WatchClock clock{.now = [&] { return WatchClock::TimePoint{} + elapsed; },
@@ -125,16 +151,55 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
 
     int status = runSwapHelper(cfg.swapPlanURL.string(), clock);
     auto written = readPlan(cfg.swapPlanURL);
+    std::string note =
+        busy ? "still running from " + target.string() + ": [" + std::to_string(busy->pid()) + "]"
+             : c.note;
     auto info = bundleInfo(target);
     EXPECT_EQ(std::tuple(status, written->state, written->note, info ? info->version : "-",
                          fs::exists(cfg.xplatDir / "skip-version")),
-              std::tuple(c.status, c.state, c.note, c.twist == firstInstall ? "2.0" : "1.0",
+              std::tuple(c.status, c.state, note, c.twist == firstInstall ? "2.0" : "1.0",
                          c.status == kHelperRestored));
     EXPECT_TRUE(elapsed >= c.atLeast && elapsed <= c.atMost) << elapsed.count();
     if (c.twist == mountPoint) {
       EXPECT_TRUE(fs::exists(stagedBundle(stage)));
       ::umount2(target.c_str(), MNT_DETACH);
     }
+  }
+}
+
+// A copy is used only as sealed, with our identifier and the version on offer.
+TEST_F(Exchange, VerifyRefusesEveryChangeSinceSealingAndAnotherIdentity) {
+  const fs::path bundle = dir / "Kaldrith.app";
+  const std::pair<std::string, std::function<void()>> changes[] = {
+      {"", [] {}},
+      {"file added: Contents/extra", [&] { std::ofstream(bundle / "Contents/extra"); }},
+      {"file removed: Contents/MacOS/Kaldrith",
+       [&] { fs::remove(bundle / "Contents/MacOS/Kaldrith"); }},
+      {"link changed: Contents/link",
+       [&] {
+         fs::remove(bundle / "Contents/link");
+         fs::create_symlink("Info.plist", bundle / "Contents/link");
+       }},
+      {"unexpected bundle org.other 2.0",
+       [&] { testing::writeSealedBundle(bundle, "2.0", "org.other"); }},
+      {"unexpected bundle com.kaldrith.client 2.1",
+       [&] { testing::writeSealedBundle(bundle, "2.1"); }},
+  };
+  for (const auto& [refusal, change] : changes) {
+    SCOPED_TRACE(refusal);
+    SetUp();
+    fs::create_directories(bundle / "Contents");
+    fs::create_symlink("MacOS/Kaldrith", bundle / "Contents/link");
+    testing::writeSealedBundle(bundle, "2.0");
+    change();
+    std::string failure;
+    try {
+      verifyBundle(bundle, "2.0");
+    } catch (const SwapError& error) {
+      failure = error.text;
+    }
+    EXPECT_EQ(failure.empty(), refusal.empty()) << failure;
+    EXPECT_NE(failure.find(refusal), std::string::npos) << failure;
   }
 }
 
