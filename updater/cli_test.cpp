@@ -77,10 +77,11 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
   EXPECT_EQ(parseEvents(done.out).back()["label"], message(Message::readyUpdated, Language::fr));
   EXPECT_NE(done.err.find(channel.string()), std::string::npos) << done.err;
   {
-    // Another run holds the folder: a newer version waits, and neither command touches it.
+    // Another run holds the folder, even only to read it: a newer version waits, and
+    // neither command touches it.
     publishChannel(channel, {{"kaldrith.exe", "MZ 2"}}, "2.0");
     int held = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::flock(held, LOCK_SH | LOCK_NB), 0);
     auto busy = prepare(channel.string(), "it");
     auto busyEvent = parseEvents(busy.out).back();
     EXPECT_EQ(std::tuple(busy.status, busyEvent["kind"], busyEvent["user"], verify().status),

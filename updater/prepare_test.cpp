@@ -110,10 +110,10 @@ std::map<std::string, std::string> treeOf(const fs::path& folder) {
 TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
   const fs::path elsewhere = temp_ / "elsewhere";
   // Each link leads to the entry of its name in `elsewhere`.
-  const std::string partial =
-      ".kaldra-partial/" + partialName({.path = "kaldrith.exe",
-                                        .size = files_["kaldrith.exe"].size(),
-                                        .sha256 = sha256Hex(files_["kaldrith.exe"])});
+  const std::string partialFile = partialName({.path = "kaldrith.exe",
+                                               .size = files_["kaldrith.exe"].size(),
+                                               .sha256 = sha256Hex(files_["kaldrith.exe"])}),
+                    partial = ".kaldra-partial/" + partialFile;
   for (const fs::path spot :
        {"data", "data/maps", "data/maps/harbour.map", "kaldrith.exe", ".kaldra-partial",
         ".kaldra-state", ".kaldra-manifest.json", partial.c_str()}) {
@@ -122,7 +122,7 @@ TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
     fs::remove_all(elsewhere);
     for (auto name : {"data/world.pak", "data/maps/harbour.map", "maps/harbour.map", "harbour.map",
                       "kaldrith.exe", ".kaldra-partial/x", ".kaldra-state", ".kaldra-manifest.json",
-                      partial.substr(16).c_str()})
+                      partialFile.c_str()})
       writeFile(elsewhere / name, "not the game's");
     auto before = treeOf(elsewhere);
 

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
+#include <future>
 #include <thread>
 
 #include "platform/rename_exchange.h"
@@ -53,13 +53,20 @@ TEST(ProcessQueries, PathIsResolvedAndOnlyProgramsBelowTheFolderCount) {
   EXPECT_EQ(processesInside(dir / "Y.app"), Pids{});
   EXPECT_EQ(processesInside(dir / "missing"), Pids{});
 
-  // The launcher starts its tools from a background thread: their parent is still us.
-  std::unique_ptr<RunningProgram> tool;
-  std::thread([&] {
-    tool = std::make_unique<RunningProgram>("/bin/sleep", std::vector<std::string>{"30"});
-  }).join();
+  // The launcher starts its tools from a background thread: their parent is still us,
+  // as long as that thread lives.
+  std::promise<Pid> started;
+  std::promise<void> looked;
+  std::thread starter([&] {
+    RunningProgram tool("/bin/sleep", {"30"});
+    started.set_value(tool.pid());
+    looked.get_future().wait();
+  });
+  Pid tool = started.get_future().get();
   auto children = childPids(getpid());
-  EXPECT_NE(std::ranges::find(children, tool->pid()), children.end());
+  looked.set_value();
+  starter.join();
+  EXPECT_NE(std::ranges::find(children, tool), children.end());
 }
 
 // A first install moves the new bundle only to a free path: not even an empty folder that

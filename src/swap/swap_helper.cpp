@@ -48,9 +48,10 @@ void checkPlanPaths(const SwapPlan& plan) {
       plan.stageDir != stagingDir(target).string() ||
       plan.staged != stagedBundle(plan.stageDir).string())
     throw SwapError("plan names unexpected paths");
+  // A link's own status is never a folder's.
   std::error_code ec;
   auto status = fs::symlink_status(target, ec);
-  if (fs::exists(status) && (fs::is_symlink(status) || !fs::is_directory(status)))
+  if (fs::exists(status) && !fs::is_directory(status))
     throw SwapError("no app bundle at " + target.string());
 }
 
