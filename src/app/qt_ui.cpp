@@ -1,6 +1,7 @@
 #include "app/qt_ui.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -35,8 +36,11 @@ QImage loadApplicationIcon() {
   auto info = platform::readPlistStrings(cfg.appBundle / "Contents/Info.plist");
   std::string file =
       info && info->contains("CFBundleIconFile") ? info->at("CFBundleIconFile") : "Kaldrith.png";
-  // Naming the format spares probing every image plugin.
-  return QImage(QString::fromStdString((cfg.res / file).string()), "PNG");
+  // Named, and not guessed from the content: a guess loads every image plugin (and their
+  // libraries) before the window can show, for a format the toolkit reads by itself.
+  QImageReader reader(QString::fromStdString((cfg.res / file).string()), "png");
+  reader.setAutoDetectImageFormat(false);
+  return reader.read();
 }
 
 QtUI::QtUI(const QImage& icon) : icon_(QPixmap::fromImage(icon)) {
