@@ -1,11 +1,14 @@
 // kaldra-keygen PRIVATE_PEM PUBLIC_INC: the build's publisher key. Keeps an existing
 // private key, so that channels published with it stay valid across rebuilds, and
 // writes its public half as C initialiser bytes for built_in_key.cpp.
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 
 #include "updater/failure.h"
 #include "updater/signature.h"
@@ -19,6 +22,25 @@ std::string readAll(const std::filesystem::path& path) {
   return text.str();
 }
 
+// Readable by its owner alone from its first byte: a temporary file of mode 0600 renamed
+// into place, in a folder of mode 0700 when the folder is new. A key made readable only
+// after it was written could be copied by anyone on the machine meanwhile.
+void writePrivateKey(const std::filesystem::path& path, const std::string& pem) {
+  auto folder = path.parent_path();
+  if (std::filesystem::create_directories(folder))
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  std::string temporary = (folder / ".publisher-key-XXXXXX").string();
+  int fd = ::mkstemp(temporary.data());  // mode 0600, whatever the umask
+  if (fd < 0) throw std::runtime_error("cannot create a key file in " + folder.string());
+  bool written =
+      ::write(fd, pem.data(), pem.size()) == static_cast<ssize_t>(pem.size()) && ::fsync(fd) == 0;
+  ::close(fd);
+  if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    throw std::runtime_error("cannot write " + path.string());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -29,12 +51,8 @@ int main(int argc, char** argv) {
   }
   std::filesystem::path privatePath = argv[1], includePath = argv[2];
   try {
-    if (!std::filesystem::exists(privatePath)) {
-      std::filesystem::create_directories(privatePath.parent_path());
-      std::ofstream(privatePath, std::ios::binary) << generatePrivateKeyPem();
-      std::filesystem::permissions(
-          privatePath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    }
+    if (!std::filesystem::exists(privatePath))
+      writePrivateKey(privatePath, generatePrivateKeyPem());
     std::ostringstream include;
     for (unsigned char byte : publicKeyOf(readAll(privatePath))) {
       char hex[8];

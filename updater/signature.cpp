@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
+#include <cstring>
 #include <memory>
 
 #include "updater/failure.h"
@@ -84,14 +85,20 @@ std::string signBytes(std::string_view bytes, std::string_view privateKeyPem) {
 
 bool signatureMatches(std::string_view bytes, std::string_view signatureText,
                       const PublicKey& key) {
-  signatureText = trim(signatureText);
-  if (signatureText.size() != 2 * kSignatureSize) return false;
   unsigned char signature[kSignatureSize];
-  for (std::size_t i = 0; i < kSignatureSize; ++i) {
-    int high = hexValue(signatureText[2 * i]);
-    int low = hexValue(signatureText[2 * i + 1]);
-    if (high < 0 || low < 0) return false;
-    signature[i] = static_cast<unsigned char>(high * 16 + low);
+  if (signatureText.size() == kSignatureSize) {
+    // The raw bytes, as standard tools write them (openssl pkeyutl -sign -rawin); their
+    // hex text is twice as long, so the two never meet.
+    std::memcpy(signature, signatureText.data(), kSignatureSize);
+  } else {
+    signatureText = trim(signatureText);
+    if (signatureText.size() != 2 * kSignatureSize) return false;
+    for (std::size_t i = 0; i < kSignatureSize; ++i) {
+      int high = hexValue(signatureText[2 * i]);
+      int low = hexValue(signatureText[2 * i + 1]);
+      if (high < 0 || low < 0) return false;
+      signature[i] = static_cast<unsigned char>(high * 16 + low);
+    }
   }
   Key publicKey(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, key.data(), key.size()),
                 EVP_PKEY_free);

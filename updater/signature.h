@@ -1,8 +1,9 @@
 // Ed25519 signatures over exact bytes: how the tool knows that what a channel or a feed
 // serves comes from the game's publisher. The publisher signs with its private key
 // ("publish"); the tool checks against the public key built into it. A signature
-// travels as text, 128 hexadecimal digits, in a companion file named after the signed
-// one ("manifest.json" -> "manifest.json.sig").
+// travels in a companion file named after the signed one ("manifest.json" ->
+// "manifest.json.sig"): either the 64 raw bytes, as standard tools write them, or their
+// text, 128 hexadecimal digits (what "publish" writes).
 //
 //   std::string text = signBytes(manifestBytes, privateKeyPem);
 //   if (!signatureMatches(manifestBytes, text, builtInPublicKey())) refuse();
