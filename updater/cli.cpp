@@ -220,8 +220,9 @@ int xplatCheckCommand(const std::vector<std::string>& args, std::ostream& out, s
     return kExitOk;
   }
   try {
-    Transfer transfer(NetworkSettings::fromEnvironment());
-    auto feed = loadLauncherFeed(transfer, request);
+    auto settings = NetworkSettings::fromEnvironment();
+    Transfer transfer(settings);
+    auto feed = loadLauncherFeed(transfer, request, settings);
     auto skip = skippedVersion(request.stateDir);
     auto decision = decide(feed, request, skip);
     err << "xplat-check: " << request.channel << " offers " << feed.version << " (running "
@@ -253,7 +254,7 @@ int xplatFetchCommand(const std::vector<std::string>& args, std::ostream& out, s
       throw UpdateError(FailureKind::other, "no launcher channel is configured");
     auto settings = NetworkSettings::fromEnvironment();
     Transfer transfer(settings);
-    auto feed = loadLauncherFeed(transfer, request);
+    auto feed = loadLauncherFeed(transfer, request, settings);
     err << "xplat-fetch: " << request.channel << " offers " << feed.version << "\n";
     auto label = std::string(launcherText("xplat_downloading", language)) + " " + feed.version;
     auto image = fetchLauncherImage(transfer, request, feed, outDir, settings, events, label);

@@ -50,8 +50,7 @@ TEST(Download, KeptBytesContinueOnlyWhenTheyFitRedirectsKeepToHttpsAndATrickleSt
   writeFile(temp / "private", "private");
   fs::create_symlink(temp / "private", partials / partialName(file));
   Transfer once;
-  EXPECT_THROW(downloadFile(once, ranges, file, target, partials, {}, [](auto) {}),
-               UpdateError);
+  EXPECT_THROW(downloadFile(once, ranges, file, target, partials, {}, [](auto) {}), UpdateError);
   EXPECT_EQ(readFile(temp / "private"), "private");
   fs::remove(partials / partialName(file));
 

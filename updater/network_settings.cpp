@@ -27,6 +27,8 @@ NetworkSettings NetworkSettings::fromEnvironment() {
     settings.stallLimit = std::chrono::seconds(*seconds);
   if (auto pause = positiveNumber("KALDRA_TEST_RETRY_MS"))
     settings.firstPause = std::chrono::milliseconds(*pause);
+  if (auto seconds = positiveNumber("KALDRA_TEST_METADATA_SECONDS"))
+    settings.metadataLimit = std::chrono::seconds(*seconds);
   if (const char* ca = std::getenv("KALDRA_TEST_CA_FILE")) settings.extraCaFile = ca;
   return settings;
 }

@@ -4,6 +4,7 @@
 //   KALDRA_TEST_STALL_SECONDS  the stall limit (whole seconds, at least 1)
 //   KALDRA_TEST_RETRY_MS       the first pause before a retry (milliseconds)
 //   KALDRA_TEST_CA_FILE        a PEM certificate authority trusted besides the system's
+//   KALDRA_TEST_METADATA_SECONDS  the time allowed for a command's metadata (whole seconds)
 #pragma once
 
 #include <chrono>
@@ -18,6 +19,8 @@ struct NetworkSettings {
   // Tries of one transfer before its failure is final; the pause doubles after each.
   int attempts = 4;
   std::chrono::milliseconds firstPause{500};
+  // A command's manifests, feeds and signatures, retries included, arrive within this.
+  std::chrono::seconds metadataLimit{45};
   std::string extraCaFile;  // empty: the system's certificate store alone
 
   static constexpr long kStallBytes = 1024;

@@ -13,6 +13,7 @@
 #include "updater/game_tree.h"
 #include "updater/manifest.h"
 #include "updater/messages.h"
+#include "updater/metadata_fetch.h"
 #include "updater/parallel.h"
 #include "updater/scan.h"
 #include "updater/sha256.h"
@@ -37,34 +38,17 @@ double share(std::uint64_t done, std::uint64_t total) {
   return total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
 }
 
-std::string fetchSmall(Transfer& transfer, const std::string& url, std::size_t limit,
-                       FailureKind tooLarge, const NetworkSettings& settings) {
-  std::string bytes;
-  for (int attempt = 1;; ++attempt) {
-    try {
-      bytes.clear();
-      transfer.fetch(url, [&](std::string_view piece) {
-        if (bytes.size() + piece.size() > limit)
-          throw UpdateError(tooLarge, url + ": larger than " + std::to_string(limit) + " bytes");
-        bytes.append(piece);
-      });
-      return bytes;
-    } catch (const TransferError& error) {
-      if (!waitToRetry(error, attempt, settings)) throw;
-    }
-  }
-}
-
 // The manifest's bytes, once their signature shows they are the publisher's. A channel
 // without a signature is refused like one with a wrong signature.
 std::string fetchManifest(Transfer& transfer, const std::string& channel,
                           const NetworkSettings& settings) {
-  std::string bytes = fetchSmall(transfer, fileUrl(channel, kManifestName), kManifestLimit,
-                                 FailureKind::manifest, settings);
+  auto deadline = metadataDeadline(settings);
+  std::string bytes = fetchMetadata(transfer, fileUrl(channel, kManifestName), kManifestLimit,
+                                    FailureKind::manifest, settings, deadline);
   std::string signature;
   try {
-    signature = fetchSmall(transfer, fileUrl(channel, signatureFileName(kManifestName)),
-                           kSignatureLimit, FailureKind::signature, settings);
+    signature = fetchMetadata(transfer, fileUrl(channel, signatureFileName(kManifestName)),
+                              kSignatureLimit, FailureKind::signature, settings, deadline);
   } catch (const TransferError& error) {
     if (!error.missing()) throw;
   }

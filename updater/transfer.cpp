@@ -68,6 +68,8 @@ struct Transfer::Receiver {
   const std::function<void(std::uint64_t)>* begin;
   std::uint64_t from = 0;
   std::chrono::seconds stallLimit;
+  std::optional<Clock::time_point> deadline;
+  bool late = false;
   bool started = false;
   bool redirect = false;
   bool stalled = false;
@@ -81,6 +83,10 @@ struct Transfer::Receiver {
   static int progress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
     auto* receiver = static_cast<Receiver*>(user);
     auto now = Clock::now();
+    if (receiver->deadline && now > *receiver->deadline) {
+      receiver->late = true;
+      return 1;
+    }
     if (now - receiver->windowStart < receiver->stallLimit) return 0;
     if (received - receiver->windowBytes < NetworkSettings::kStallBytes) {
       receiver->stalled = true;
@@ -147,7 +153,8 @@ void Transfer::fetch(const std::string& url, const Sink& sink) {
 }
 
 void Transfer::fetchFrom(const std::string& url, std::uint64_t from,
-                         const std::function<void(std::uint64_t)>& begin, const Sink& sink) {
+                         const std::function<void(std::uint64_t)>& begin, const Sink& sink,
+                         std::optional<std::chrono::steady_clock::time_point> deadline) {
   const CurlLibrary& lib = curlLibrary();
   CURL* curl = static_cast<CURL*>(curl_);
   // A range, unlike a resume offset, lets a server that cannot do ranges send it all.
@@ -159,6 +166,7 @@ void Transfer::fetchFrom(const std::string& url, std::uint64_t from,
                       .begin = begin ? &begin : nullptr,
                       .from = from,
                       .stallLimit = stallLimit_,
+                      .deadline = deadline,
                       .curl = curl};
     perform(current, receiver);
     if (!receiver.redirect) {
@@ -199,6 +207,8 @@ void Transfer::perform(const std::string& url, Receiver& receiver) {
     receiver.redirect = status >= 300 && status < 400;
     return;
   }
+  if (receiver.late)
+    throw TransferError(TransferError::Cause::refused, "cannot fetch " + url + ": not in time");
   if (receiver.stalled) {
     throw TransferError(TransferError::Cause::transient,
                         "cannot fetch " + url + ": stalled, fewer than " +

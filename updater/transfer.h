@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -60,8 +61,10 @@ class Transfer {
   // As fetch, but asks for the body from byte `from` on (an HTTP range, or the offset of a
   // file:// URL). Before the first piece, and also for an empty body, `begin` hears where
   // the body really starts: `from`, or 0 when the server sends the whole file instead.
+  // With a `deadline`, a body not complete by then fails for good (TransferError, refused).
   void fetchFrom(const std::string& url, std::uint64_t from,
-                 const std::function<void(std::uint64_t)>& begin, const Sink& sink);
+                 const std::function<void(std::uint64_t)>& begin, const Sink& sink,
+                 std::optional<std::chrono::steady_clock::time_point> deadline = {});
 
  private:
   struct Receiver;

@@ -9,23 +9,13 @@
 #include "updater/failure.h"
 #include "updater/file_cache.h"
 #include "updater/file_io.h"
+#include "updater/metadata_fetch.h"
 #include "updater/sha256.h"
 #include "updater/signature.h"
 
 namespace kaldra::update {
 
 namespace {
-
-std::string fetchWhole(Transfer& transfer, const std::string& url) {
-  std::string bytes;
-  transfer.fetch(url, [&](std::string_view piece) {
-    // A feed is a few hundred bytes; a server sending more is not a launcher channel.
-    if (bytes.size() + piece.size() > (1u << 20))
-      throw UpdateError(FailureKind::manifest, url + ": larger than a launcher feed");
-    bytes.append(piece);
-  });
-  return bytes;
-}
 
 std::string imageUrl(const XplatRequest& request, const LauncherFeed& feed) {
   if (feed.url.find("://") != std::string::npos) return feed.url;
@@ -61,13 +51,18 @@ bool alreadyComplete(const std::filesystem::path& path, const ManifestFile& imag
 
 }  // namespace
 
-LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request) {
+LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request,
+                              const NetworkSettings& settings) {
+  // A feed is a few hundred bytes; a server sending more is not a launcher channel.
+  constexpr std::size_t kFeedLimit = 1 << 20;
+  auto deadline = metadataDeadline(settings);
   auto name = launcherFeedName(request.platform);
   auto url = fileUrl(request.channel, name);
-  auto bytes = fetchWhole(transfer, url);
+  auto bytes = fetchMetadata(transfer, url, kFeedLimit, FailureKind::manifest, settings, deadline);
   std::string signature;
   try {
-    signature = fetchWhole(transfer, fileUrl(request.channel, signatureFileName(name)));
+    signature = fetchMetadata(transfer, fileUrl(request.channel, signatureFileName(name)),
+                              kFeedLimit, FailureKind::manifest, settings, deadline);
   } catch (const TransferError& error) {
     if (!error.missing()) throw;
     throw UpdateError(FailureKind::signature, "launcher feed " + url + " is not signed");

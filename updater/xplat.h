@@ -31,8 +31,9 @@ struct XplatDecision {
 // Fetches the feed and its signature and checks the signature with the key built into
 // the tool before anything of the feed is read. Throws UpdateError: signature for a
 // missing or wrong signature, manifest for a damaged feed, network when either cannot
-// be fetched.
-LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request);
+// be fetched within the settings' time for metadata.
+LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request,
+                              const NetworkSettings& settings);
 
 // Only a newer launcher is an update; a required update is offered even when it was
 // rolled back before (`skipVersion`), any other is not.

@@ -8,6 +8,7 @@
 #include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tool_run.h"
+#include "tests/support/web_server.h"
 #include "updater/failure.h"
 #include "updater/launcher_feed.h"
 #include "updater/sha256.h"
@@ -96,6 +97,22 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
     EXPECT_TRUE(answer["kind"] == "signature" && answer["update"] == false) << checked.out;
     EXPECT_EQ(std::count(checked.err.begin(), checked.err.end(), '\n'), 1) << checked.err;
     expectFetchRefused(FailureKind::signature);
+  }
+
+  // Metadata that trickles in, fast enough never to stall, is given up in the time allowed
+  // for it, on either channel.
+  publishChannel(channel, {{"kaldrith.exe", "MZ"}});
+  kaldra::testing::WebServer web(channel);
+  const std::string trickle = web.url("http") + "/trickle";
+  const std::vector<std::string> impatient = {"KALDRA_TEST_METADATA_SECONDS=1",
+                                              "KALDRA_TEST_RETRY_MS=20",
+                                              "KALDRA_UPDATE_CHANNEL=" + trickle};
+  for (const auto& run : {runTool({"xplat-check", "--state", state.string(), "--platform", "macos",
+                                   "--lang", "en", "--json", "--feed", trickle},
+                                  impatient),
+                          runTool({"prepare", "--root", (temp / "game").string()}, impatient)}) {
+    EXPECT_EQ(run.status, exitStatus(FailureKind::network)) << run.err;
+    EXPECT_NE(run.err.find("not in time"), std::string::npos) << run.err;
   }
 
   // Only the image on offer is kept, and a complete one is never fetched again.

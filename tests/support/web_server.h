@@ -88,6 +88,7 @@ class WebServer {
              << " error_page 409 = @whole; try_files /nothing =" << status << "; }\n";
       conf << "location @whole { rewrite ^/[a-z]+(/.*)$ $1 break; }\n"
            << "location = /drip {" << drip << " }\n"
+           << "location ~ ^/trickle(/.*)$ { alias " << root_.string() << "$1; limit_rate 150; }\n"
            << "location ~ ^/stall-(\\d+)(/.*)$ { alias " << root_.string()
            << "$2; limit_rate_after $1; limit_rate 4; max_ranges 0; }\n"
            // The trickle's pauses run out the proxy's patience, which closes the connection.
