@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/support/game_channel.h"
@@ -64,6 +65,10 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
             0);
   auto none = verify();
   EXPECT_EQ(none.status, exitStatus(FailureKind::manifest));
+  // A FIFO where the saved manifest belongs is refused, never waited on.
+  ::mkfifo(savedManifestPath(root).c_str(), 0600);
+  EXPECT_EQ(verify().status, exitStatus(FailureKind::manifest));
+  fs::remove(savedManifestPath(root));
 
   auto failed = prepare("http://127.0.0.1:1/channel", "de");
   EXPECT_EQ(failed.status, exitStatus(FailureKind::network));

@@ -61,8 +61,16 @@ std::optional<std::string> readFile(const std::filesystem::path& path, std::stri
     if (error) *error = std::strerror(number);
     return std::nullopt;
   };
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking in the opening, and only a regular file: a FIFO or a device where a
+  // setting or a saved manifest belongs would otherwise hang the tool, and the launcher
+  // waiting for it, before the game.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return fail(errno);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return fail(EINVAL);
+  }
   std::string bytes;
   char buffer[1 << 16];
   while (true) {

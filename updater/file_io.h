@@ -22,8 +22,8 @@ void syncDirectory(const std::filesystem::path& folder);
 // a part of the path is a regular file.
 void makeDirectories(const std::filesystem::path& folder);
 
-// The whole content of the file at `path`; nothing when it cannot be read, with the
-// reason in `*error` when given.
+// The whole content of the regular file at `path`; nothing when it cannot be read or is
+// anything else (a FIFO is never waited on), with the reason in `*error` when given.
 std::optional<std::string> readFile(const std::filesystem::path& path,
                                     std::string* error = nullptr);
 

@@ -1,6 +1,5 @@
 #include "selfupdate/declined_marker.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "platform/file_io.h"
@@ -8,7 +7,8 @@
 namespace kaldra {
 
 std::vector<std::string> readDeclined(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
+  // Read as a regular file only: anything else at its place would hold up the start.
+  std::istringstream in(platform::readWholeFile(file.string()).value_or(""));
   std::vector<std::string> entries;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty()) entries.push_back(line);

@@ -1,6 +1,7 @@
 #include "selfupdate/self_install.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -46,14 +47,19 @@ TEST_F(SelfInstall, OfferedOnceToCopiesOutsideTheInstallFolders) {
   EXPECT_EQ(offers(dir / "home/Applications2/Kaldrith.app"), 2u);
   EXPECT_EQ(fs::status(cfg.xplatDir).permissions(), fs::perms::owner_all);
 
+  // A FIFO in the marker's place is no marker, and is never waited on.
+  fs::remove_all(cfg.xplatDir);
+  fs::create_directories(cfg.xplatDir);
+  ::mkfifo((cfg.xplatDir / "self-install-declined.txt").c_str(), 0600);
+  EXPECT_EQ(offers(cfg.appBundle), 3u);
   fs::remove_all(cfg.xplatDir);
   writeSealedBundle(cfg.installTarget, "2.0");
-  EXPECT_EQ(offers(cfg.appBundle), 2u);
-  cfg.appVersion = "2.1";
   EXPECT_EQ(offers(cfg.appBundle), 3u);
+  cfg.appVersion = "2.1";
+  EXPECT_EQ(offers(cfg.appBundle), 4u);
   // Only the latest twenty declines are remembered.
   for (int i = 0; i < 20; ++i) offers(dir / ("home/A" + std::to_string(i)) / "Kaldrith.app");
-  EXPECT_EQ(offers(dir / "home/Applications2/Kaldrith.app"), 24u);
+  EXPECT_EQ(offers(dir / "home/Applications2/Kaldrith.app"), 25u);
 }
 
 // The real disk-image and seal stand-ins; everything stops before the exchange, which

@@ -180,6 +180,25 @@ TEST_F(Exchange, VerifyRefusesEveryChangeSinceSealingAndAnotherIdentity) {
          fs::remove(bundle / "Contents/link");
          fs::create_symlink("Info.plist", bundle / "Contents/link");
        }},
+      // The bytes it had, moved to a name that an older seal read as the file's own.
+      {"file modified: Contents/MacOS/Kaldrith",
+       [&] {
+         fs::rename(bundle / "Contents/MacOS/Kaldrith", bundle / "Contents/MacOS/Kaldrith\tF");
+         std::ofstream(bundle / "Contents/MacOS/Kaldrith") << "changed";
+       }},
+      {"unsupported entry: Contents/fifo",
+       [&] { ::mkfifo((bundle / "Contents/fifo").c_str(), 0600); }},
+      {"file added: Contents/empty", [&] { fs::create_directory(bundle / "Contents/empty"); }},
+      {"mode changed: Contents/Info.plist",
+       [&] {
+         fs::permissions(bundle / "Contents/Info.plist", fs::perms::owner_exec,
+                         fs::perm_options::add);
+       }},
+      {"mode changed: Contents/MacOS/Kaldrith",
+       [&] {
+         fs::permissions(bundle / "Contents/MacOS/Kaldrith", fs::perms::set_uid,
+                         fs::perm_options::add);
+       }},
       {"unexpected bundle org.other 2.0",
        [&] { testing::writeSealedBundle(bundle, "2.0", "org.other"); }},
       {"unexpected bundle com.kaldrith.client 2.1",
