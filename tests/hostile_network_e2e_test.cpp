@@ -17,7 +17,7 @@ namespace {
 using namespace kaldra::update::testing;
 namespace fs = std::filesystem;
 
-enum class Twist { none, tamperedManifest, otherKey, fileChanged };
+enum class Twist { none, tamperedManifest, otherKey, fileChanged, replayed, expired };
 
 // The first run's fault (a path prefix of the server's), its exit status and what it logs.
 struct Cell {
@@ -40,12 +40,17 @@ const Cell kCells[] = {
     {"FileChangedBetweenRuns", "/cut-200000", Twist::fileChanged, 3},
     {"TamperedManifest", "", Twist::tamperedManifest, 8, "signature"},
     {"SignedWithAnotherKey", "", Twist::otherKey, 8, "signature"},
+    // Genuine but older than the installed version, or held back past its time.
+    {"ReplayedOlderManifest", "", Twist::replayed, 10, "older than the accepted"},
+    {"ExpiredManifest", "", Twist::expired, 10, "expired at"},
 };
 
 class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, Cell>> {
  protected:
   void SetUp() override {
     publish("one", '1');
+    for (auto name : {"manifest.json", "manifest.json.sig"})
+      first_[name] = readFile(channel_ / name);
     ASSERT_EQ(prepare(web_.url(scheme())).status, 0);
     publish("two", '2');
   }
@@ -89,6 +94,7 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
   kaldra::testing::WebServer web_{channel_};
   std::map<std::string, std::set<std::string>> allowed_;
   std::map<std::string, std::string> latest_;
+  std::map<std::string, std::string> first_;  // the first version's manifest and signature
   int version_ = 0;
 };
 
@@ -98,6 +104,11 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
     writeFile(channel_ / kManifestName, std::regex_replace(readFile(channel_ / kManifestName),
                                                            std::regex("\"v2\""), "\"v9\""));
   if (cell().twist == Twist::otherKey) publishFolder(channel_, "v2", 2, generatePrivateKeyPem());
+  if (cell().twist == Twist::expired) publishChannel(channel_, latest_, "v2", 0);
+  if (cell().twist == Twist::replayed) {
+    ASSERT_EQ(prepare(web_.url(scheme())).status, 0);
+    for (const auto& [name, bytes] : first_) writeFile(channel_ / name, bytes);
+  }
 
   auto first = prepare(channel);
   EXPECT_EQ(first.status, cell().firstStatus) << first.err;
@@ -105,7 +116,10 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   EXPECT_EQ(parseEvents(first.out).back()["type"], cell().firstStatus == 0 ? "progress" : "error");
   expectSoundFolders();
   // A refused manifest writes nothing.
-  EXPECT_TRUE(cell().firstStatus != 8 || readFile(game_ / "data/small.txt") == "small one");
+  if (cell().firstStatus >= 8) {
+    EXPECT_EQ(readFile(game_ / "data/small.txt"),
+              cell().twist == Twist::replayed ? "small two" : "small one");
+  }
 
   if (cell().twist == Twist::fileChanged) {
     publish("two", '3');

@@ -3,6 +3,7 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -79,6 +80,16 @@ Language languageOption(const Options& options) {
   return *language;
 }
 
+// Days until what is published expires: 30 unless said; 0 publishes it already expired.
+unsigned expiresDaysOption(const Options& options) {
+  auto text = options.get("--expires-days").value_or("30");
+  unsigned days = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), days);
+  if (error != std::errc() || end != text.data() + text.size() || days > 3650)
+    throw UsageError("--expires-days takes a number of days up to 3650");
+  return days;
+}
+
 std::filesystem::path rootOption(const Options& options) {
   auto root = options.require("--root");
   if (root.empty()) throw UsageError("empty --root");
@@ -148,7 +159,7 @@ int verifyCommand(const std::vector<std::string>& args, std::ostream& out, std::
 }
 
 int publishCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto options = parseOptions(args, {"--version", "--key"}, 1);
+  auto options = parseOptions(args, {"--version", "--key", "--expires-days"}, 1);
   std::filesystem::path folder = options.positional.front();
   std::filesystem::path keyFile = options.require("--key");
   try {
@@ -157,7 +168,7 @@ int publishCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (!key)
       throw UpdateError(FailureKind::other, "cannot read " + keyFile.string() + ": " + reason);
     auto manifest = publishFolder(folder, options.get("--version").value_or(KALDRA_UPDATER_VERSION),
-                                  workerThreads(), *key);
+                                  workerThreads(), *key, expiresDaysOption(options));
     out << "published " << manifest.files.size() << " files in "
         << (folder / "manifest.json").string() << "\n";
     return kExitOk;
@@ -271,8 +282,10 @@ int xplatFetchCommand(const std::vector<std::string>& args, std::ostream& out, s
 
 int publishLauncherCommand(const std::vector<std::string>& args, std::ostream& out,
                            std::ostream& err) {
-  auto options = parseOptions(
-      args, {"--platform", "--key", "--min-version", "--min-system", "--disk-image-tool"}, 2);
+  auto options = parseOptions(args,
+                              {"--platform", "--key", "--min-version", "--min-system",
+                               "--disk-image-tool", "--expires-days"},
+                              2);
   PublishLauncherRequest request{
       .bundle = options.positional[0],
       .channel = options.positional[1],
@@ -281,7 +294,8 @@ int publishLauncherCommand(const std::vector<std::string>& args, std::ostream& o
       .minSystem = options.get("--min-system").value_or(""),
       .privateKey = options.require("--key"),
       .diskImageTool = options.get("--disk-image-tool")
-                           .value_or((toolResources() / "platform" / "hdiutil").string())};
+                           .value_or((toolResources() / "platform" / "hdiutil").string()),
+      .expiresDays = expiresDaysOption(options)};
   try {
     auto feed = publishLauncher(request);
     out << "published launcher " << feed.version << " for " << feed.platform << " in "

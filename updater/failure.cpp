@@ -16,6 +16,8 @@ const char* kindName(FailureKind kind) {
       return "manifest";
     case FailureKind::signature:
       return "signature";
+    case FailureKind::stale:
+      return "stale";
     case FailureKind::busy:
       return "busy";
     case FailureKind::other:
@@ -36,6 +38,8 @@ int exitStatus(FailureKind kind) {
       return 7;
     case FailureKind::signature:
       return 8;
+    case FailureKind::stale:
+      return 10;
     case FailureKind::busy:
       return 9;
     case FailureKind::other:

@@ -7,8 +7,9 @@
 
 namespace kaldra::update {
 
+// `stale`: a genuine manifest or feed older than one accepted before, or expired.
 // `busy`: another run of the tool is working on the same game folder.
-enum class FailureKind { network, disk, integrity, manifest, signature, busy, other };
+enum class FailureKind { network, disk, integrity, manifest, signature, stale, busy, other };
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 2;
@@ -17,10 +18,10 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitGameRunning = 6;
 
 // The name the event stream carries: "network", "disk", "integrity", "manifest",
-// "signature", "busy", "other".
+// "signature", "stale", "busy", "other".
 const char* kindName(FailureKind kind);
 
-// 3 network, 4 disk, 5 integrity, 7 manifest, 8 signature, 9 busy, 1 other.
+// 3 network, 4 disk, 5 integrity, 7 manifest, 8 signature, 10 stale, 9 busy, 1 other.
 int exitStatus(FailureKind kind);
 
 // A failure that ends the current command. what() is the English diagnostic for the log,

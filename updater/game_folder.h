@@ -19,6 +19,11 @@ inline std::filesystem::path savedManifestPath(const std::filesystem::path& root
   return root / ".kaldra-manifest.json";
 }
 
+// The highest manifest sequence accepted from each channel, against replays.
+inline std::filesystem::path channelLedgerPath(const std::filesystem::path& root) {
+  return root / ".kaldra-channels.json";
+}
+
 // Downloads in progress; a file moves out of here only once it is complete and checked.
 inline std::filesystem::path partialDir(const std::filesystem::path& root) {
   return root / ".kaldra-partial";

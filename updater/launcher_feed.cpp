@@ -56,6 +56,7 @@ LauncherFeed parseLauncherFeed(std::string_view bytes, std::string_view platform
   feed.size = size->get<std::uint64_t>();
   feed.sha256 = lowerHexDigest(stringMember(json, "sha256", true));
   if (feed.sha256.empty()) fault("\"sha256\" is not 64 hexadecimal digits");
+  feed.freshness = readFreshness(json, FailureKind::manifest);
   return feed;
 }
 
@@ -64,6 +65,7 @@ std::string launcherFeedJson(const LauncherFeed& feed) {
       {"platform", feed.platform},   {"version", feed.version}, {"minVersion", feed.minVersion},
       {"minSystem", feed.minSystem}, {"url", feed.url},         {"size", feed.size},
       {"sha256", feed.sha256}};
+  writeFreshness(json, feed.freshness);
   return json.dump(1) + "\n";
 }
 

@@ -3,7 +3,8 @@
 // channel signs.
 //
 //   {"platform": "macos", "version": "1.1.0", "minVersion": "1.0.0", "minSystem": "5.10",
-//    "url": "Kaldrith-1.1.0.dmg", "size": 52428800, "sha256": "9f86d0..."}
+//    "url": "Kaldrith-1.1.0.dmg", "size": 52428800, "sha256": "9f86d0...",
+//    "sequence": 1765113600, "expires": "2027-01-06T12:00:00Z"}
 //
 // "url" is taken relative to the feed's own URL unless it holds "://".
 #pragma once
@@ -11,6 +12,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "updater/freshness.h"
 
 namespace kaldra::update {
 
@@ -22,6 +25,7 @@ struct LauncherFeed {
   std::string url;
   std::uint64_t size = 0;
   std::string sha256;  // 64 lower-case hexadecimal digits
+  Freshness freshness;
 };
 
 // Throws UpdateError (manifest) naming the first fault: not JSON, a missing or mistyped

@@ -99,7 +99,8 @@ Manifest parseManifest(std::string_view bytes) {
   auto files = json.find("files");
   if (files == json.end() || !files->is_array()) fault("no array \"files\"");
 
-  Manifest manifest{.version = version->get<std::string>()};
+  Manifest manifest{.version = version->get<std::string>(),
+                    .freshness = readFreshness(json, FailureKind::manifest)};
   manifest.files.reserve(files->size());
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < files->size(); ++i) {
@@ -117,7 +118,9 @@ std::string manifestJson(const Manifest& manifest) {
   for (const auto& file : manifest.files) {
     files.push_back({{"path", file.path}, {"size", file.size}, {"sha256", file.sha256}});
   }
-  nlohmann::ordered_json json{{"version", manifest.version}, {"files", std::move(files)}};
+  nlohmann::ordered_json json{{"version", manifest.version}};
+  writeFreshness(json, manifest.freshness);
+  json["files"] = std::move(files);
   return json.dump(1) + "\n";
 }
 

@@ -1,6 +1,6 @@
 // The channel's list of game files: what the game folder must hold.
 //
-//   {"version": "1.0.3",
+//   {"version": "1.0.3", "sequence": 1765113600, "expires": "2027-01-06T12:00:00Z",
 //    "files": [{"path": "kaldrith.exe", "size": 123, "sha256": "9f86d0..."}, ...]}
 //
 // Paths are relative, "/"-separated, and stay inside the game folder.
@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "updater/freshness.h"
 
 namespace kaldra::update {
 
@@ -25,6 +27,7 @@ struct ManifestFile {
 struct Manifest {
   std::string version;
   std::vector<ManifestFile> files;
+  Freshness freshness;
 };
 
 // Throws UpdateError (manifest) naming the first fault: not JSON, a missing or mistyped

@@ -114,6 +114,22 @@ constexpr Translations kFailures[] = {
      "Réessayez plus tard.",
      "L’elenco dei file di gioco non proviene dall’editore del gioco ed è stato rifiutato. "
      "Riprova più tardi."},
+    {"Der Update-Server hat eine veraltete Liste der Spieldateien geliefert; sie wurde "
+     "abgelehnt. Bitte später erneut versuchen.",
+     "The update server sent an outdated list of game files, which was refused. Please try "
+     "again later.",
+     "Güncelleme sunucusu eski bir oyun dosyası listesi gönderdi ve liste reddedildi. Lütfen "
+     "daha sonra yeniden deneyin.",
+     "Serwer aktualizacji przesłał nieaktualną listę plików gry, która została odrzucona. "
+     "Spróbuj ponownie później.",
+     "Serverul de actualizări a trimis o listă învechită a fișierelor jocului, care a fost "
+     "respinsă. Încercați din nou mai târziu.",
+     "El servidor de actualizaciones ha enviado una lista de archivos del juego obsoleta y se "
+     "ha rechazado. Inténtalo de nuevo más tarde.",
+     "Le serveur de mises à jour a envoyé une liste de fichiers du jeu périmée, qui a été "
+     "refusée. Réessayez plus tard.",
+     "Il server degli aggiornamenti ha inviato un elenco di file di gioco non aggiornato, che "
+     "è stato rifiutato. Riprova più tardi."},
     {"Ein anderes Kaldrith aktualisiert die Spieldateien bereits. Bitte warten, bis es fertig "
      "ist, und es erneut versuchen.",
      "Another Kaldrith is already updating the game files. Wait until it has finished and try "
@@ -187,6 +203,22 @@ constexpr Translations kLauncherFailures[] = {
      "plus tard.",
      "L’aggiornamento non proviene dall’editore di Kaldrith ed è stato rifiutato. Riprova più "
      "tardi."},
+    {"Der Update-Server hat eine veraltete Beschreibung des Updates geliefert; sie wurde "
+     "abgelehnt. Bitte später erneut versuchen.",
+     "The update server sent an outdated description of the update, which was refused. "
+     "Please try again later.",
+     "Güncelleme sunucusu eski bir güncelleme açıklaması gönderdi ve açıklama reddedildi. "
+     "Lütfen daha sonra yeniden deneyin.",
+     "Serwer aktualizacji przesłał nieaktualny opis aktualizacji, który został odrzucony. "
+     "Spróbuj ponownie później.",
+     "Serverul de actualizări a trimis o descriere învechită a actualizării, care a fost "
+     "respinsă. Încercați din nou mai târziu.",
+     "El servidor de actualizaciones ha enviado una descripción de la actualización obsoleta "
+     "y se ha rechazado. Inténtalo de nuevo más tarde.",
+     "Le serveur de mises à jour a envoyé une description de la mise à jour périmée, qui a "
+     "été refusée. Réessayez plus tard.",
+     "Il server degli aggiornamenti ha inviato una descrizione dell’aggiornamento non "
+     "aggiornata, che è stata rifiutata. Riprova più tardi."},
 };
 
 static_assert(std::size(kLauncherFailures) == static_cast<std::size_t>(FailureKind::busy) - 1);

@@ -9,6 +9,7 @@
 #include "updater/download.h"
 #include "updater/file_cache.h"
 #include "updater/file_io.h"
+#include "updater/freshness.h"
 #include "updater/game_folder.h"
 #include "updater/game_tree.h"
 #include "updater/manifest.h"
@@ -118,19 +119,25 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   auto first = transfers.take();
   std::string manifestBytes = fetchManifest(*first, request.channel, request.network);
   transfers.give(std::move(first));
-  MatchedManifest fetched{.sha256 = sha256Hex(manifestBytes)};
+  // Read before anything else: even the manifest of the last run may have been replayed
+  // or held back past its time.
+  Manifest manifest = parseManifest(manifestBytes);
+  requireFresh(manifest.freshness, channelLedgerPath(root), request.channel, "manifest", unixNow());
+  auto accepted = [&] {
+    rememberFresh(manifest.freshness, channelLedgerPath(root), request.channel);
+  };
+  MatchedManifest fetched{.sha256 = sha256Hex(manifestBytes), .version = manifest.version};
   FileCache cache = FileCache::load(statePath(root));
 
   // The same manifest as last time, and not one file touched since: done, with stat alone.
   // Without its saved manifest the folder could not be verified: the full path restores it.
   if (cache.matched().sha256 == fetched.sha256 && stampOf(savedManifestPath(root)) &&
       cache.allUnchanged(root, request.threads)) {
+    accepted();
     events.progress(Stage::ready, 100, say(Message::readyUnchanged));
     return {.version = cache.matched().version, .unchanged = true};
   }
 
-  Manifest manifest = parseManifest(manifestBytes);
-  fetched.version = manifest.version;
   PrepareSummary summary{.version = manifest.version, .files = manifest.files.size()};
   makeDirectories(root);
   std::vector<std::string_view> paths;
@@ -151,6 +158,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
     saveManifest(root, manifest);
     cache.setMatched(std::move(fetched));
     if (cache.changed()) cache.save(statePath(root));
+    accepted();
     events.progress(Stage::ready, 100,
                     say(scan.filesRead == 0 ? Message::readyUnchanged : Message::readyChecked));
     return summary;
@@ -209,6 +217,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   saveManifest(root, manifest);
   cache.setMatched(std::move(fetched));
   cache.save(statePath(root));
+  accepted();
   removePartialDir(root);
   events.progress(Stage::ready, 100, say(Message::readyUpdated));
   return summary;

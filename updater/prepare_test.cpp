@@ -84,6 +84,15 @@ TEST_F(Prepare, OnlyFilesThatDoNotMatchAreFetchedAndAnUnchangedRunRestoresTheSav
   EXPECT_EQ(std::get<1>(run()), 800u);
 }
 
+// A clock set before the tool was built is plainly wrong: expiry then locks no one out.
+TEST(Freshness, OnlyAPlausibleClockMakesAManifestExpire) {
+  kaldra::testing::TempDir temp;
+  const Freshness expired{.sequence = 1, .expires = 1000};
+  EXPECT_NO_THROW(requireFresh(expired, temp / "ledger", "channel", "manifest", 2000));
+  EXPECT_THROW(requireFresh(expired, temp / "ledger", "channel", "manifest", unixNow()),
+               UpdateError);
+}
+
 // Within one label every new whole percent is sent at once, the same one again only after
 // a quiet spell.
 TEST(Events, EachNewPercentIsSentAndRepeatsWaitForAQuietSpell) {

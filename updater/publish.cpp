@@ -10,10 +10,21 @@
 
 namespace kaldra::update {
 
+std::uint64_t publishedSequence(const std::filesystem::path& path) {
+  auto json = nlohmann::json::parse(readFile(path).value_or(""), nullptr, false);
+  try {
+    return json.is_object() ? readFreshness(json, FailureKind::other).sequence : 0;
+  } catch (const UpdateError&) {
+    return 0;
+  }
+}
+
 Manifest publishFolder(const std::filesystem::path& folder, const std::string& version,
-                       unsigned threads, std::string_view privateKeyPem) {
+                       unsigned threads, std::string_view privateKeyPem, unsigned expiresDays) {
   const std::string signatureName = signatureFileName(kManifestName);
-  Manifest manifest{.version = version};
+  Manifest manifest{.version = version,
+                    .freshness = nextFreshness(publishedSequence(folder / kManifestName), unixNow(),
+                                               expiresDays)};
   std::error_code error;
   std::filesystem::recursive_directory_iterator it(folder, error), end;
   for (; !error && it != end; it.increment(error)) {

@@ -14,8 +14,13 @@ namespace kaldra::update {
 // `folder`/manifest.json and signs it with `privateKeyPem` beside it. Throws UpdateError:
 // disk when a file cannot be read or the manifest written; other for an entry that cannot
 // be published (a symbolic link or special file, or a name that the manifest refuses) or
-// an unusable key. Nothing is written then.
+// an unusable key. Nothing is written then. The manifest's sequence follows the one
+// already in `folder` (see nextFreshness); it expires after `expiresDays` days.
 Manifest publishFolder(const std::filesystem::path& folder, const std::string& version,
-                       unsigned threads, std::string_view privateKeyPem);
+                       unsigned threads, std::string_view privateKeyPem, unsigned expiresDays = 30);
+
+// The sequence of the signed object (a manifest or feed) at `path`; 0 when there is none,
+// or it cannot be read.
+std::uint64_t publishedSequence(const std::filesystem::path& path);
 
 }  // namespace kaldra::update

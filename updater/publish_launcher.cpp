@@ -4,6 +4,7 @@
 #include "swap/bundle_identity.h"
 #include "updater/failure.h"
 #include "updater/file_io.h"
+#include "updater/publish.h"
 #include "updater/sha256.h"
 #include "updater/signature.h"
 
@@ -44,6 +45,9 @@ LauncherFeed publishLauncher(const PublishLauncherRequest& request) {
   if (feed.version.empty())
     throw UpdateError(FailureKind::other, "no version in " + request.bundle.string());
   makeDirectories(request.channel);
+  auto name = launcherFeedName(request.platform);
+  feed.freshness =
+      nextFreshness(publishedSequence(request.channel / name), unixNow(), request.expiresDays);
   feed.url = "Kaldrith-" + feed.version + ".dmg";
   auto image = request.channel / feed.url;
   buildImage(request, image);
@@ -56,7 +60,6 @@ LauncherFeed publishLauncher(const PublishLauncherRequest& request) {
   parseLauncherFeed(bytes, request.platform);
   auto key = readFile(request.privateKey);
   if (!key) throw UpdateError(FailureKind::other, "cannot read " + request.privateKey.string());
-  auto name = launcherFeedName(request.platform);
   writeFileDurably(request.channel / signatureFileName(name), signBytes(bytes, *key));
   writeFileDurably(request.channel / name, bytes);
   return feed;

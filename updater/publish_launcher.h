@@ -17,6 +17,7 @@ struct PublishLauncherRequest {
   std::string minSystem;
   std::filesystem::path privateKey;  // PEM, Ed25519
   std::filesystem::path diskImageTool;
+  unsigned expiresDays = 30;
 };
 
 // Writes "Kaldrith-VERSION.dmg" (replacing one of the same version), the feed and its

@@ -9,6 +9,7 @@
 #include "updater/failure.h"
 #include "updater/file_cache.h"
 #include "updater/file_io.h"
+#include "updater/freshness.h"
 #include "updater/metadata_fetch.h"
 #include "updater/sha256.h"
 #include "updater/signature.h"
@@ -68,7 +69,12 @@ LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request,
     throw UpdateError(FailureKind::signature, "launcher feed " + url + " is not signed");
   }
   requireSignature(bytes, signature, builtInPublicKey(), "launcher feed " + url);
-  return parseLauncherFeed(bytes, request.platform);
+  auto feed = parseLauncherFeed(bytes, request.platform);
+  auto ledger = request.stateDir / "xplat" / "launcher-channels.json";
+  requireFresh(feed.freshness, ledger, request.channel, "launcher feed " + url, unixNow());
+  makeDirectories(ledger.parent_path());
+  rememberFresh(feed.freshness, ledger, request.channel);
+  return feed;
 }
 
 XplatDecision decide(const LauncherFeed& feed, const XplatRequest& request,

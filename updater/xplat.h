@@ -30,8 +30,9 @@ struct XplatDecision {
 
 // Fetches the feed and its signature and checks the signature with the key built into
 // the tool before anything of the feed is read. Throws UpdateError: signature for a
-// missing or wrong signature, manifest for a damaged feed, network when either cannot
-// be fetched within the settings' time for metadata.
+// missing or wrong signature, manifest for a damaged feed, stale for a feed older than
+// one accepted from that channel before (remembered in the state folder) or expired,
+// network when either cannot be fetched within the settings' time for metadata.
 LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request,
                               const NetworkSettings& settings);
 

@@ -40,10 +40,11 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
   };
   auto publish = [&](const std::string& version, const std::string& minVersion,
                      const std::string& minSystem, const std::string& key = buildSigningKey(),
-                     const std::string& image = std::string(5000, 'i')) {
+                     const std::string& image = std::string(5000, 'i'), Freshness freshness = {}) {
     writeFile(channel / "Kaldrith.dmg", image);
-    auto bytes = launcherFeedJson(
-        {"macos", version, minVersion, minSystem, "Kaldrith.dmg", image.size(), sha256Hex(image)});
+    LauncherFeed feed{"macos",        version,      minVersion,       minSystem,
+                      "Kaldrith.dmg", image.size(), sha256Hex(image), freshness};
+    auto bytes = launcherFeedJson(feed);
     writeFile(channel / "launcher-macos.json", bytes);
     writeFile(channel / "launcher-macos.json.sig", signBytes(bytes, key));
   };
@@ -78,6 +79,19 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
               c.updateRequiredSystemOk);
   }
   expectFetchRefused(FailureKind::other);  // the last feed offers 0.9
+
+  // A feed older than one this launcher accepted from the channel, or past its time, is no
+  // offer; the one accepted stays one.
+  const auto now = unixNow();
+  for (const auto& [freshness, status] : {std::pair{Freshness{5, now + 60}, 0},
+                                          {Freshness{4, now + 60}, 10},
+                                          {Freshness{6, now - 1}, 10},
+                                          {Freshness{5, now + 60}, 0}}) {
+    publish("9.0", "", "", buildSigningKey(), std::string(5000, 'i'), freshness);
+    auto checked = tool("xplat-check");
+    EXPECT_EQ(checked.status, status) << checked.err;
+    EXPECT_EQ(nlohmann::json::parse(checked.out)["update"], status == 0);
+  }
 
   // A feed for another platform, however well signed, is no offer here.
   auto other = launcherFeedJson({"linux", "9.0", "", "", "K.dmg", 1, std::string(64, 'a')});
@@ -116,7 +130,7 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
   }
 
   // Only the image on offer is kept, and a complete one is never fetched again.
-  publish("9.0", "", "", buildSigningKey());
+  publish("9.0", "", "", buildSigningKey(), std::string(5000, 'i'), Freshness{7, now + 60});
   writeFile(out / "Kaldrith-8.0.dmg", "an older image");
   writeFile(out / "0123-4567.part", "part of an older image");
   writeFile(out / "notes.txt", "the player's own");

@@ -10,6 +10,9 @@ namespace kaldra::updater {
 
 // Its exit status when the game already runs from the game folder ("prepare").
 inline constexpr int kGameRunning = 6;
+// "prepare" refused the channel's manifest as older than one it accepted, or expired: the
+// installed files are all there is to play with.
+inline constexpr int kChannelStale = 10;
 
 // "texts", lang: prints the text table of `lang` as one JSON object.
 std::vector<std::string> textsCommand(const std::string& lang);

@@ -1,5 +1,7 @@
 #include "update/game_update.h"
 
+#include <optional>
+
 #include <string>
 #include <system_error>
 
@@ -74,9 +76,14 @@ int askAfterFailure(UI& ui, const Event& lastError) {
   return kUpdateQuit;
 }
 
-// "Already running" is an exit code; a crash by the signal of the same number is not.
-bool reportsGameRunning(const platform::ChildExit& exit) {
-  return !exit.bySignal && exit.status == updater::kGameRunning;
+// Why the installed files are checked offline instead: the game runs from them, or the
+// channel's manifest was refused as stale. An exit code; a crash by a signal of the same
+// number is neither.
+std::optional<std::string> offlineReason(const platform::ChildExit& exit) {
+  if (exit.bySignal) return std::nullopt;
+  if (exit.status == updater::kGameRunning) return "game already running";
+  if (exit.status == updater::kChannelStale) return "channel manifest refused as stale";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -89,11 +96,11 @@ int update(UI& ui) {
   PrepareOutcome prepare = runPrepare(ui);
   log("updater exit " + std::to_string(prepare.exit.status));
   if (prepare.exit.status == 0) return ready(ui);
-  if (reportsGameRunning(prepare.exit)) {
+  if (auto reason = offlineReason(prepare.exit)) {
     ui.set(T("stage_verify"), std::nullopt, "");
     int verify =
         runCapture(cfg.updater, updater::verifyCommand(cfg.clientDir.string(), cfg.lang)).first;
-    log("game already running, offline verify exit " + std::to_string(verify));
+    log(*reason + ", offline verify exit " + std::to_string(verify));
     if (verify == 0) return ready(ui);
   }
   return askAfterFailure(ui, prepare.lastError);

@@ -109,14 +109,23 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
   }
 }
 
-TEST_F(GameUpdate, RunningGameWithGoodFilesGoesOnAfterOfflineVerify) {
-  useTool("case \"$1\" in prepare) exit 6 ;; verify) exit 0 ;; esac\nexit 99\n");
-  EXPECT_EQ(update(ui), kUpdateDone);
-  EXPECT_EQ(calls(), prepareLine() + "verify --root " + cfg.clientDir.string() + " --lang xx\n");
-  EXPECT_EQ(ui.statuses[1], (ShownStatus{"stage_verify", std::nullopt, ""}));
-  EXPECT_EQ(ui.statuses.back().text, "stage_ready");
-  EXPECT_TRUE(ui.dialogs.empty());
-  EXPECT_EQ(logLines(), (Lines{"updater exit 6", "game already running, offline verify exit 0"}));
+// A running game, or a channel whose manifest is refused as stale, leaves the installed
+// files to check offline; when they are sound, the game starts on them.
+TEST_F(GameUpdate, RunningGameOrStaleChannelGoesOnAfterOfflineVerify) {
+  for (const auto& [status, reason] :
+       {std::pair{6, "game already running"}, {10, "channel manifest refused as stale"}}) {
+    testing::FakeUI shown;
+    fs::remove(cfg.logsDir / "launcher.log");
+    useTool("case \"$1\" in prepare) exit " + std::to_string(status) +
+            " ;; verify) exit 0 ;; esac\nexit 99\n");
+    EXPECT_EQ(update(shown), kUpdateDone);
+    EXPECT_EQ(calls(), prepareLine() + "verify --root " + cfg.clientDir.string() + " --lang xx\n");
+    EXPECT_EQ(shown.statuses[1], (ShownStatus{"stage_verify", std::nullopt, ""}));
+    EXPECT_EQ(shown.statuses.back().text, "stage_ready");
+    EXPECT_TRUE(shown.dialogs.empty());
+    EXPECT_EQ(logLines(), (Lines{"updater exit " + std::to_string(status),
+                                 std::string(reason) + ", offline verify exit 0"}));
+  }
 }
 
 }  // namespace

@@ -35,9 +35,9 @@ inline std::string buildSigningKey() {
 // the build's key.
 inline Manifest publishChannel(const std::filesystem::path& folder,
                                const std::map<std::string, std::string>& files,
-                               const std::string& version = "1.0") {
+                               const std::string& version = "1.0", unsigned expiresDays = 30) {
   for (const auto& [path, content] : files) writeFile(folder / path, content);
-  return publishFolder(folder, version, 2, buildSigningKey());
+  return publishFolder(folder, version, 2, buildSigningKey(), expiresDays);
 }
 
 // Signs the channel's manifest as it is now, so that even a damaged one reaches the parser.
