@@ -20,13 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view signature = input.substr(0, split);
   std::string_view bytes = split == std::string_view::npos ? "" : input.substr(split + 1);
   try {
-    requireSignature(bytes, signature, publicKey, "manifest");
+    requireSignature(bytes, signature, {publicKey}, "manifest");
     __builtin_trap();  // a forgery
   } catch (const UpdateError& error) {
     if (error.kind() != FailureKind::signature) __builtin_trap();
   }
   try {
-    requireSignature(bytes, signBytes(bytes, key), publicKey, "manifest");
+    requireSignature(bytes, signBytes(bytes, key), {publicKey}, "manifest");
     parseManifest(bytes);
   } catch (const UpdateError& error) {
     if (error.kind() != FailureKind::manifest) __builtin_trap();

@@ -17,7 +17,16 @@ namespace {
 using namespace kaldra::update::testing;
 namespace fs = std::filesystem;
 
-enum class Twist { none, tamperedManifest, otherKey, fileChanged, replayed, expired };
+enum class Twist {
+  none,
+  tamperedManifest,
+  otherKey,
+  fileChanged,
+  replayed,
+  expired,
+  rotated,
+  retired
+};
 
 // The first run's fault (a path prefix of the server's), its exit status and what it logs.
 struct Cell {
@@ -43,6 +52,9 @@ const Cell kCells[] = {
     // Genuine but older than the installed version, or held back past its time.
     {"ReplayedOlderManifest", "", Twist::replayed, 10, "older than the accepted"},
     {"ExpiredManifest", "", Twist::expired, 10, "expired at"},
+    // The publisher moves to a new key; a retired one signs nothing any more.
+    {"RotatedKey", "", Twist::rotated, 0},
+    {"RetiredKey", "", Twist::retired, 8, "not a trusted publisher key"},
 };
 
 class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, Cell>> {
@@ -95,6 +107,8 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
   std::map<std::string, std::set<std::string>> allowed_;
   std::map<std::string, std::string> latest_;
   std::map<std::string, std::string> first_;  // the first version's manifest and signature
+  kaldra::testing::TempDir keys_;             // private keys, never in the channel
+  std::string newKey_ = generatePrivateKeyPem();
   int version_ = 0;
 };
 
@@ -105,6 +119,15 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
                                                            std::regex("\"v2\""), "\"v9\""));
   if (cell().twist == Twist::otherKey) publishFolder(channel_, "v2", 2, generatePrivateKeyPem());
   if (cell().twist == Twist::expired) publishChannel(channel_, latest_, "v2", 0);
+  if (cell().twist == Twist::rotated || cell().twist == Twist::retired) {
+    writeFile(keys_ / "new.pem", newKey_);
+    std::vector<std::string> rotate{"rotate-key", channel_.string(),
+                                    "--key",      KALDRA_SIGNING_KEY,
+                                    "--new-key",  (keys_ / "new.pem").string()};
+    if (cell().twist == Twist::retired) rotate.push_back("--retire");
+    ASSERT_EQ(runTool(rotate).status, 0);
+    publishFolder(channel_, "v2", 2, cell().twist == Twist::rotated ? newKey_ : buildSigningKey());
+  }
   if (cell().twist == Twist::replayed) {
     ASSERT_EQ(prepare(web_.url(scheme())).status, 0);
     for (const auto& [name, bytes] : first_) writeFile(channel_ / name, bytes);
@@ -123,6 +146,8 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
 
   if (cell().twist == Twist::fileChanged) {
     publish("two", '3');
+  } else if (cell().twist == Twist::retired) {
+    publishFolder(channel_, "v2", 2, newKey_);
   } else if (cell().twist != Twist::none) {
     publishChannel(channel_, latest_, "v2");
   }

@@ -16,6 +16,7 @@
 #include "updater/file_io.h"
 #include "updater/game_folder_lock.h"
 #include "updater/game_process.h"
+#include "updater/key_statement.h"
 #include "updater/launcher_texts.h"
 #include "updater/messages.h"
 #include "updater/parallel.h"
@@ -60,7 +61,7 @@ Options parseOptions(const std::vector<std::string>& args, const std::vector<std
       options.positional.push_back(arg);
     } else if (std::find(known.begin(), known.end(), arg) == known.end()) {
       throw UsageError("unknown option " + arg);
-    } else if (arg == "--json") {
+    } else if (arg == "--json" || arg == "--retire") {
       options.named[arg] = "";
     } else if (i + 1 < args.size()) {
       options.named[arg] = args[++i];
@@ -154,6 +155,40 @@ int verifyCommand(const std::vector<std::string>& args, std::ostream& out, std::
     return kExitOk;
   } catch (const UpdateError& error) {
     err << "verify failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    return exitStatus(error.kind());
+  }
+}
+
+// A statement naming the channel's keys from now on: the signing key's and the new key,
+// or the new key alone with --retire. It is signed with the signing key, which players
+// trust already; manifests and feeds are then published with the new key.
+int rotateKeyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto options = parseOptions(args, {"--key", "--new-key", "--retire"}, 1);
+  std::filesystem::path channel = options.positional.front();
+  try {
+    auto readKey = [](const std::string& path) {
+      auto pem = readFile(path);
+      if (!pem) throw UpdateError(FailureKind::other, "cannot read " + path);
+      return *pem;
+    };
+    auto signing = readKey(options.require("--key")), next = readKey(options.require("--new-key"));
+    KeyStatement statement{.keys = {publicKeyOf(signing)}};
+    if (auto kept = readFile(channel / kKeyStatementName))
+      statement.keys = parseKeyStatement(*kept).keys;
+    std::erase(statement.keys, publicKeyOf(next));
+    statement.keys.push_back(publicKeyOf(next));
+    if (options.get("--retire")) std::erase(statement.keys, publicKeyOf(signing));
+    statement.sequence =
+        nextFreshness(publishedSequence(channel / kKeyStatementName), unixNow(), 0).sequence;
+    auto bytes = keyStatementJson(statement);
+    makeDirectories(channel);
+    writeFileDurably(channel / signatureFileName(kKeyStatementName), signBytes(bytes, signing));
+    writeFileDurably(channel / kKeyStatementName, bytes);
+    out << "the channel's keys are now " << statement.keys.size() << " in "
+        << (channel / kKeyStatementName).string() << "\n";
+    return kExitOk;
+  } catch (const UpdateError& error) {
+    err << "rotate-key failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
     return exitStatus(error.kind());
   }
 }
@@ -313,7 +348,8 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   try {
     if (args.empty())
       throw UsageError(
-          "no command (texts, version, prepare, verify, publish, xplat-check, xplat-fetch, "
+          "no command (texts, version, prepare, verify, publish, rotate-key, xplat-check, "
+          "xplat-fetch, "
           "publish-launcher)");
     const auto& command = args.front();
     if (command == "texts") return texts(args, out);
@@ -328,6 +364,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     if (command == "xplat-check") return xplatCheckCommand(args, out, err);
     if (command == "xplat-fetch") return xplatFetchCommand(args, out, err);
     if (command == "publish-launcher") return publishLauncherCommand(args, out, err);
+    if (command == "rotate-key") return rotateKeyCommand(args, out, err);
     throw UsageError("command \"" + command + "\" is not supported");
   } catch (const UsageError& error) {
     err << "kaldra-update: " << error.what() << "\n";

@@ -24,6 +24,11 @@ inline std::filesystem::path channelLedgerPath(const std::filesystem::path& root
   return root / ".kaldra-channels.json";
 }
 
+// The newest key statement accepted (see key_statement.h).
+inline std::filesystem::path keyStatementPath(const std::filesystem::path& root) {
+  return root / ".kaldra-keys.json";
+}
+
 // Downloads in progress; a file moves out of here only once it is complete and checked.
 inline std::filesystem::path partialDir(const std::filesystem::path& root) {
   return root / ".kaldra-partial";

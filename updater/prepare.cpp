@@ -12,6 +12,7 @@
 #include "updater/freshness.h"
 #include "updater/game_folder.h"
 #include "updater/game_tree.h"
+#include "updater/key_statement.h"
 #include "updater/manifest.h"
 #include "updater/messages.h"
 #include "updater/metadata_fetch.h"
@@ -42,8 +43,9 @@ double share(std::uint64_t done, std::uint64_t total) {
 // The manifest's bytes, once their signature shows they are the publisher's. A channel
 // without a signature is refused like one with a wrong signature.
 std::string fetchManifest(Transfer& transfer, const std::string& channel,
-                          const NetworkSettings& settings) {
+                          const NetworkSettings& settings, const std::filesystem::path& root) {
   auto deadline = metadataDeadline(settings);
+  auto keys = channelKeys(transfer, channel, settings, deadline, keyStatementPath(root));
   std::string bytes = fetchMetadata(transfer, fileUrl(channel, kManifestName), kManifestLimit,
                                     FailureKind::manifest, settings, deadline);
   std::string signature;
@@ -53,7 +55,7 @@ std::string fetchManifest(Transfer& transfer, const std::string& channel,
   } catch (const TransferError& error) {
     if (!error.missing()) throw;
   }
-  requireSignature(bytes, signature, builtInPublicKey(), "manifest");
+  requireSignature(bytes, signature, keys, "manifest");
   return bytes;
 }
 
@@ -117,7 +119,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   events.progress(Stage::manifest, 0, say(Message::loadingManifest));
   TransferPool transfers(request.network);
   auto first = transfers.take();
-  std::string manifestBytes = fetchManifest(*first, request.channel, request.network);
+  std::string manifestBytes = fetchManifest(*first, request.channel, request.network, root);
   transfers.give(std::move(first));
   // Read before anything else: even the manifest of the last run may have been replayed
   // or held back past its time.

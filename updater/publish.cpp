@@ -4,6 +4,7 @@
 
 #include "updater/failure.h"
 #include "updater/file_io.h"
+#include "updater/key_statement.h"
 #include "updater/parallel.h"
 #include "updater/sha256.h"
 #include "updater/signature.h"
@@ -31,7 +32,10 @@ Manifest publishFolder(const std::filesystem::path& folder, const std::string& v
     auto type = it->symlink_status(error).type();
     if (error || type == std::filesystem::file_type::directory) continue;
     auto path = it->path().lexically_relative(folder).generic_string();
-    if (path == kManifestName || path == signatureName) continue;
+    // The channel's own files, not the game's.
+    if (path == kManifestName || path == signatureName || path == kKeyStatementName ||
+        path == signatureFileName(kKeyStatementName))
+      continue;
     if (type != std::filesystem::file_type::regular)
       throw UpdateError(FailureKind::other, "not a regular file: " + it->path().string());
     if (auto problem = pathProblem(path); !problem.empty())

@@ -109,11 +109,12 @@ bool signatureMatches(std::string_view bytes, std::string_view signatureText,
                           reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) == 1;
 }
 
-void requireSignature(std::string_view bytes, std::string_view signatureText, const PublicKey& key,
-                      const std::string& what) {
-  if (!signatureMatches(bytes, signatureText, key))
-    throw UpdateError(FailureKind::signature,
-                      what + ": missing or wrong signature, not the publisher's key");
+void requireSignature(std::string_view bytes, std::string_view signatureText,
+                      const std::vector<PublicKey>& keys, const std::string& what) {
+  for (const auto& key : keys)
+    if (signatureMatches(bytes, signatureText, key)) return;
+  throw UpdateError(FailureKind::signature,
+                    what + ": missing or wrong signature, not a trusted publisher key");
 }
 
 std::string signatureFileName(std::string_view signedFileName) {

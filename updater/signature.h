@@ -12,6 +12,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kaldra::update {
 
@@ -32,10 +33,10 @@ std::string signBytes(std::string_view bytes, std::string_view privateKeyPem);
 // `key`'s signature of exactly `bytes`. Any malformed text is simply no match.
 bool signatureMatches(std::string_view bytes, std::string_view signatureText, const PublicKey& key);
 
-// As signatureMatches, but throws UpdateError (signature) naming `what` when it does not
-// match; nothing of `bytes` may be trusted then.
-void requireSignature(std::string_view bytes, std::string_view signatureText, const PublicKey& key,
-                      const std::string& what);
+// Throws UpdateError (signature) naming `what` unless one of `keys` signed `bytes`
+// (signatureMatches); nothing of `bytes` may be trusted then.
+void requireSignature(std::string_view bytes, std::string_view signatureText,
+                      const std::vector<PublicKey>& keys, const std::string& what);
 
 // The publisher's key this tool trusts; made with the build (the demo channel's key).
 const PublicKey& builtInPublicKey();

@@ -10,6 +10,7 @@
 #include "updater/file_cache.h"
 #include "updater/file_io.h"
 #include "updater/freshness.h"
+#include "updater/key_statement.h"
 #include "updater/metadata_fetch.h"
 #include "updater/sha256.h"
 #include "updater/signature.h"
@@ -57,6 +58,9 @@ LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request,
   // A feed is a few hundred bytes; a server sending more is not a launcher channel.
   constexpr std::size_t kFeedLimit = 1 << 20;
   auto deadline = metadataDeadline(settings);
+  makeDirectories(request.stateDir / "xplat");
+  auto keys = channelKeys(transfer, request.channel, settings, deadline,
+                          request.stateDir / "xplat" / "launcher-keys.json");
   auto name = launcherFeedName(request.platform);
   auto url = fileUrl(request.channel, name);
   auto bytes = fetchMetadata(transfer, url, kFeedLimit, FailureKind::manifest, settings, deadline);
@@ -68,11 +72,10 @@ LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request,
     if (!error.missing()) throw;
     throw UpdateError(FailureKind::signature, "launcher feed " + url + " is not signed");
   }
-  requireSignature(bytes, signature, builtInPublicKey(), "launcher feed " + url);
+  requireSignature(bytes, signature, keys, "launcher feed " + url);
   auto feed = parseLauncherFeed(bytes, request.platform);
   auto ledger = request.stateDir / "xplat" / "launcher-channels.json";
   requireFresh(feed.freshness, ledger, request.channel, "launcher feed " + url, unixNow());
-  makeDirectories(ledger.parent_path());
   rememberFresh(feed.freshness, ledger, request.channel);
   return feed;
 }

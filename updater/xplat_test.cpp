@@ -141,6 +141,26 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
   std::set<std::string> kept;
   for (const auto& entry : fs::directory_iterator(out)) kept.insert(entry.path().filename());
   EXPECT_EQ(kept, (std::set<std::string>{"Kaldrith-9.0.dmg", "notes.txt"}));
+
+  // The publisher moves to a new key and retires the built-in one: only the new key's
+  // feeds count from then on.
+  kaldra::testing::TempDir keys;
+  const std::string newKey = generatePrivateKeyPem();
+  writeFile(keys / "new.pem", newKey);
+  writeFile(keys / "stranger.pem", generatePrivateKeyPem());
+  // A statement by a key nobody trusts is refused; the trusted one's retires the feed's key.
+  for (const auto& [signer, refused] : {std::pair{keys / "stranger.pem", "key statement"},
+                                        {fs::path(KALDRA_SIGNING_KEY), "launcher feed"}}) {
+    ASSERT_EQ(runTool({"rotate-key", channel.string(), "--key", signer.string(), "--new-key",
+                       (keys / "new.pem").string(), "--retire"})
+                  .status,
+              0);
+    auto checked = tool("xplat-check");
+    EXPECT_EQ(checked.status, exitStatus(FailureKind::signature));
+    EXPECT_NE(checked.err.find(refused), std::string::npos) << checked.err;
+  }
+  publish("9.0", "", "", newKey, std::string(5000, 'i'), Freshness{8, now + 60});
+  EXPECT_EQ(tool("xplat-check").status, 0);
 }
 
 }  // namespace

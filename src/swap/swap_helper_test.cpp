@@ -209,6 +209,7 @@ TEST_F(Exchange, VerifyRefusesEveryChangeSinceSealingAndAnotherIdentity) {
     SetUp();
     fs::create_directories(bundle / "Contents");
     fs::create_symlink("MacOS/Kaldrith", bundle / "Contents/link");
+    std::ofstream(bundle / "Contents/a name\twith 100% blanks");  // sealed as it is
     testing::writeSealedBundle(bundle, "2.0");
     change();
     std::string failure;
