@@ -9,7 +9,7 @@ packages="build-essential cmake ninja-build pkg-config git
   nlohmann-json3-dev libplist-dev libssl-dev libcurl4-openssl-dev
   googletest libgtest-dev libbenchmark-dev
   squashfs-tools procps curl python3
-  nginx-light openssl"
+  nginx-light openssl ccache"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -25,7 +25,8 @@ enum class Twist {
   replayed,
   expired,
   rotated,
-  retired
+  retired,
+  openssl
 };
 
 // The first run's fault (a path prefix of the server's), its exit status and what it logs.
@@ -55,6 +56,8 @@ const Cell kCells[] = {
     // The publisher moves to a new key; a retired one signs nothing any more.
     {"RotatedKey", "", Twist::rotated, 0},
     {"RetiredKey", "", Twist::retired, 8, "not a trusted publisher key"},
+    // Signed with a standard tool: the 64 raw bytes.
+    {"SignedWithOpenSsl", "", Twist::openssl, 0},
 };
 
 class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, Cell>> {
@@ -119,6 +122,13 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
                                                            std::regex("\"v2\""), "\"v9\""));
   if (cell().twist == Twist::otherKey) publishFolder(channel_, "v2", 2, generatePrivateKeyPem());
   if (cell().twist == Twist::expired) publishChannel(channel_, latest_, "v2", 0);
+  if (cell().twist == Twist::openssl) {
+    ASSERT_EQ(std::system(("openssl pkeyutl -sign -rawin -inkey " KALDRA_SIGNING_KEY " -in " +
+                           (channel_ / kManifestName).string() + " -out " +
+                           (channel_ / "manifest.json.sig").string())
+                              .c_str()),
+              0);
+  }
   if (cell().twist == Twist::rotated || cell().twist == Twist::retired) {
     writeFile(keys_ / "new.pem", newKey_);
     std::vector<std::string> rotate{"rotate-key", channel_.string(),
