@@ -7,7 +7,7 @@
 # Run by hand on an idle machine; it needs about 3 GB of free space.
 set -eu
 build=$(cd "${1:-build}" && pwd)
-tools=$(cd "$(dirname "$0")/../../platform-tools" && pwd)
+tools=$build/Kaldrith.app/Contents/Resources/platform
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
