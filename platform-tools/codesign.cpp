@@ -14,7 +14,6 @@
 // ("F<TAB>SHA256<TAB>PATH", "L<TAB>TARGET<TAB>PATH"): launchers that carry such a version
 // verify their update with it, and must still be able to.
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,12 +23,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -57,24 +57,14 @@ std::string encoded(const std::string& name) {
 std::string fileDigest(const fs::path& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return "";
-  std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-  EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
-  std::vector<char> buffer(1 << 20);
-  ssize_t n = 0;
-  while ((n = ::read(fd, buffer.data(), buffer.size())) > 0)
-    EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(n));
+  bool failed = false;
+  auto digest = kaldra::platform::sha256Hex([&](unsigned char* buffer, std::size_t size) {
+    ssize_t n = ::read(fd, buffer, size);
+    failed = failed || n < 0;
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+  });
   ::close(fd);
-  if (n < 0) return "";
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_DigestFinal_ex(context.get(), digest, &length);
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    char pair[3];
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    hex += pair;
-  }
-  return hex;
+  return failed ? "" : digest.value_or("");
 }
 
 struct Entry {

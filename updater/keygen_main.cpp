@@ -1,8 +1,6 @@
 // kaldra-keygen PRIVATE_PEM PUBLIC_INC: the build's publisher key. Keeps an existing
 // private key, so that channels published with it stay valid across rebuilds, and
 // writes its public half as C initialiser bytes for built_in_key.cpp.
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/file_io.h"
 #include "updater/failure.h"
 #include "updater/signature.h"
 
@@ -22,23 +21,15 @@ std::string readAll(const std::filesystem::path& path) {
   return text.str();
 }
 
-// Readable by its owner alone from its first byte: a temporary file of mode 0600 renamed
-// into place, in a folder of mode 0700 when the folder is new. A key made readable only
-// after it was written could be copied by anyone on the machine meanwhile.
+// Readable by its owner alone from its first byte, in a folder of mode 0700 when the
+// folder is new: a key made readable only after it was written could be copied by anyone
+// on the machine meanwhile.
 void writePrivateKey(const std::filesystem::path& path, const std::string& pem) {
   auto folder = path.parent_path();
   if (std::filesystem::create_directories(folder))
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-  std::string temporary = (folder / ".publisher-key-XXXXXX").string();
-  int fd = ::mkstemp(temporary.data());  // mode 0600, whatever the umask
-  if (fd < 0) throw std::runtime_error("cannot create a key file in " + folder.string());
-  bool written =
-      ::write(fd, pem.data(), pem.size()) == static_cast<ssize_t>(pem.size()) && ::fsync(fd) == 0;
-  ::close(fd);
-  if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
+  if (!kaldra::platform::writeFileAtomically(path.string(), pem, 0600))
     throw std::runtime_error("cannot write " + path.string());
-  }
 }
 
 }  // namespace
