@@ -31,12 +31,13 @@ std::string systemVersion() {
 TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublisherIsHeard) {
   kaldra::testing::TempDir temp;
   const fs::path channel = temp / "channel", state = temp / "state", out = state / "xplat/download";
+  std::string feedUrl = channel.string(), caFile;  // a folder first, then nginx
   auto tool = [&](const std::string& command) {
-    std::vector<std::string> args{command,  "--state",       state.string(), "--platform",
-                                  "macos",  "--lang",        "en",           "--json",
-                                  "--feed", channel.string()};
+    std::vector<std::string> args{command,  "--state", state.string(), "--platform", "macos",
+                                  "--lang", "en",      "--json",       "--feed",     feedUrl};
     if (command == "xplat-fetch") args.insert(args.end(), {"--out", out.string()});
-    return runTool(args, {"KALDRA_TEST_STALL_SECONDS=1", "KALDRA_TEST_RETRY_MS=20"});
+    return runTool(args, {"KALDRA_TEST_STALL_SECONDS=1", "KALDRA_TEST_RETRY_MS=20",
+                          "KALDRA_TEST_CA_FILE=" + caFile});
   };
   auto publish = [&](const std::string& version, const std::string& minVersion,
                      const std::string& minSystem, const std::string& key = buildSigningKey(),
@@ -80,19 +81,6 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
   }
   expectFetchRefused(FailureKind::other);  // the last feed offers 0.9
 
-  // A feed older than one this launcher accepted from the channel, or past its time, is no
-  // offer; the one accepted stays one.
-  const auto now = unixNow();
-  for (const auto& [freshness, status] : {std::pair{Freshness{5, now + 60}, 0},
-                                          {Freshness{4, now + 60}, 10},
-                                          {Freshness{6, now - 1}, 10},
-                                          {Freshness{5, now + 60}, 0}}) {
-    publish("9.0", "", "", buildSigningKey(), std::string(5000, 'i'), freshness);
-    auto checked = tool("xplat-check");
-    EXPECT_EQ(checked.status, status) << checked.err;
-    EXPECT_EQ(nlohmann::json::parse(checked.out)["update"], status == 0);
-  }
-
   // A feed for another platform, however well signed, is no offer here.
   auto other = launcherFeedJson({"linux", "9.0", "", "", "K.dmg", 1, std::string(64, 'a')});
   writeFile(channel / "launcher-macos.json", other);
@@ -129,38 +117,59 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
     EXPECT_NE(run.err.find("not in time"), std::string::npos) << run.err;
   }
 
-  // Only the image on offer is kept, and a complete one is never fetched again.
-  publish("9.0", "", "", buildSigningKey(), std::string(5000, 'i'), Freshness{7, now + 60});
-  writeFile(out / "Kaldrith-8.0.dmg", "an older image");
-  writeFile(out / "0123-4567.part", "part of an older image");
-  writeFile(out / "notes.txt", "the player's own");
-  EXPECT_EQ(tool("xplat-fetch").status, 0);
-  fs::remove(channel / "Kaldrith.dmg");
-  auto again = tool("xplat-fetch");
-  EXPECT_EQ(again.status, 0) << again.err;
-  std::set<std::string> kept;
-  for (const auto& entry : fs::directory_iterator(out)) kept.insert(entry.path().filename());
-  EXPECT_EQ(kept, (std::set<std::string>{"Kaldrith-9.0.dmg", "notes.txt"}));
+  // The trust rows over the real server, HTTP and HTTPS, each from a fresh state folder.
+  for (const std::string scheme : {"http", "https"}) {
+    SCOPED_TRACE(scheme);
+    feedUrl = web.url(scheme);
+    caFile = web.caFile();
+    fs::remove_all(state);
+    for (auto name : {"keys.json", "keys.json.sig"}) fs::remove(channel / name);
+    // A feed older than one this launcher accepted from the channel, or past its time, is no
+    // offer; the one accepted stays one.
+    const auto now = unixNow();
+    for (const auto& [freshness, status] : {std::pair{Freshness{5, now + 60}, 0},
+                                            {Freshness{4, now + 60}, 10},
+                                            {Freshness{6, now - 1}, 10},
+                                            {Freshness{5, now + 60}, 0}}) {
+      publish("9.0", "", "", buildSigningKey(), std::string(5000, 'i'), freshness);
+      auto checked = tool("xplat-check");
+      EXPECT_EQ(checked.status, status) << checked.err;
+      EXPECT_EQ(nlohmann::json::parse(checked.out)["update"], status == 0);
+    }
 
-  // The publisher moves to a new key and retires the built-in one: only the new key's
-  // feeds count from then on.
-  kaldra::testing::TempDir keys;
-  const std::string newKey = generatePrivateKeyPem();
-  writeFile(keys / "new.pem", newKey);
-  writeFile(keys / "stranger.pem", generatePrivateKeyPem());
-  // A statement by a key nobody trusts is refused; the trusted one's retires the feed's key.
-  for (const auto& [signer, refused] : {std::pair{keys / "stranger.pem", "key statement"},
-                                        {fs::path(KALDRA_SIGNING_KEY), "launcher feed"}}) {
-    ASSERT_EQ(runTool({"rotate-key", channel.string(), "--key", signer.string(), "--new-key",
-                       (keys / "new.pem").string(), "--retire"})
-                  .status,
-              0);
-    auto checked = tool("xplat-check");
-    EXPECT_EQ(checked.status, exitStatus(FailureKind::signature));
-    EXPECT_NE(checked.err.find(refused), std::string::npos) << checked.err;
+    // Only the image on offer is kept, and a complete one is never fetched again.
+    publish("9.0", "", "", buildSigningKey(), std::string(5000, 'i'), Freshness{7, now + 60});
+    writeFile(out / "Kaldrith-8.0.dmg", "an older image");
+    writeFile(out / "0123-4567.part", "part of an older image");
+    writeFile(out / "notes.txt", "the player's own");
+    EXPECT_EQ(tool("xplat-fetch").status, 0);
+    fs::remove(channel / "Kaldrith.dmg");
+    auto again = tool("xplat-fetch");
+    EXPECT_EQ(again.status, 0) << again.err;
+    std::set<std::string> kept;
+    for (const auto& entry : fs::directory_iterator(out)) kept.insert(entry.path().filename());
+    EXPECT_EQ(kept, (std::set<std::string>{"Kaldrith-9.0.dmg", "notes.txt"}));
+
+    // The publisher moves to a new key and retires the built-in one: only the new key's
+    // feeds count from then on.
+    kaldra::testing::TempDir keys;
+    const std::string newKey = generatePrivateKeyPem();
+    writeFile(keys / "new.pem", newKey);
+    writeFile(keys / "stranger.pem", generatePrivateKeyPem());
+    // A statement by a key nobody trusts is refused; the trusted one's retires the feed's key.
+    for (const auto& [signer, refused] : {std::pair{keys / "stranger.pem", "key statement"},
+                                          {fs::path(KALDRA_SIGNING_KEY), "launcher feed"}}) {
+      ASSERT_EQ(runTool({"rotate-key", channel.string(), "--key", signer.string(), "--new-key",
+                         (keys / "new.pem").string(), "--retire"})
+                    .status,
+                0);
+      auto checked = tool("xplat-check");
+      EXPECT_EQ(checked.status, exitStatus(FailureKind::signature));
+      EXPECT_NE(checked.err.find(refused), std::string::npos) << checked.err;
+    }
+    publish("9.0", "", "", newKey, std::string(5000, 'i'), Freshness{8, now + 60});
+    EXPECT_EQ(tool("xplat-check").status, 0);
   }
-  publish("9.0", "", "", newKey, std::string(5000, 'i'), Freshness{8, now + 60});
-  EXPECT_EQ(tool("xplat-check").status, 0);
 }
 
 }  // namespace
