@@ -159,9 +159,7 @@ int verifyCommand(const std::vector<std::string>& args, std::ostream& out, std::
   }
 }
 
-// A statement naming the channel's keys from now on: the signing key's and the new key,
-// or the new key alone with --retire. It is signed with the signing key, which players
-// trust already; manifests and feeds are then published with the new key.
+// Manifests and feeds are published with the new key once players have taken this.
 int rotateKeyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   auto options = parseOptions(args, {"--key", "--new-key", "--retire"}, 1);
   std::filesystem::path channel = options.positional.front();
@@ -171,19 +169,9 @@ int rotateKeyCommand(const std::vector<std::string>& args, std::ostream& out, st
       if (!pem) throw UpdateError(FailureKind::other, "cannot read " + path);
       return *pem;
     };
-    auto signing = readKey(options.require("--key")), next = readKey(options.require("--new-key"));
-    KeyStatement statement{.keys = {publicKeyOf(signing)}};
-    if (auto kept = readFile(channel / kKeyStatementName))
-      statement.keys = parseKeyStatement(*kept).keys;
-    std::erase(statement.keys, publicKeyOf(next));
-    statement.keys.push_back(publicKeyOf(next));
-    if (options.get("--retire")) std::erase(statement.keys, publicKeyOf(signing));
-    statement.sequence =
-        nextFreshness(publishedSequence(channel / kKeyStatementName), unixNow(), 0).sequence;
-    auto bytes = keyStatementJson(statement);
-    makeDirectories(channel);
-    writeFileDurably(channel / signatureFileName(kKeyStatementName), signBytes(bytes, signing));
-    writeFileDurably(channel / kKeyStatementName, bytes);
+    auto statement =
+        rotateKeys(channel, readKey(options.require("--key")),
+                   readKey(options.require("--new-key")), options.get("--retire").has_value());
     out << "the channel's keys are now " << statement.keys.size() << " in "
         << (channel / kKeyStatementName).string() << "\n";
     return kExitOk;

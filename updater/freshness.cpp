@@ -75,6 +75,15 @@ Freshness nextFreshness(std::uint64_t previous, std::int64_t now, unsigned days)
           .expires = now + static_cast<std::int64_t>(days) * 86400};
 }
 
+std::uint64_t publishedSequence(const std::filesystem::path& path) {
+  auto json = nlohmann::json::parse(readFile(path).value_or(""), nullptr, false);
+  try {
+    return json.is_object() ? readFreshness(json, FailureKind::other).sequence : 0;
+  } catch (const UpdateError&) {
+    return 0;
+  }
+}
+
 void requireFresh(const Freshness& offered, const std::filesystem::path& ledger,
                   const std::string& channel, const std::string& what, std::int64_t now) {
   std::uint64_t accepted = acceptedSequence(readLedger(ledger), channel);

@@ -34,6 +34,10 @@ void writeFreshness(nlohmann::ordered_json& object, const Freshness& freshness);
 // channel published again from a fresh folder is newer too; current for `days` days.
 Freshness nextFreshness(std::uint64_t previous, std::int64_t now, unsigned days);
 
+// The sequence of the signed object (a manifest, feed or key statement) published at
+// `path`; 0 when there is none, or it cannot be read.
+std::uint64_t publishedSequence(const std::filesystem::path& path);
+
 // Throws UpdateError (stale), naming `what`, when `offered` is older than the sequence
 // `ledger` holds for `channel`, or has expired by `now`. A clock set before the tool was
 // built is obviously wrong: expiry then counts for nothing, so that it never locks a

@@ -5,7 +5,7 @@
 #include "updater/channel.h"
 #include "updater/failure.h"
 #include "updater/file_io.h"
-#include "updater/manifest.h"
+#include "updater/freshness.h"
 
 namespace kaldra::update {
 
@@ -13,13 +13,6 @@ namespace {
 
 [[noreturn]] void fault(const std::string& what) {
   throw UpdateError(FailureKind::manifest, "key statement: " + what);
-}
-
-std::string hexOf(const PublicKey& key) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char byte : key) text += {kHex[byte >> 4], kHex[byte & 0xf]};
-  return text;
 }
 
 }  // namespace
@@ -34,12 +27,9 @@ KeyStatement parseKeyStatement(std::string_view bytes) {
   if (keys == json.end() || !keys->is_array() || keys->empty()) fault("no array of \"keys\"");
   KeyStatement statement{.sequence = sequence->get<std::uint64_t>()};
   for (const auto& key : *keys) {
-    // A public key is 32 bytes: its 64 hex digits read like a digest's.
-    std::string hex = key.is_string() ? lowerHexDigest(key.get<std::string>()) : "";
-    if (hex.empty()) fault("a key is not 64 hexadecimal digits");
     PublicKey parsed{};
-    for (std::size_t i = 0; i < parsed.size(); ++i)
-      parsed[i] = static_cast<unsigned char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
+    if (!key.is_string() || !fromHex(key.get_ref<const std::string&>(), parsed))
+      fault("a key is not 64 hexadecimal digits");
     statement.keys.push_back(parsed);
   }
   return statement;
@@ -47,7 +37,7 @@ KeyStatement parseKeyStatement(std::string_view bytes) {
 
 std::string keyStatementJson(const KeyStatement& statement) {
   nlohmann::ordered_json keys = nlohmann::ordered_json::array();
-  for (const auto& key : statement.keys) keys.push_back(hexOf(key));
+  for (const auto& key : statement.keys) keys.push_back(toHex(key));
   nlohmann::ordered_json json{{"sequence", statement.sequence}, {"keys", std::move(keys)}};
   return json.dump(1) + "\n";
 }
@@ -99,6 +89,23 @@ std::vector<PublicKey> channelKeys(Transfer& transfer, const std::string& channe
     acceptKeyStatement(statement, signature.value_or(""), kept);
   }
   return trustedKeys(kept);
+}
+
+KeyStatement rotateKeys(const std::filesystem::path& channel, const std::string& signingPem,
+                        const std::string& newPem, bool retire) {
+  KeyStatement statement{.keys = {publicKeyOf(signingPem)}};
+  if (auto kept = readFile(channel / kKeyStatementName))
+    statement.keys = parseKeyStatement(*kept).keys;
+  std::erase(statement.keys, publicKeyOf(newPem));
+  statement.keys.push_back(publicKeyOf(newPem));
+  if (retire) std::erase(statement.keys, publicKeyOf(signingPem));
+  statement.sequence =
+      nextFreshness(publishedSequence(channel / kKeyStatementName), unixNow(), 0).sequence;
+  auto bytes = keyStatementJson(statement);
+  makeDirectories(channel);
+  writeFileDurably(channel / signatureFileName(kKeyStatementName), signBytes(bytes, signingPem));
+  writeFileDurably(channel / kKeyStatementName, bytes);
+  return statement;
 }
 
 }  // namespace kaldra::update

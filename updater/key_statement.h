@@ -49,6 +49,14 @@ std::vector<PublicKey> trustedKeys(const std::filesystem::path& kept);
 void acceptKeyStatement(const std::optional<std::string>& bytes, const std::string& signature,
                         const std::filesystem::path& kept);
 
+// "rotate-key": writes into `channel` a statement naming the keys from now on, those of its
+// current statement (or the signing key's alone) and the new key's, without the signing
+// key's when `retire` is set, signed with the signing key, which players trust already;
+// the signature is written first. Throws UpdateError: other for an unusable key, manifest
+// for a damaged current statement, disk when it cannot be written.
+KeyStatement rotateKeys(const std::filesystem::path& channel, const std::string& signingPem,
+                        const std::string& newPem, bool retire);
+
 // The keys trusted for `channel` now, after taking its statement into account (fetched
 // with the manifest's or feed's deadline; a channel without one keeps what is kept).
 std::vector<PublicKey> channelKeys(Transfer& transfer, const std::string& channel,

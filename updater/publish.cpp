@@ -11,15 +11,6 @@
 
 namespace kaldra::update {
 
-std::uint64_t publishedSequence(const std::filesystem::path& path) {
-  auto json = nlohmann::json::parse(readFile(path).value_or(""), nullptr, false);
-  try {
-    return json.is_object() ? readFreshness(json, FailureKind::other).sequence : 0;
-  } catch (const UpdateError&) {
-    return 0;
-  }
-}
-
 Manifest publishFolder(const std::filesystem::path& folder, const std::string& version,
                        unsigned threads, std::string_view privateKeyPem, unsigned expiresDays) {
   const std::string signatureName = signatureFileName(kManifestName);

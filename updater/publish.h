@@ -19,8 +19,4 @@ namespace kaldra::update {
 Manifest publishFolder(const std::filesystem::path& folder, const std::string& version,
                        unsigned threads, std::string_view privateKeyPem, unsigned expiresDays = 30);
 
-// The sequence of the signed object (a manifest or feed) at `path`; 0 when there is none,
-// or it cannot be read.
-std::uint64_t publishedSequence(const std::filesystem::path& path);
-
 }  // namespace kaldra::update

@@ -47,6 +47,23 @@ std::string_view trim(std::string_view text) {
 
 }  // namespace
 
+std::string toHex(std::span<const unsigned char> bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char byte : bytes) text += {kHex[byte >> 4], kHex[byte & 0xf]};
+  return text;
+}
+
+bool fromHex(std::string_view text, std::span<unsigned char> out) {
+  if (text.size() != 2 * out.size()) return false;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    int high = hexValue(text[2 * i]), low = hexValue(text[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    out[i] = static_cast<unsigned char>(high * 16 + low);
+  }
+  return true;
+}
+
 std::string generatePrivateKeyPem() {
   Key key(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), EVP_PKEY_free);
   Bio bio(BIO_new(BIO_s_mem()), BIO_free);
@@ -77,10 +94,7 @@ std::string signBytes(std::string_view bytes, std::string_view privateKeyPem) {
       EVP_DigestSign(context.get(), signature, &size,
                      reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) != 1)
     unusableKey("cannot sign");
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char byte : signature) text += {kHex[byte >> 4], kHex[byte & 0xf]};
-  return text + "\n";
+  return toHex(signature) + "\n";
 }
 
 bool signatureMatches(std::string_view bytes, std::string_view signatureText,
@@ -91,14 +105,7 @@ bool signatureMatches(std::string_view bytes, std::string_view signatureText,
     // hex text is twice as long, so the two never meet.
     std::memcpy(signature, signatureText.data(), kSignatureSize);
   } else {
-    signatureText = trim(signatureText);
-    if (signatureText.size() != 2 * kSignatureSize) return false;
-    for (std::size_t i = 0; i < kSignatureSize; ++i) {
-      int high = hexValue(signatureText[2 * i]);
-      int low = hexValue(signatureText[2 * i + 1]);
-      if (high < 0 || low < 0) return false;
-      signature[i] = static_cast<unsigned char>(high * 16 + low);
-    }
+    if (!fromHex(trim(signatureText), signature)) return false;
   }
   Key publicKey(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, key.data(), key.size()),
                 EVP_PKEY_free);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,11 @@ std::string generatePrivateKeyPem();
 // The public half of a PEM private key. Throws UpdateError (other) when the text is not an
 // Ed25519 private key.
 PublicKey publicKeyOf(std::string_view privateKeyPem);
+
+// Bytes as lower-case hexadecimal text, and back: `text` of exactly twice `out.size()`
+// hexadecimal digits, in either case, fills `out`; false for anything else.
+std::string toHex(std::span<const unsigned char> bytes);
+bool fromHex(std::string_view text, std::span<unsigned char> out);
 
 // The signature of `bytes` as the text of a companion file: 128 lower-case hexadecimal
 // digits and a line feed. Throws UpdateError (other) when the key is unusable.
