@@ -9,7 +9,8 @@ packages="build-essential cmake ninja-build pkg-config git
   nlohmann-json3-dev libplist-dev libssl-dev libcurl4-openssl-dev
   googletest libgtest-dev libbenchmark-dev
   squashfs-tools procps curl python3
-  nginx-light openssl ccache"
+  nginx-light openssl ccache
+  wine wine64 gcc-mingw-w64-x86-64-win32 xvfb"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -143,6 +143,8 @@ void QtUI::hideWhileGameRuns() {
   QMetaObject::invokeMethod(
       this,
       [this] {
+        // The last look at the window, so that an automated run sees when it went.
+        snapshot(window_.get(), "hiding");
         if (window_) window_->hide();
         platform::setActivationPolicy(platform::ActivationPolicy::accessory);
       },
