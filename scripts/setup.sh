@@ -24,3 +24,6 @@ if [ -n "$missing" ]; then
   # The tests start nginx themselves, on loopback ports; the packaged service is not wanted.
   case "$missing" in *nginx-light*) service nginx stop >/dev/null 2>&1 || true ;; esac
 fi
+
+# One configuration for the demo and the tests, so that neither rebuilds what the other built.
+cmake -S . -B build -G Ninja -DKALDRA_WERROR=ON -DKALDRA_BENCH=OFF >/dev/null
