@@ -3,7 +3,12 @@
 // ends, with a dialog when the game failed.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <thread>
+
+#include "platform/spawn.h"
 
 #include "tests/support/launcher_run.h"
 #include "tests/support/running_program.h"
@@ -54,6 +59,35 @@ TEST(GameStartRun, StandInGameRunsInTheGameFolderAndEndsTheLauncher) {
       << launchLog;
   EXPECT_NE(run.file(run.logsDir() / "game.log").find("Kaldrith stand-in game started"),
             std::string::npos);
+}
+
+// The game's process as the launcher sees it ends with the game's status, whatever ended
+// the game, and passes a request to end on to the game.
+TEST(GameHost, EndsWithTheGamesStatus) {
+  struct Row {
+    std::vector<std::string> args;
+    bool terminated;  // the host itself is asked to end
+    int status;
+  };
+  const Row rows[] = {
+      {{"/bin/sh", "-c", "exit 3"}, false, 3},
+      {{"/bin/sh", "-c", "kill -SEGV $$"}, false, 128 + SIGSEGV},
+      {{"/bin/sh", "-c", "trap 'kill $!; exit 7' TERM; sleep 30 & wait"}, true, 7},
+      {{"/no/such/game"}, false, 127},
+      {{}, false, 64},
+  };
+  LauncherRun run;
+  fs::path host = run.resources() / "wine/lib/wine/x86_64-unix/Kaldrith";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args.empty() ? "" : row.args.back());
+    int pid = run.spawn(host, row.args);
+    ASSERT_GT(pid, 0);
+    if (row.terminated) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      ::kill(pid, SIGTERM);
+    }
+    EXPECT_EQ(platform::waitForExit(pid), row.status) << run.file(run.root() / "output.txt");
+  }
 }
 
 }  // namespace
