@@ -1,64 +1,146 @@
-// The game start as a player sees it: the real launcher runs the start script (a
-// scripted one, or the bundle's own with the stand-in game) and ends when the game
-// ends, with a dialog when the game failed.
+// The game as a player starts it: the bundle's start script runs the Windows stand-in game
+// under the system's Wine, on a virtual screen, in one prefix that the first row makes;
+// with Wine hidden from the script, the native stand-in. The game's end decides the
+// launcher's: quietly, with the failure dialog, or without waiting for a busy Wine.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <thread>
 
 #include "platform/spawn.h"
 
 #include "tests/support/launcher_run.h"
+#include "tests/support/log_file.h"
 #include "tests/support/running_program.h"
+#include "tests/support/virtual_screen.h"
 
 namespace kaldra::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
+using Clock = std::chrono::system_clock;
+constexpr int kWineBusy = -1;
 
-// Zero and one end the launcher quietly; any other status is a failed game, whose
-// dialog's first button opens the logs.
-TEST(GameStartRun, GameStatusDecidesBetweenAQuietEndAndADialog) {
-  for (int status : {0, 1, 2}) {
-    SCOPED_TRACE(status);
-    bool failed = status == 2;
-    LauncherRun run;
-    run.goStraightToTheGame();
-    run.useScriptedStartScript("echo 'the game said' >&2\nexit " + std::to_string(status) + "\n");
-    run.env["KALDRA_TEST_ANSWERS"] = "0";
-    RunResult result = run.start();
+struct GameRow {
+  const char* name;
+  std::map<std::string, std::string> env;  // orders to the stand-in game, Wine hidden
+  int status;                              // the game's, or kWineBusy
+  bool hiding;  // the status window hid while the game ran (not asked of short games)
+};
+
+std::optional<Clock::time_point> snapshotTime(const LauncherRun& run, const std::string& suffix) {
+  for (const auto& name : run.snapshots())
+    if (name.ends_with(suffix))
+      return std::chrono::time_point_cast<Clock::duration>(
+          std::chrono::file_clock::to_sys(fs::last_write_time(run.snapshotDir() / name)));
+  return std::nullopt;
+}
+
+// When the game's window was shown, by the game's own clock line.
+std::optional<Clock::time_point> windowShown(const LauncherRun& run) {
+  for (const auto& line : linesOf(run.file(run.logsDir() / "game.log")))
+    if (line.starts_with("Kaldrith window shown at "))
+      return Clock::time_point(std::chrono::milliseconds(std::stoll(line.substr(25))));
+  return std::nullopt;
+}
+
+bool helperRunning() {
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::string command = readFile(entry.path() / "cmdline");
+    if (command.find("kaldrith.exe") != std::string::npos &&
+        command.find("--helper") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+TEST(GameRun, TheGameStartsUnderWineOrWithoutAndItsEndDecidesTheLauncherEnd) {
+  const GameRow rows[] = {
+      {"first start: the prefix is made, then the game runs", {{"SECONDS", "1"}}, 0, false},
+      {"a windowed game hides the status window", {{"SECONDS", "7"}}, 0, true},
+      {"status 1 is a normal end", {{"EXIT", "1"}}, 1, false},
+      {"status 3", {{"EXIT", "3"}}, 3, false},
+      {"a crash", {{"CRASH", "1"}}, 5, false},
+      {"a helper left behind", {{"HELPER_SECONDS", "40"}}, kWineBusy, false},
+      {"no Wine: the native stand-in", {{"WINE_SEARCH", ""}}, 0, false},
+  };
+  VirtualScreen screen;
+  LauncherRun run;
+  run.goStraightToTheGame();
+  run.env["DISPLAY"] = screen.display();
+  run.env["KALDRA_TEST_ANSWERS"] = "0";  // the failure dialog: open the logs
+  fs::path prefix = run.dataDir() / "prefix", game = prefix / "drive_c/Kaldrith";
+  fs::create_directories(game);
+  fs::copy_file(run.resources() / "demo-channel/kaldrith.exe", game / "kaldrith.exe");
+  // Wine goes on after the launcher, as it should; the test ends it.
+  struct StopWine {
+    fs::path prefix;
+    ~StopWine() {
+      std::system(("WINEPREFIX='" + prefix.string() + "' /usr/lib/wine/wineserver -k").c_str());
+    }
+  } stopWine{prefix};
+
+  std::size_t dialogs = 0;
+  for (const GameRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all(run.snapshotDir());
+    fs::create_directories(run.snapshotDir());
+    for (const char* name : {"SECONDS", "EXIT", "CRASH", "HELPER_SECONDS"})
+      run.env.erase(std::string("KALDRA_STANDIN_") + name);
+    run.env.erase("KALDRA_WINE_SEARCH");
+    run.env["KALDRA_STANDIN_SECONDS"] = "0";
+    for (const auto& [name, value] : row.env)
+      run.env[(name == "WINE_SEARCH" ? "KALDRA_" : "KALDRA_STANDIN_") + name] = value;
+    bool wine = !row.env.contains("WINE_SEARCH");
+    bool firstStart = !fs::exists(prefix / ".kaldra-runtime");
+
+    auto started = Clock::now();
+    RunResult result = run.start(std::chrono::seconds(90));
+    auto took = Clock::now() - started;
     EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(run.logLines().back(), "game exit " + std::to_string(status));
+    EXPECT_EQ(run.logLines().back(),
+              row.status == kWineBusy
+                  ? "game exit (Wine still busy with other processes of the prefix); launcher "
+                    "quits without waiting"
+                  : "game exit " + std::to_string(row.status));
+    // The script's standard error, of this start only.
+    std::string launchLog = run.file(run.logsDir() / "wine-launch.log");
+    EXPECT_EQ(launchLog.find("setting up the Wine prefix") != std::string::npos, firstStart)
+        << launchLog;
+    if (row.status != kWineBusy) {
+      EXPECT_NE(launchLog.find("the game ended with status " + std::to_string(row.status)),
+                std::string::npos);
+    }
+    // The game itself ran, in the game folder.
+    EXPECT_EQ(run.file(run.logsDir() / "game.log")
+                  .find("Kaldrith stand-in game started in " +
+                        (wine ? std::string("C:\\Kaldrith\r") : game.string()) + "\n"),
+              0u);
+    // Any status but 0 and 1 brings the dialog, whose first button opens the logs.
+    bool failed = row.status > 1;
     auto shots = run.snapshots();
     EXPECT_EQ(std::count_if(shots.begin(), shots.end(),
                             [](const auto& name) { return name.ends_with("-dialog.png"); }),
               failed ? 1 : 0);
-    // The opener is detached, so give it a moment.
-    eventually([&] { return !failed || !run.opened().empty(); }, std::chrono::seconds(5));
-    EXPECT_EQ(run.opened(), failed ? Lines{run.logsDir().string()} : Lines{});
-    EXPECT_EQ(run.file(run.logsDir() / "wine-launch.log"), "the game said\n");
+    dialogs += failed ? 1 : 0;
+    EXPECT_TRUE(eventually([&] { return run.opened().size() == dialogs; }));
+    if (row.hiding) {
+      // About four seconds after the game showed its window.
+      auto hidden = snapshotTime(run, "-hiding.png");
+      auto shown = windowShown(run);
+      ASSERT_TRUE(hidden && shown);
+      EXPECT_GT(*hidden - *shown, std::chrono::seconds(2));
+      EXPECT_LT(*hidden - *shown, std::chrono::seconds(8));
+    }
+    if (row.status == kWineBusy) {
+      // The launcher left without waiting for Wine, and left Wine running.
+      EXPECT_LT(took, std::chrono::seconds(30));
+      EXPECT_TRUE(helperRunning());
+    }
   }
-}
-
-// The bundle's own start script, finding no Wine, runs the native stand-in game.
-TEST(GameStartRun, StandInGameRunsInTheGameFolderAndEndsTheLauncher) {
-  LauncherRun run;
-  run.goStraightToTheGame();
-  run.env["KALDRA_WINE_SEARCH"] = "";  // the system's Wine hidden from the script
-  run.env["KALDRA_STANDIN_SECONDS"] = "1";
-  RunResult result = run.start();
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(run.logLines().back(), "game exit 0");
-  EXPECT_TRUE(fs::exists(run.dataDir() / "prefix/.kaldra-runtime"));
-  std::string launchLog = run.file(run.logsDir() / "wine-launch.log");
-  EXPECT_NE(launchLog.find("Kaldrith stand-in game: running C:\\Kaldrith\\kaldrith.exe in " +
-                           (run.dataDir() / "prefix/drive_c/Kaldrith").string()),
-            std::string::npos)
-      << launchLog;
-  EXPECT_NE(run.file(run.logsDir() / "game.log").find("Kaldrith stand-in game started"),
-            std::string::npos);
+  EXPECT_EQ(run.opened(), std::vector<std::string>(dialogs, run.logsDir().string()));
 }
 
 // The game's process as the launcher sees it ends with the game's status, whatever ended

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   std::string folder = std::filesystem::current_path(ec).string();
   std::fprintf(stderr, "Kaldrith stand-in game: running %s in %s\n", argc > 1 ? argv[1] : "",
                folder.c_str());
-  std::printf("Kaldrith stand-in game started\n");
+  std::printf("Kaldrith stand-in game started in %s\n", folder.c_str());
   std::fflush(nullptr);
 
   QWidget window;
