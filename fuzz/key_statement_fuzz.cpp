@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "updater/failure.h"
-#include "updater/key_statement.h"
+#include "updater/base/failure.h"
+#include "updater/channel/key_statement.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kaldra::update;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "updater/failure.h"
-#include "updater/launcher_feed.h"
+#include "updater/base/failure.h"
+#include "updater/launcher/launcher_feed.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kaldra::update;

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "updater/failure.h"
-#include "updater/manifest.h"
-#include "updater/signature.h"
+#include "updater/base/failure.h"
+#include "updater/channel/manifest.h"
+#include "updater/channel/signature.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kaldra::update;

@@ -9,7 +9,7 @@
 
 #include "tests/support/tool_run.h"
 #include "tests/support/web_server.h"
-#include "updater/download.h"
+#include "updater/game/download.h"
 
 namespace kaldra::update {
 namespace {

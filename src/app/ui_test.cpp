@@ -12,8 +12,8 @@
 #include "app/status_window.h"
 #include "core/config.h"
 #include "tests/support/temp_dir.h"
-#include "updater/launcher_texts.h"
-#include "updater/messages.h"
+#include "updater/texts/launcher_texts.h"
+#include "updater/texts/messages.h"
 
 namespace kaldra {
 namespace {

@@ -13,9 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/log_file.h"
-#include "updater/game_folder.h"
-#include "updater/publish.h"
-#include "updater/signature.h"
+#include "updater/game/game_folder.h"
+#include "updater/channel/publish.h"
+#include "updater/channel/signature.h"
 
 namespace kaldra::update::testing {
 

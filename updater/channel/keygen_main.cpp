@@ -1,0 +1,62 @@
+// kaldra-keygen PRIVATE_PEM PUBLIC_INC: the build's publisher key. Keeps an existing
+// private key, so that channels published with it stay valid across rebuilds, and
+// writes its public half as C initialiser bytes for built_in_key.cpp.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/file_io.h"
+#include "updater/base/failure.h"
+#include "updater/channel/signature.h"
+
+namespace {
+
+std::string readAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Readable by its owner alone from its first byte, in a folder of mode 0700 when the
+// folder is new: a key made readable only after it was written could be copied by anyone
+// on the machine meanwhile.
+void writePrivateKey(const std::filesystem::path& path, const std::string& pem) {
+  auto folder = path.parent_path();
+  if (std::filesystem::create_directories(folder))
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  if (!kaldra::platform::writeFileAtomically(path.string(), pem, 0600))
+    throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kaldra::update;
+  if (argc != 3) {
+    std::cerr << "usage: kaldra-keygen PRIVATE_PEM PUBLIC_INC\n";
+    return 2;
+  }
+  std::filesystem::path privatePath = argv[1], includePath = argv[2];
+  try {
+    if (!std::filesystem::exists(privatePath))
+      writePrivateKey(privatePath, generatePrivateKeyPem());
+    std::ostringstream include;
+    for (unsigned char byte : publicKeyOf(readAll(privatePath))) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%02x,", byte);
+      include << hex;
+    }
+    include << "\n";
+    // An unchanged file keeps its time stamp, so the tool is not rebuilt for nothing.
+    if (readAll(includePath) != include.str())
+      std::ofstream(includePath, std::ios::binary | std::ios::trunc) << include.str();
+    return 0;
+  } catch (const std::exception& error) {
+    std::cerr << "kaldra-keygen: " << error.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,51 @@
+// The channel's list of game files: what the game folder must hold.
+//
+//   {"version": "1.0.3", "sequence": 1765113600, "expires": "2027-01-06T12:00:00Z",
+//    "files": [{"path": "kaldrith.exe", "size": 123, "sha256": "9f86d0..."}, ...]}
+//
+// Paths are relative, "/"-separated, and stay inside the game folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "updater/channel/freshness.h"
+
+namespace kaldra::update {
+
+// The start of the tool's own names in the game folder, which no game file may use.
+inline constexpr std::string_view kReservedPrefix = ".kaldra-";
+
+// Its name in the channel's folder.
+inline constexpr std::string_view kManifestName = "manifest.json";
+
+struct ManifestFile {
+  std::string path;
+  std::uint64_t size = 0;
+  std::string sha256;  // 64 lower-case hexadecimal digits
+};
+
+struct Manifest {
+  std::string version;
+  std::vector<ManifestFile> files;
+  Freshness freshness;
+};
+
+// Throws UpdateError (manifest) naming the first fault: not JSON, a missing or mistyped
+// member, a malformed digest, an unsafe or repeated path, a file that is also a folder,
+// sizes whose total does not fit in 64 bits.
+Manifest parseManifest(std::string_view bytes);
+
+// The manifest as JSON text that parseManifest reads back.
+std::string manifestJson(const Manifest& manifest);
+
+// A SHA-256 digest of 64 hexadecimal digits in lower case; empty when `text` is none.
+std::string lowerHexDigest(std::string_view text);
+
+// Why `path` cannot name a game file (absolute, empty or "."/".." components, a
+// backslash, a control character, the tool's own names); empty when it can.
+std::string pathProblem(std::string_view path);
+
+}  // namespace kaldra::update

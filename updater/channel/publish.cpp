@@ -1,0 +1,52 @@
+#include "updater/channel/publish.h"
+
+#include <algorithm>
+
+#include "updater/base/failure.h"
+#include "updater/base/file_io.h"
+#include "updater/channel/key_statement.h"
+#include "updater/base/parallel.h"
+#include "updater/base/sha256.h"
+#include "updater/channel/signature.h"
+
+namespace kaldra::update {
+
+Manifest publishFolder(const std::filesystem::path& folder, const std::string& version,
+                       unsigned threads, std::string_view privateKeyPem, unsigned expiresDays) {
+  const std::string signatureName = signatureFileName(kManifestName);
+  Manifest manifest{.version = version,
+                    .freshness = nextFreshness(publishedSequence(folder / kManifestName), unixNow(),
+                                               expiresDays)};
+  std::error_code error;
+  std::filesystem::recursive_directory_iterator it(folder, error), end;
+  for (; !error && it != end; it.increment(error)) {
+    auto type = it->symlink_status(error).type();
+    if (error || type == std::filesystem::file_type::directory) continue;
+    auto path = it->path().lexically_relative(folder).generic_string();
+    // The channel's own files, not the game's.
+    if (path == kManifestName || path == signatureName || path == kKeyStatementName ||
+        path == signatureFileName(kKeyStatementName))
+      continue;
+    if (type != std::filesystem::file_type::regular)
+      throw UpdateError(FailureKind::other, "not a regular file: " + it->path().string());
+    if (auto problem = pathProblem(path); !problem.empty())
+      throw UpdateError(FailureKind::other, "cannot publish \"" + path + "\": " + problem);
+    manifest.files.push_back({.path = path});
+  }
+  if (error) throwDiskError("cannot list " + folder.string(), error.value());
+
+  std::sort(manifest.files.begin(), manifest.files.end(),
+            [](const auto& a, const auto& b) { return a.path < b.path; });
+  parallelFor(manifest.files.size(), threads, [&](std::size_t i) {
+    auto digest = hashFile(folder / manifest.files[i].path);
+    manifest.files[i].size = digest.size;
+    manifest.files[i].sha256 = std::move(digest.sha256);
+  });
+  std::string json = manifestJson(manifest);
+  std::string signature = signBytes(json, privateKeyPem);
+  writeFileDurably(folder / kManifestName, json);
+  writeFileDurably(folder / signatureName, signature);
+  return manifest;
+}
+
+}  // namespace kaldra::update

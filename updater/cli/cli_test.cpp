@@ -1,0 +1,125 @@
+// The tool as the launcher sees it: a separate program, its standard output, standard
+// error and exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/support/game_channel.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tool_run.h"
+#include "updater/base/failure.h"
+#include "updater/game/game_folder.h"
+#include "updater/texts/messages.h"
+
+namespace kaldra::update {
+namespace {
+
+using namespace kaldra::update::testing;
+namespace fs = std::filesystem;
+
+bool isOneLine(const std::string& text) {
+  return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
+}
+
+TEST(Cli, WhatTheToolDoesNotKnowIsStatus2WithOneLineOnStandardError) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {},
+           {"texts", "xx"},
+           {"xplat-check", "--state", "/tmp", "--platform", "../x"},
+           {"xplat-fetch", "--state", "/tmp", "--out", "/tmp"},
+           {"prepare", "--json", "--lang", "en"},
+           {"prepare", "--root", "/tmp/x", "--lang", "klingon"},
+           {"verify", "--root", "/tmp/x", "extra"},
+           {"publish"}}) {
+    auto run = runTool(args);
+    EXPECT_EQ(std::tuple(run.status, isOneLine(run.err), run.out), std::tuple(kExitUsage, true, ""))
+        << run.err;
+  }
+}
+
+// "prepare" and "verify" as the launcher runs them, one after the other on one folder.
+TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork) {
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel", root = temp / "game";
+  publishChannel(channel, {{"kaldrith.exe", "MZ"}, {"data/world.pak", "world"}});
+  auto prepare = [&](const std::string& from, const std::string& lang) {
+    return runTool({"prepare", "--root", root.string(), "--json", "--lang", lang},
+                   {"KALDRA_UPDATE_CHANNEL=" + from, "KALDRA_TEST_RETRY_MS=1"});
+  };
+  auto verify = [&] { return runTool({"verify", "--root", root.string(), "--lang", "en"}); };
+  {
+    fs::create_directories(root);
+    fs::copy_file("/bin/sleep", root / "game");
+    ProcessIn game(temp.path(), {(root / "game").string(), "60"});
+    auto running = prepare(channel.string(), "en");
+    EXPECT_EQ(std::pair(running.status, running.out), std::pair(kExitGameRunning, std::string()));
+    EXPECT_TRUE(isOneLine(running.err)) << running.err;
+    EXPECT_FALSE(fs::exists(root / "kaldrith.exe") || fs::exists(statePath(root)));
+  }
+  // An empty setting is no setting: the bundle's own channel is used.
+  EXPECT_EQ(runTool({"prepare", "--root", (temp / "demo").string(), "--lang", "en"},
+                    {"KALDRA_UPDATE_CHANNEL="})
+                .status,
+            0);
+  auto none = verify();
+  EXPECT_EQ(none.status, exitStatus(FailureKind::manifest));
+  // A FIFO where the saved manifest belongs is refused, never waited on.
+  ::mkfifo(savedManifestPath(root).c_str(), 0600);
+  EXPECT_EQ(verify().status, exitStatus(FailureKind::manifest));
+  fs::remove(savedManifestPath(root));
+
+  auto failed = prepare("http://127.0.0.1:1/channel", "de");
+  EXPECT_EQ(failed.status, exitStatus(FailureKind::network));
+  auto last = parseEvents(failed.out).back();
+  EXPECT_EQ(last["kind"], "network");
+  EXPECT_EQ(last["user"], failureMessage(FailureKind::network, Language::de));
+  EXPECT_NE(failed.err.find("127.0.0.1:1"), std::string::npos) << failed.err;
+
+  auto done = prepare(channel.string(), "fr");
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_EQ(parseEvents(done.out).back()["label"], message(Message::readyUpdated, Language::fr));
+  EXPECT_NE(done.err.find(channel.string()), std::string::npos) << done.err;
+  {
+    // Another run holds the folder, even only to read it: a newer version waits, and
+    // neither command touches it.
+    publishChannel(channel, {{"kaldrith.exe", "MZ 2"}}, "2.0");
+    int held = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_SH | LOCK_NB), 0);
+    auto busy = prepare(channel.string(), "it");
+    auto busyEvent = parseEvents(busy.out).back();
+    EXPECT_EQ(std::tuple(busy.status, busyEvent["kind"], busyEvent["user"], verify().status),
+              std::tuple(9, "busy", failureMessage(FailureKind::busy, Language::it), 9));
+    EXPECT_EQ(readFile(root / "kaldrith.exe"), "MZ");
+    EXPECT_FALSE(fs::exists(partialDir(root)));
+    ::close(held);
+  }
+  EXPECT_EQ(verify().status, 0);
+  writeFile(root / "kaldrith.exe", "ZM");
+  auto bad = verify();
+  EXPECT_EQ(bad.status, exitStatus(FailureKind::integrity));
+  EXPECT_TRUE(isOneLine(none.err) && isOneLine(bad.err)) << none.err << bad.err;
+}
+
+// What a publisher ships: regular files only, each readable by a web server of another user.
+TEST(Cli, PublishShipsOnlyRegularFilesReadableByAnyone) {
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel";
+  writeFile(temp / "private.key", "secret");
+  writeFile(channel / "kaldrith.exe", "MZ");
+  auto publish = [&] {
+    return runTool({"publish", channel.string(), "--key", KALDRA_SIGNING_KEY, "--version", "1"});
+  };
+  EXPECT_EQ(publish().status, 0);
+  for (std::string_view name : {kManifestName, std::string_view("manifest.json.sig")})
+    EXPECT_NE(fs::status(channel / name).permissions() & fs::perms::others_read, fs::perms::none);
+  auto published = readFile(channel / kManifestName);
+  fs::create_symlink(temp / "private.key", channel / "key.pem");
+  auto refused = publish();
+  EXPECT_EQ(refused.status, exitStatus(FailureKind::other));
+  EXPECT_EQ(readFile(channel / kManifestName), published);
+}
+
+}  // namespace
+}  // namespace kaldra::update

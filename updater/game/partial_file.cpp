@@ -1,0 +1,76 @@
+#include "updater/game/partial_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "updater/base/failure.h"
+#include "updater/base/file_io.h"
+
+namespace kaldra::update {
+
+namespace {
+
+// Writing back starts every so often, so that the final flush has little left to do.
+constexpr std::uint64_t kWritebackStep = 16 << 20;
+constexpr std::size_t kReadSize = 1 << 20;
+
+}  // namespace
+
+PartialFile::PartialFile(std::filesystem::path path) : path_(std::move(path)) {
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd_ < 0) throwDiskError("cannot open " + path_.string(), errno);
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) throwDiskError("cannot inspect " + path_.string(), errno);
+  size_ = flushed_ = static_cast<std::uint64_t>(info.st_size);
+}
+
+PartialFile::~PartialFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (discarded_ && !installed_) ::unlink(path_.c_str());
+}
+
+void PartialFile::readBack(const std::function<void(std::string_view)>& sink) {
+  std::vector<char> buffer(kReadSize);
+  for (std::uint64_t offset = 0; offset < size_;) {
+    ssize_t n = ::pread(fd_, buffer.data(), buffer.size(), static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throwDiskError("cannot read " + path_.string(), errno);
+    if (n == 0) throwDiskError("cannot read " + path_.string(), EIO);
+    sink(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    offset += static_cast<std::uint64_t>(n);
+  }
+}
+
+void PartialFile::clear() {
+  if (::ftruncate(fd_, 0) != 0) throwDiskError("cannot empty " + path_.string(), errno);
+  size_ = flushed_ = 0;
+}
+
+void PartialFile::write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throwDiskError("cannot write " + path_.string(), errno);
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    size_ += static_cast<std::uint64_t>(n);
+  }
+  if (size_ - flushed_ >= kWritebackStep) {
+    ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),
+                      SYNC_FILE_RANGE_WRITE);
+    flushed_ = size_;
+  }
+}
+
+void PartialFile::install(const std::filesystem::path& target) {
+  if (::fsync(fd_) != 0) throwDiskError("cannot flush " + path_.string(), errno);
+  makeDirectories(target.parent_path());
+  if (::rename(path_.c_str(), target.c_str()) != 0)
+    throwDiskError("cannot move the download to " + target.string(), errno);
+  installed_ = true;
+}
+
+}  // namespace kaldra::update

@@ -1,0 +1,228 @@
+#include "updater/game/prepare.h"
+
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "updater/channel/channel.h"
+#include "updater/game/download.h"
+#include "updater/game/file_cache.h"
+#include "updater/base/file_io.h"
+#include "updater/channel/freshness.h"
+#include "updater/game/game_folder.h"
+#include "updater/game/game_tree.h"
+#include "updater/channel/key_statement.h"
+#include "updater/channel/manifest.h"
+#include "updater/texts/messages.h"
+#include "updater/net/metadata_fetch.h"
+#include "updater/base/parallel.h"
+#include "updater/game/scan.h"
+#include "updater/base/sha256.h"
+#include "updater/channel/signature.h"
+#include "updater/net/transfer.h"
+
+namespace kaldra::update {
+
+namespace {
+
+// Where each stage's progress lies on the 0..100 scale.
+constexpr double kScanStart = 2;
+constexpr double kDownloadStart = 20;
+constexpr double kInstallAt = 99;
+
+constexpr std::size_t kManifestLimit = 64 << 20;
+constexpr std::size_t kSignatureLimit = 4096;
+// Files in flight at once: enough to hide each request's round trip.
+constexpr unsigned kParallelTransfers = 8;
+
+double share(std::uint64_t done, std::uint64_t total) {
+  return total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
+}
+
+// The manifest's bytes, once their signature shows they are the publisher's. A channel
+// without a signature is refused like one with a wrong signature.
+std::string fetchManifest(Transfer& transfer, const std::string& channel,
+                          const NetworkSettings& settings, const std::filesystem::path& root) {
+  auto deadline = metadataDeadline(settings);
+  auto keys = channelKeys(transfer, channel, settings, deadline, keyStatementPath(root));
+  std::string bytes = fetchMetadata(transfer, fileUrl(channel, kManifestName), kManifestLimit,
+                                    FailureKind::manifest, settings, deadline);
+  std::string signature;
+  try {
+    signature = fetchMetadata(transfer, fileUrl(channel, signatureFileName(kManifestName)),
+                              kSignatureLimit, FailureKind::signature, settings, deadline);
+  } catch (const TransferError& error) {
+    if (!error.missing()) throw;
+  }
+  requireSignature(bytes, signature, keys, "manifest");
+  return bytes;
+}
+
+void removePartialDir(const std::filesystem::path& root) {
+  std::error_code error;
+  std::filesystem::remove_all(partialDir(root), error);
+  if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
+}
+
+// Keeps the downloads an earlier run left for the files still to fetch, so that they can
+// be continued, and removes every other entry of the partial folder.
+void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::string>& names) {
+  makeFoldersInside(root, partialDir(root).filename().string() + "/");  // a link replaced
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(partialDir(root), error), end; !error && it != end;
+       it.increment(error)) {
+    // A link under a kept name would stop every run at the partial file's opening.
+    if (it->symlink_status(error).type() == std::filesystem::file_type::regular &&
+        names.contains(it->path().filename().string()))
+      continue;
+    std::filesystem::remove_all(it->path(), error);
+  }
+  if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
+}
+
+// Idle transfers, each kept with its open connection for the next file.
+class TransferPool {
+ public:
+  explicit TransferPool(const NetworkSettings& settings) : settings_(settings) {}
+
+  std::unique_ptr<Transfer> take() {
+    std::lock_guard lock(mutex_);
+    if (idle_.empty()) return std::make_unique<Transfer>(settings_);
+    auto transfer = std::move(idle_.back());
+    idle_.pop_back();
+    return transfer;
+  }
+  void give(std::unique_ptr<Transfer> transfer) {
+    std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(transfer));
+  }
+
+ private:
+  const NetworkSettings& settings_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Transfer>> idle_;
+};
+
+// The saved manifest is rewritten only when it says something new.
+void saveManifest(const std::filesystem::path& root, const Manifest& manifest) {
+  std::string json = manifestJson(manifest);
+  if (readFile(savedManifestPath(root)) != json) writeFileDurably(savedManifestPath(root), json);
+}
+
+}  // namespace
+
+PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
+  const auto& root = request.root;
+  auto say = [&](Message m) { return message(m, request.language); };
+
+  events.progress(Stage::manifest, 0, say(Message::loadingManifest));
+  TransferPool transfers(request.network);
+  auto first = transfers.take();
+  std::string manifestBytes = fetchManifest(*first, request.channel, request.network, root);
+  transfers.give(std::move(first));
+  // Read before anything else: even the manifest of the last run may have been replayed
+  // or held back past its time.
+  Manifest manifest = parseManifest(manifestBytes);
+  requireFresh(manifest.freshness, channelLedgerPath(root), request.channel, "manifest", unixNow());
+  auto accepted = [&] {
+    rememberFresh(manifest.freshness, channelLedgerPath(root), request.channel);
+  };
+  MatchedManifest fetched{.sha256 = sha256Hex(manifestBytes), .version = manifest.version};
+  FileCache cache = FileCache::load(statePath(root));
+
+  // The same manifest as last time, and not one file touched since: done, with stat alone.
+  // Without its saved manifest the folder could not be verified: the full path restores it.
+  if (cache.matched().sha256 == fetched.sha256 && stampOf(savedManifestPath(root)) &&
+      cache.allUnchanged(root, request.threads)) {
+    accepted();
+    events.progress(Stage::ready, 100, say(Message::readyUnchanged));
+    return {.version = cache.matched().version, .unchanged = true};
+  }
+
+  PrepareSummary summary{.version = manifest.version, .files = manifest.files.size()};
+  makeDirectories(root);
+  std::vector<std::string_view> paths;
+  for (const auto& file : manifest.files) paths.push_back(file.path);
+  cache.retainOnly(paths);
+
+  events.progress(Stage::scan, kScanStart, say(Message::checkingFiles));
+  auto scan = scanFolder(
+      root, manifest, cache, request.threads, [&](std::uint64_t done, std::uint64_t total) {
+        events.progress(Stage::scan,
+                        kScanStart + (kDownloadStart - kScanStart) * share(done, total),
+                        say(Message::checkingFiles));
+      });
+  summary.filesRead = scan.filesRead;
+
+  if (scan.stale.empty()) {
+    removePartialDir(root);
+    saveManifest(root, manifest);
+    cache.setMatched(std::move(fetched));
+    if (cache.changed()) cache.save(statePath(root));
+    accepted();
+    events.progress(Stage::ready, 100,
+                    say(scan.filesRead == 0 ? Message::readyUnchanged : Message::readyChecked));
+    return summary;
+  }
+
+  ByteProgress bytes;
+  std::set<std::string> partials;
+  for (auto i : scan.stale) {
+    bytes.total += manifest.files[i].size;
+    partials.insert(partialName(manifest.files[i]));
+  }
+  events.progress(Stage::download, kDownloadStart, say(Message::downloading), bytes);
+  keepOnlyPartials(root, partials);
+  std::set<std::filesystem::path> touchedFolders;
+  std::mutex progressMutex;  // one stream of events, its byte counts only ever growing
+  std::mutex foldersMutex;
+  try {
+    parallelFor(scan.stale.size(), kParallelTransfers, [&](std::size_t n) {
+      const auto& file = manifest.files[scan.stale[n]];
+      auto target = root / file.path;
+      {
+        // Two files of one folder must not both repair a link in their way.
+        std::lock_guard lock(foldersMutex);
+        makeFoldersInside(root, file.path);
+      }
+      auto transfer = transfers.take();
+      auto downloaded =
+          downloadFile(*transfer, fileUrl(request.channel, file.path), file, target,
+                       partialDir(root), request.network, [&](std::uint64_t advanced) {
+                         std::lock_guard lock(progressMutex);
+                         bytes.done += advanced;
+                         events.progress(Stage::download,
+                                         kDownloadStart + (kInstallAt - kDownloadStart) *
+                                                              share(bytes.done, bytes.total),
+                                         say(Message::downloading), bytes);
+                       });
+      transfers.give(std::move(transfer));
+      std::lock_guard lock(progressMutex);
+      cache.record(file.path, downloaded.stamp, file.sha256);
+      touchedFolders.insert(target.parent_path());
+      ++summary.filesDownloaded;
+      summary.bytesDownloaded += downloaded.received;
+    });
+  } catch (const UpdateError&) {
+    // Remember the files installed so far, so that the next run skips them; the partial
+    // downloads stay to be continued. A failure here would only hide the one that matters.
+    try {
+      cache.save(statePath(root));
+    } catch (const UpdateError&) {
+    }
+    throw;
+  }
+
+  events.progress(Stage::install, kInstallAt, say(Message::finishing));
+  for (const auto& folder : touchedFolders) syncDirectory(folder);
+  saveManifest(root, manifest);
+  cache.setMatched(std::move(fetched));
+  cache.save(statePath(root));
+  accepted();
+  removePartialDir(root);
+  events.progress(Stage::ready, 100, say(Message::readyUpdated));
+  return summary;
+}
+
+}  // namespace kaldra::update

@@ -1,0 +1,192 @@
+#include "updater/game/prepare.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <tuple>
+
+#include "tests/support/game_channel.h"
+#include "tests/support/temp_dir.h"
+#include "updater/channel/channel.h"
+#include "updater/game/download.h"
+#include "updater/base/failure.h"
+#include "updater/game/game_folder.h"
+#include "updater/texts/messages.h"
+#include "updater/base/sha256.h"
+#include "updater/game/verify.h"
+
+namespace kaldra::update {
+namespace {
+
+using namespace kaldra::update::testing;
+namespace fs = std::filesystem;
+
+// Files hashed, files downloaded, bytes downloaded, and what the last event said.
+using Outcome = std::tuple<std::size_t, std::size_t, std::uint64_t, std::string>;
+
+class Prepare : public ::testing::Test {
+ protected:
+  void SetUp() override { publishChannel(channel_, files_); }
+
+  Outcome run() {
+    out_.str("");
+    EventWriter events(out_);
+    summary_ = prepare({.root = root_,
+                        .channel = channelFromSetting(channel_.string(), "/"),
+                        .language = Language::de,
+                        .threads = 2,
+                        .network = {.firstPause = std::chrono::milliseconds(1)}},
+                       events);
+    return {summary_.filesRead, summary_.filesDownloaded, summary_.bytesDownloaded,
+            parseEvents(out_.str()).back()["label"].get<std::string>()};
+  }
+  static std::string said(Message m) { return std::string(message(m, Language::de)); }
+
+  void expectGameFiles() {
+    for (const auto& [path, content] : files_) EXPECT_EQ(readFile(root_ / path), content) << path;
+  }
+
+  kaldra::testing::TempDir temp_;
+  fs::path channel_ = temp_ / "channel";
+  fs::path root_ = temp_ / "game";
+  std::map<std::string, std::string> files_{{"kaldrith.exe", "MZ placeholder"},
+                                            {"data/world.pak", std::string(300000, 'w')},
+                                            {"data/maps/harbour.map", "harbour"}};
+  std::ostringstream out_;
+  PrepareSummary summary_;
+};
+
+TEST_F(Prepare, OnlyFilesThatDoNotMatchAreFetchedAndAnUnchangedRunRestoresTheSavedManifest) {
+  writeFile(root_ / "kaldrith.exe", files_["kaldrith.exe"]);
+  writeFile(root_ / "saves/slot1.sav", "progress");
+  EXPECT_EQ(run(), Outcome(1, 2, 300000 + 7, said(Message::readyUpdated)));
+
+  writeFile(root_ / "data/maps/harbour.map", "HARBOUR");  // same size, new content
+  fs::remove(root_ / "kaldrith.exe");
+  writeFile(root_ / "data/world.pak", std::string(300001, 'w'));
+  // Only the rewritten one is hashed: a wrong size needs no reading.
+  EXPECT_EQ(run(), Outcome(1, 3, 300000 + 14 + 7, said(Message::readyUpdated)));
+  expectGameFiles();
+  EXPECT_EQ(readFile(root_ / "saves/slot1.sav"), "progress");
+  writeFile(root_ / "kaldrith.exe", files_["kaldrith.exe"]);  // the same bytes written again
+  EXPECT_EQ(run(), Outcome(1, 0, 0, said(Message::readyChecked)));
+  EXPECT_EQ(run(), Outcome(0, 0, 0, said(Message::readyUnchanged)));
+  EXPECT_TRUE(summary_.unchanged && summary_.version == "1.0");
+  fs::remove(savedManifestPath(root_));
+  run();
+  EXPECT_NO_THROW(verifyFolder(root_, 2));
+
+  // A game of many files: its list is far larger than 64 KiB.
+  for (int i = 0; i < 800; ++i) files_["data/many/" + std::to_string(i) + ".dat"] = "x";
+  publishChannel(channel_, files_);
+  ASSERT_GT(fs::file_size(channel_ / kManifestName), 65536u);
+  EXPECT_EQ(std::get<1>(run()), 800u);
+}
+
+// A clock set before the tool was built is plainly wrong: expiry then locks no one out.
+TEST(Freshness, OnlyAPlausibleClockMakesAManifestExpire) {
+  kaldra::testing::TempDir temp;
+  const Freshness expired{.sequence = 1, .expires = 1000};
+  EXPECT_NO_THROW(requireFresh(expired, temp / "ledger", "channel", "manifest", 2000));
+  EXPECT_THROW(requireFresh(expired, temp / "ledger", "channel", "manifest", unixNow()),
+               UpdateError);
+}
+
+// Within one label every new whole percent is sent at once, the same one again only after
+// a quiet spell.
+TEST(Events, EachNewPercentIsSentAndRepeatsWaitForAQuietSpell) {
+  std::ostringstream out;
+  std::chrono::steady_clock::time_point now{};
+  EventWriter events(out, true, [&] { return now; });
+  for (double pct : {1.2, 1.9, 2.0, 2.5}) events.progress(Stage::download, pct, "L");
+  now += std::chrono::milliseconds(100);
+  events.progress(Stage::download, 2.5, "L");
+  std::vector<int> sent;
+  for (const auto& event : parseEvents(out.str())) sent.push_back(event["pct"]);
+  EXPECT_EQ(sent, (std::vector<int>{1, 2, 2}));
+}
+
+// Everything below `folder`, path and content, to see that nothing there changed.
+std::map<std::string, std::string> treeOf(const fs::path& folder) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    tree[fs::relative(entry.path(), folder).string()] =
+        entry.is_regular_file() ? readFile(entry.path()) : "(folder)";
+  return tree;
+}
+
+TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
+  const fs::path elsewhere = temp_ / "elsewhere";
+  // Each link leads to the entry of its name in `elsewhere`.
+  const std::string partialFile = partialName({.path = "kaldrith.exe",
+                                               .size = files_["kaldrith.exe"].size(),
+                                               .sha256 = sha256Hex(files_["kaldrith.exe"])}),
+                    partial = ".kaldra-partial/" + partialFile;
+  for (const fs::path spot :
+       {"data", "data/maps", "data/maps/harbour.map", "kaldrith.exe", ".kaldra-partial",
+        ".kaldra-state", ".kaldra-manifest.json", partial.c_str()}) {
+    SCOPED_TRACE(spot);
+    root_ = temp_ / ("game-" + spot.filename().string());
+    fs::remove_all(elsewhere);
+    for (auto name : {"data/world.pak", "data/maps/harbour.map", "maps/harbour.map", "harbour.map",
+                      "kaldrith.exe", ".kaldra-partial/x", ".kaldra-state", ".kaldra-manifest.json",
+                      partialFile.c_str()})
+      writeFile(elsewhere / name, "not the game's");
+    auto before = treeOf(elsewhere);
+
+    run();
+    fs::remove_all(root_ / spot);
+    fs::remove(root_ / "kaldrith.exe");  // so that a download happens too
+    fs::create_directories((root_ / spot).parent_path());
+    fs::create_symlink(elsewhere / spot.filename(), root_ / spot);
+    run();
+
+    EXPECT_EQ(treeOf(elsewhere), before);
+    EXPECT_FALSE(fs::is_symlink(root_ / spot));
+    expectGameFiles();
+    EXPECT_NO_THROW(verifyFolder(root_, 2));
+  }
+  // A folder moved out and linked back keeps its files' stamps: still no way out.
+  root_ = temp_ / "game-moved";
+  run();
+  fs::rename(root_ / "data/maps", temp_ / "moved");
+  fs::create_directory_symlink(temp_ / "moved", root_ / "data/maps");
+  run();
+  EXPECT_FALSE(fs::is_symlink(root_ / "data/maps"));
+  expectGameFiles();
+}
+
+TEST_F(Prepare, EachFailureHasItsKindAndInstallsNothingInItsWay) {
+  const std::pair<std::function<void()>, FailureKind> cases[] = {
+      {[&] {
+         writeFile(channel_ / "manifest.json", "<html>503 Service Unavailable</html>");
+         signManifest(channel_);
+       },
+       FailureKind::manifest},
+      {[&] { writeFile(root_ / "data", "not a folder"); }, FailureKind::disk},
+      // A file on the channel other than listed.
+      {[&] { writeFile(channel_ / "data/world.pak", std::string(299999, 'w') + "x"); },
+       FailureKind::integrity},
+  };
+  for (const auto& [spoil, kind] : cases) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    fs::remove_all(root_);
+    publishChannel(channel_, files_);
+    spoil();
+    try {
+      run();
+      ADD_FAILURE() << "prepare succeeded";
+    } catch (const UpdateError& error) {
+      EXPECT_EQ(error.kind(), kind);
+    }
+    EXPECT_EQ(partialFileCount(root_), 0u);
+    auto files = files_;
+    files["data"] = "not a folder";
+    for (const auto& [path, content] : files)
+      EXPECT_TRUE(!fs::is_regular_file(root_ / path) || readFile(root_ / path) == content) << path;
+  }
+}
+
+}  // namespace
+}  // namespace kaldra::update
