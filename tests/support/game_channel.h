@@ -13,9 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/log_file.h"
-#include "updater/game/game_folder.h"
 #include "updater/channel/publish.h"
 #include "updater/channel/signature.h"
+#include "updater/game/game_folder.h"
 
 namespace kaldra::update::testing {
 
@@ -32,12 +32,13 @@ inline std::string buildSigningKey() {
 }
 
 // Writes `files` (path -> content) below `folder` and publishes them there, signed with
-// the build's key.
+// the build's key; fetched whole unless `layout` says otherwise.
 inline Manifest publishChannel(const std::filesystem::path& folder,
                                const std::map<std::string, std::string>& files,
-                               const std::string& version = "1.0", unsigned expiresDays = 30) {
+                               const std::string& version = "1.0", unsigned expiresDays = 30,
+                               Layout layout = Layout::wholeFiles) {
   for (const auto& [path, content] : files) writeFile(folder / path, content);
-  return publishFolder(folder, version, 2, buildSigningKey(), expiresDays);
+  return publishFolder(folder, version, 2, buildSigningKey(), expiresDays, layout);
 }
 
 // Signs the channel's manifest as it is now, so that even a damaged one reaches the parser.

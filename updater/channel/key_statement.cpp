@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "updater/channel/channel.h"
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
+#include "updater/channel/channel.h"
 #include "updater/channel/freshness.h"
 
 namespace kaldra::update {

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "updater/net/metadata_fetch.h"
 #include "updater/channel/signature.h"
+#include "updater/net/metadata_fetch.h"
 #include "updater/net/transfer.h"
 
 namespace kaldra::update {

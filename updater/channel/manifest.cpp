@@ -39,6 +39,11 @@ ManifestFile parseEntry(const nlohmann::json& entry, std::size_t index) {
   auto digest = entry.find("sha256");
   if (digest == entry.end() || (file.sha256 = digestMember(*digest)).empty())
     fault(file.path + ": \"sha256\" is not 64 hexadecimal digits");
+  // Optional: channels published before the chunk store name none.
+  if (auto chunks = entry.find("chunks"); chunks != entry.end()) {
+    if ((file.chunks = digestMember(*chunks)).empty())
+      fault(file.path + ": \"chunks\" is not 64 hexadecimal digits");
+  }
   return file;
 }
 
@@ -116,6 +121,7 @@ std::string manifestJson(const Manifest& manifest) {
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const auto& file : manifest.files) {
     files.push_back({{"path", file.path}, {"size", file.size}, {"sha256", file.sha256}});
+    if (!file.chunks.empty()) files.back()["chunks"] = file.chunks;
   }
   nlohmann::ordered_json json{{"version", manifest.version}};
   writeFreshness(json, manifest.freshness);

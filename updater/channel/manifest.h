@@ -1,7 +1,12 @@
 // The channel's list of game files: what the game folder must hold.
 //
 //   {"version": "1.0.3", "sequence": 1765113600, "expires": "2027-01-06T12:00:00Z",
-//    "files": [{"path": "kaldrith.exe", "size": 123, "sha256": "9f86d0..."}, ...]}
+//    "files": [{"path": "kaldrith.exe", "size": 123, "sha256": "9f86d0...",
+//               "chunks": "2c26b4..."}, ...]}
+//
+// "chunks", where given, names the file's chunk list in the channel's store (chunk_list.h);
+// the signature over the manifest covers it. A file without one is fetched whole, by its
+// path.
 //
 // Paths are relative, "/"-separated, and stay inside the game folder.
 #pragma once
@@ -25,6 +30,7 @@ struct ManifestFile {
   std::string path;
   std::uint64_t size = 0;
   std::string sha256;  // 64 lower-case hexadecimal digits
+  std::string chunks;  // the chunk list's SHA-256, or empty
 };
 
 struct Manifest {

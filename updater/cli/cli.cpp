@@ -10,21 +10,21 @@
 #include <optional>
 
 #include "swap/bundle_identity.h"
-#include "updater/channel/channel.h"
 #include "updater/base/events.h"
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
+#include "updater/base/parallel.h"
+#include "updater/channel/channel.h"
+#include "updater/channel/key_statement.h"
+#include "updater/channel/publish.h"
 #include "updater/game/game_folder_lock.h"
 #include "updater/game/game_process.h"
-#include "updater/channel/key_statement.h"
+#include "updater/game/prepare.h"
+#include "updater/game/verify.h"
+#include "updater/launcher/publish_launcher.h"
+#include "updater/launcher/xplat.h"
 #include "updater/texts/launcher_texts.h"
 #include "updater/texts/messages.h"
-#include "updater/base/parallel.h"
-#include "updater/game/prepare.h"
-#include "updater/channel/publish.h"
-#include "updater/launcher/publish_launcher.h"
-#include "updater/game/verify.h"
-#include "updater/launcher/xplat.h"
 
 namespace kaldra::update {
 
@@ -61,7 +61,7 @@ Options parseOptions(const std::vector<std::string>& args, const std::vector<std
       options.positional.push_back(arg);
     } else if (std::find(known.begin(), known.end(), arg) == known.end()) {
       throw UsageError("unknown option " + arg);
-    } else if (arg == "--json" || arg == "--retire") {
+    } else if (arg == "--json" || arg == "--retire" || arg == "--whole-files") {
       options.named[arg] = "";
     } else if (i + 1 < args.size()) {
       options.named[arg] = args[++i];
@@ -182,7 +182,7 @@ int rotateKeyCommand(const std::vector<std::string>& args, std::ostream& out, st
 }
 
 int publishCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto options = parseOptions(args, {"--version", "--key", "--expires-days"}, 1);
+  auto options = parseOptions(args, {"--version", "--key", "--expires-days", "--whole-files"}, 1);
   std::filesystem::path folder = options.positional.front();
   std::filesystem::path keyFile = options.require("--key");
   try {
@@ -190,8 +190,10 @@ int publishCommand(const std::vector<std::string>& args, std::ostream& out, std:
     auto key = readFile(keyFile, &reason);
     if (!key)
       throw UpdateError(FailureKind::other, "cannot read " + keyFile.string() + ": " + reason);
-    auto manifest = publishFolder(folder, options.get("--version").value_or(KALDRA_UPDATER_VERSION),
-                                  workerThreads(), *key, expiresDaysOption(options));
+    auto manifest =
+        publishFolder(folder, options.get("--version").value_or(KALDRA_UPDATER_VERSION),
+                      workerThreads(), *key, expiresDaysOption(options),
+                      options.get("--whole-files") ? Layout::wholeFiles : Layout::chunkStore);
     out << "published " << manifest.files.size() << " files in "
         << (folder / "manifest.json").string() << "\n";
     return kExitOk;

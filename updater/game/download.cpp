@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "updater/base/failure.h"
-#include "updater/game/partial_file.h"
 #include "updater/base/sha256.h"
+#include "updater/game/partial_file.h"
 
 namespace kaldra::update {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "updater/game/file_cache.h"
 #include "updater/channel/manifest.h"
+#include "updater/game/file_cache.h"
 #include "updater/net/network_settings.h"
 #include "updater/net/transfer.h"
 

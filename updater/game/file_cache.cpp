@@ -7,8 +7,8 @@
 #include <unordered_set>
 
 #include "updater/base/file_io.h"
-#include "updater/game/game_tree.h"
 #include "updater/base/parallel.h"
+#include "updater/game/game_tree.h"
 
 namespace kaldra::update {
 

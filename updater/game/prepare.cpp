@@ -5,22 +5,24 @@
 #include <set>
 #include <vector>
 
-#include "updater/channel/channel.h"
-#include "updater/game/download.h"
-#include "updater/game/file_cache.h"
 #include "updater/base/file_io.h"
+#include "updater/base/parallel.h"
+#include "updater/base/sha256.h"
+#include "updater/channel/channel.h"
 #include "updater/channel/freshness.h"
-#include "updater/game/game_folder.h"
-#include "updater/game/game_tree.h"
 #include "updater/channel/key_statement.h"
 #include "updater/channel/manifest.h"
-#include "updater/texts/messages.h"
-#include "updater/net/metadata_fetch.h"
-#include "updater/base/parallel.h"
-#include "updater/game/scan.h"
-#include "updater/base/sha256.h"
 #include "updater/channel/signature.h"
+#include "updater/game/chunked_files.h"
+#include "updater/game/download.h"
+#include "updater/game/file_cache.h"
+#include "updater/game/game_folder.h"
+#include "updater/game/game_tree.h"
+#include "updater/game/scan.h"
+#include "updater/net/metadata_fetch.h"
 #include "updater/net/transfer.h"
+#include "updater/net/transfer_pool.h"
+#include "updater/texts/messages.h"
 
 namespace kaldra::update {
 
@@ -65,44 +67,27 @@ void removePartialDir(const std::filesystem::path& root) {
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
 }
 
-// Keeps the downloads an earlier run left for the files still to fetch, so that they can
-// be continued, and removes every other entry of the partial folder.
-void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::string>& names) {
+// Keeps the downloads an earlier run left for the files still to fetch, and the chunks it
+// fetched while files are built from chunks, so that they can be continued, and removes
+// every other entry of the partial folder.
+void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::string>& names,
+                      bool keepChunks) {
   makeFoldersInside(root, partialDir(root).filename().string() + "/");  // a link replaced
   std::error_code error;
   for (std::filesystem::directory_iterator it(partialDir(root), error), end; !error && it != end;
        it.increment(error)) {
     // A link under a kept name would stop every run at the partial file's opening.
-    if (it->symlink_status(error).type() == std::filesystem::file_type::regular &&
+    auto type = it->symlink_status(error).type();
+    if (type == std::filesystem::file_type::regular &&
         names.contains(it->path().filename().string()))
+      continue;
+    if (keepChunks && type == std::filesystem::file_type::directory &&
+        it->path() == chunkDir(partialDir(root)))
       continue;
     std::filesystem::remove_all(it->path(), error);
   }
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
 }
-
-// Idle transfers, each kept with its open connection for the next file.
-class TransferPool {
- public:
-  explicit TransferPool(const NetworkSettings& settings) : settings_(settings) {}
-
-  std::unique_ptr<Transfer> take() {
-    std::lock_guard lock(mutex_);
-    if (idle_.empty()) return std::make_unique<Transfer>(settings_);
-    auto transfer = std::move(idle_.back());
-    idle_.pop_back();
-    return transfer;
-  }
-  void give(std::unique_ptr<Transfer> transfer) {
-    std::lock_guard lock(mutex_);
-    idle_.push_back(std::move(transfer));
-  }
-
- private:
-  const NetworkSettings& settings_;
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<Transfer>> idle_;
-};
 
 // The saved manifest is rewritten only when it says something new.
 void saveManifest(const std::filesystem::path& root, const Manifest& manifest) {
@@ -166,44 +151,64 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
     return summary;
   }
 
-  ByteProgress bytes;
+  // Files the channel's store describes are built from chunks; the others come whole.
   std::set<std::string> partials;
+  std::vector<const ManifestFile*> whole, fromChunks;
+  ByteProgress bytes;
   for (auto i : scan.stale) {
-    bytes.total += manifest.files[i].size;
-    partials.insert(partialName(manifest.files[i]));
+    const auto& file = manifest.files[i];
+    partials.insert(partialName(file));
+    if (file.chunks.empty()) {
+      whole.push_back(&file);
+      bytes.total += file.size;
+    } else {
+      fromChunks.push_back(&file);
+    }
   }
+  keepOnlyPartials(root, partials, !fromChunks.empty());
+  ChunkedFiles chunked(root, request.channel, request.network, transfers);
+  chunked.plan(fromChunks);
+  bytes.total += chunked.bytesToFetch();
   events.progress(Stage::download, kDownloadStart, say(Message::downloading), bytes);
-  keepOnlyPartials(root, partials);
+
   std::set<std::filesystem::path> touchedFolders;
   std::mutex progressMutex;  // one stream of events, its byte counts only ever growing
   std::mutex foldersMutex;
+  auto onBytes = [&](std::uint64_t advanced) {
+    std::lock_guard lock(progressMutex);
+    bytes.done += advanced;
+    events.progress(Stage::download,
+                    kDownloadStart + (kInstallAt - kDownloadStart) * share(bytes.done, bytes.total),
+                    say(Message::downloading), bytes);
+  };
+  auto installed = [&](const ManifestFile& file, const Downloaded& downloaded) {
+    std::lock_guard lock(progressMutex);
+    cache.record(file.path, downloaded.stamp, file.sha256);
+    touchedFolders.insert((root / file.path).parent_path());
+    ++summary.filesDownloaded;
+    summary.bytesDownloaded += downloaded.received;
+  };
+  auto makeFolders = [&](const ManifestFile& file) {
+    // Two files of one folder must not both repair a link in their way.
+    std::lock_guard lock(foldersMutex);
+    makeFoldersInside(root, file.path);
+  };
   try {
-    parallelFor(scan.stale.size(), kParallelTransfers, [&](std::size_t n) {
-      const auto& file = manifest.files[scan.stale[n]];
-      auto target = root / file.path;
-      {
-        // Two files of one folder must not both repair a link in their way.
-        std::lock_guard lock(foldersMutex);
-        makeFoldersInside(root, file.path);
-      }
+    parallelFor(whole.size(), kParallelTransfers, [&](std::size_t n) {
+      const auto& file = *whole[n];
+      makeFolders(file);
       auto transfer = transfers.take();
-      auto downloaded =
-          downloadFile(*transfer, fileUrl(request.channel, file.path), file, target,
-                       partialDir(root), request.network, [&](std::uint64_t advanced) {
-                         std::lock_guard lock(progressMutex);
-                         bytes.done += advanced;
-                         events.progress(Stage::download,
-                                         kDownloadStart + (kInstallAt - kDownloadStart) *
-                                                              share(bytes.done, bytes.total),
-                                         say(Message::downloading), bytes);
-                       });
+      auto downloaded = downloadFile(*transfer, fileUrl(request.channel, file.path), file,
+                                     root / file.path, partialDir(root), request.network, onBytes);
       transfers.give(std::move(transfer));
-      std::lock_guard lock(progressMutex);
-      cache.record(file.path, downloaded.stamp, file.sha256);
-      touchedFolders.insert(target.parent_path());
-      ++summary.filesDownloaded;
-      summary.bytesDownloaded += downloaded.received;
+      installed(file, downloaded);
     });
+    chunked.fetchMissing(onBytes);
+    parallelFor(fromChunks.size(), request.threads, [&](std::size_t n) {
+      makeFolders(*fromChunks[n]);
+      installed(*fromChunks[n], chunked.build(*fromChunks[n]));
+    });
+    summary.bytesDownloaded += chunked.received();
   } catch (const UpdateError&) {
     // Remember the files installed so far, so that the next run skips them; the partial
     // downloads stay to be continued. A failure here would only hide the one that matters.

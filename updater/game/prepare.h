@@ -8,8 +8,8 @@
 #include <string>
 
 #include "updater/base/events.h"
-#include "updater/texts/languages.h"
 #include "updater/net/network_settings.h"
+#include "updater/texts/languages.h"
 
 namespace kaldra::update {
 

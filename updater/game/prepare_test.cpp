@@ -8,13 +8,13 @@
 
 #include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
+#include "updater/base/failure.h"
+#include "updater/base/sha256.h"
 #include "updater/channel/channel.h"
 #include "updater/game/download.h"
-#include "updater/base/failure.h"
 #include "updater/game/game_folder.h"
-#include "updater/texts/messages.h"
-#include "updater/base/sha256.h"
 #include "updater/game/verify.h"
+#include "updater/texts/messages.h"
 
 namespace kaldra::update {
 namespace {

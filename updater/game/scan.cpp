@@ -4,9 +4,9 @@
 #include <mutex>
 #include <optional>
 
-#include "updater/game/game_tree.h"
 #include "updater/base/parallel.h"
 #include "updater/base/sha256.h"
+#include "updater/game/game_tree.h"
 
 namespace kaldra::update {
 

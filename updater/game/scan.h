@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "updater/game/file_cache.h"
 #include "updater/channel/manifest.h"
+#include "updater/game/file_cache.h"
 
 namespace kaldra::update {
 

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "updater/base/failure.h"
-#include "updater/game/file_cache.h"
 #include "updater/base/file_io.h"
-#include "updater/game/game_folder.h"
-#include "updater/game/game_tree.h"
-#include "updater/channel/manifest.h"
 #include "updater/base/parallel.h"
 #include "updater/base/sha256.h"
+#include "updater/channel/manifest.h"
+#include "updater/game/file_cache.h"
+#include "updater/game/game_folder.h"
+#include "updater/game/game_tree.h"
 
 namespace kaldra::update {
 

@@ -4,8 +4,8 @@
 #include "swap/bundle_identity.h"
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
-#include "updater/channel/publish.h"
 #include "updater/base/sha256.h"
+#include "updater/channel/publish.h"
 #include "updater/channel/signature.h"
 
 namespace kaldra::update {

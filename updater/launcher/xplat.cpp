@@ -4,16 +4,16 @@
 #include <nlohmann/json.hpp>
 
 #include "swap/bundle_identity.h"
-#include "updater/channel/channel.h"
-#include "updater/game/download.h"
 #include "updater/base/failure.h"
-#include "updater/game/file_cache.h"
 #include "updater/base/file_io.h"
+#include "updater/base/sha256.h"
+#include "updater/channel/channel.h"
 #include "updater/channel/freshness.h"
 #include "updater/channel/key_statement.h"
-#include "updater/net/metadata_fetch.h"
-#include "updater/base/sha256.h"
 #include "updater/channel/signature.h"
+#include "updater/game/download.h"
+#include "updater/game/file_cache.h"
+#include "updater/net/metadata_fetch.h"
 
 namespace kaldra::update {
 

@@ -10,9 +10,9 @@
 #include "tests/support/tool_run.h"
 #include "tests/support/web_server.h"
 #include "updater/base/failure.h"
-#include "updater/launcher/launcher_feed.h"
 #include "updater/base/sha256.h"
 #include "updater/channel/signature.h"
+#include "updater/launcher/launcher_feed.h"
 
 namespace kaldra::update {
 namespace {

@@ -1,0 +1,67 @@
+#include "updater/channel/chunk_list.h"
+
+#include <charconv>
+
+#include "updater/base/failure.h"
+#include "updater/channel/chunker.h"
+#include "updater/channel/manifest.h"
+
+namespace kaldra::update {
+
+namespace {
+
+constexpr std::string_view kHeader = "kaldra-chunks 1\n";
+
+[[noreturn]] void malformed(std::size_t line, const std::string& why) {
+  throw UpdateError(FailureKind::manifest, "chunk list line " + std::to_string(line) + ": " + why);
+}
+
+}  // namespace
+
+std::string chunkListText(const std::vector<ChunkRef>& chunks) {
+  std::string text(kHeader);
+  text.reserve(kHeader.size() + chunks.size() * 76);
+  for (const auto& chunk : chunks)
+    text += chunk.sha256 + " " + std::to_string(chunk.size) + (chunk.compressed ? " z\n" : " -\n");
+  return text;
+}
+
+std::vector<ChunkRef> parseChunkList(std::string_view text) {
+  if (!text.starts_with(kHeader)) malformed(1, "not a chunk list");
+  text.remove_prefix(kHeader.size());
+  std::vector<ChunkRef> chunks;
+  for (std::size_t line = 2; !text.empty(); ++line) {
+    auto end = text.find('\n');
+    if (end == std::string_view::npos) malformed(line, "no line feed");
+    std::string_view entry = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    // "<64 hex> <size> <z|->"
+    if (entry.size() < 68 || entry[64] != ' ' || entry[entry.size() - 2] != ' ')
+      malformed(line, "not \"digest size z|-\"");
+    ChunkRef chunk{.sha256 = lowerHexDigest(entry.substr(0, 64))};
+    if (chunk.sha256.empty() || chunk.sha256 != entry.substr(0, 64))
+      malformed(line, "not a lower-case SHA-256 digest");
+    std::string_view size = entry.substr(65, entry.size() - 67);
+    auto [rest, error] = std::from_chars(size.data(), size.data() + size.size(), chunk.size);
+    if (error != std::errc() || rest != size.data() + size.size() || size.starts_with('0'))
+      malformed(line, "not a size");
+    if (chunk.size > kMaxChunk) malformed(line, "larger than the largest chunk");
+    char form = entry.back();
+    if (form != 'z' && form != '-') malformed(line, "neither z nor -");
+    chunk.compressed = form == 'z';
+    chunks.push_back(std::move(chunk));
+  }
+  return chunks;
+}
+
+std::string chunkObjectPath(const ChunkRef& chunk) {
+  return std::string(kStoreFolder) + "/chunks/" + chunk.sha256.substr(0, 2) + "/" + chunk.sha256 +
+         (chunk.compressed ? ".zst" : "");
+}
+
+std::string chunkListPath(std::string_view sha256) {
+  return std::string(kStoreFolder) + "/lists/" + std::string(sha256.substr(0, 2)) + "/" +
+         std::string(sha256);
+}
+
+}  // namespace kaldra::update

@@ -1,0 +1,41 @@
+// A file's chunk list: its chunks in order, each named by the SHA-256 of its bytes, and
+// how the chunk is stored. The list itself is an object of the channel named by its own
+// SHA-256, which the signed manifest gives for the file.
+//
+//   kaldra-chunks 1
+//   9f86d081884c7d65...  49152 z      (zstd-compressed in the store)
+//   2c26b46b68ffc68f...  16384 -      (stored as it is)
+//
+// Store layout in the channel folder: "kaldra-store/chunks/9f/9f86d0...[.zst]" and
+// "kaldra-store/lists/2c/2c26b4...".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kaldra::update {
+
+struct ChunkRef {
+  std::string sha256;  // of the chunk's own (uncompressed) bytes
+  std::uint32_t size = 0;
+  bool compressed = false;
+
+  bool operator==(const ChunkRef&) const = default;
+};
+
+std::string chunkListText(const std::vector<ChunkRef>& chunks);
+
+// Throws UpdateError (manifest) naming the first fault: another header, a malformed line or
+// digest, a size of 0 or above the largest chunk.
+std::vector<ChunkRef> parseChunkList(std::string_view text);
+
+// The store's folder in the channel: the publisher's game files are never taken from it.
+inline constexpr std::string_view kStoreFolder = "kaldra-store";
+
+// Paths in the channel folder.
+std::string chunkObjectPath(const ChunkRef& chunk);
+std::string chunkListPath(std::string_view sha256);
+
+}  // namespace kaldra::update

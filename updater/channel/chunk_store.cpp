@@ -1,0 +1,135 @@
+#include "updater/channel/chunk_store.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zstd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "updater/base/failure.h"
+#include "updater/base/file_io.h"
+#include "updater/base/sha256.h"
+#include "updater/channel/chunk_list.h"
+#include "updater/channel/chunker.h"
+
+namespace kaldra::update {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 4 << 20;
+constexpr int kZstdLevel = 3;
+
+struct Fd {
+  int fd = -1;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Adds `bytes` at `path` unless something is there already: written beside it, then
+// linked into place, which never replaces an entry.
+void addObject(const std::filesystem::path& path, std::string_view bytes) {
+  static std::atomic<unsigned> counter{0};
+  makeDirectories(path.parent_path());
+  auto temporary = path.parent_path() / (".tmp-" + std::to_string(::getpid()) + "-" +
+                                         std::to_string(counter.fetch_add(1)));
+  {
+    Fd out{::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
+    if (out.fd < 0) throwDiskError("cannot create " + temporary.string(), errno);
+    for (std::string_view rest = bytes; !rest.empty();) {
+      ssize_t n = ::write(out.fd, rest.data(), rest.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        int error = errno;
+        ::unlink(temporary.c_str());
+        throwDiskError("cannot write " + temporary.string(), error);
+      }
+      rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+  int linked = ::link(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
+  ::unlink(temporary.c_str());
+  if (linked != 0 && linked != EEXIST) throwDiskError("cannot add " + path.string(), linked);
+}
+
+class Compressor {
+ public:
+  Compressor() : context_(ZSTD_createCCtx(), ZSTD_freeCCtx) {}
+  // The compressed bytes, or nothing when they would not be fewer.
+  bool compress(std::string_view bytes, std::string& out) {
+    out.resize(ZSTD_compressBound(bytes.size()));
+    std::size_t size = ZSTD_compressCCtx(context_.get(), out.data(), out.size(), bytes.data(),
+                                         bytes.size(), kZstdLevel);
+    if (ZSTD_isError(size) || size >= bytes.size()) return false;
+    out.resize(size);
+    return true;
+  }
+
+ private:
+  std::unique_ptr<ZSTD_CCtx, std::size_t (*)(ZSTD_CCtx*)> context_;
+};
+
+}  // namespace
+
+ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
+  Fd in{::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
+  if (in.fd < 0) throwDiskError("cannot open " + file.string(), errno);
+  Compressor compressor;
+  std::string compressed;
+  BackgroundSha256 whole;
+  std::vector<ChunkRef> chunks;
+  Stored stored;
+  auto store = [&](std::string_view chunk) {
+    whole.update(chunk);
+    stored.size += chunk.size();
+    ChunkRef ref{.sha256 = sha256Hex(chunk), .size = static_cast<std::uint32_t>(chunk.size())};
+    auto raw = channel_ / chunkObjectPath(ref);
+    ref.compressed = true;
+    auto packed = channel_ / chunkObjectPath(ref);
+    ref.compressed = !std::filesystem::exists(raw) &&
+                     (std::filesystem::exists(packed) || compressor.compress(chunk, compressed));
+    if (!std::filesystem::exists(ref.compressed ? packed : raw))
+      addObject(ref.compressed ? packed : raw, ref.compressed ? compressed : chunk);
+    chunks.push_back(std::move(ref));
+  };
+
+  std::vector<unsigned char> buffer(kBufferSize);
+  std::size_t filled = 0;
+  for (bool atEnd = false; !atEnd;) {
+    while (filled < buffer.size()) {
+      ssize_t n = ::read(in.fd, buffer.data() + filled, buffer.size() - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throwDiskError("cannot read " + file.string(), errno);
+      if (n == 0) {
+        atEnd = true;
+        break;
+      }
+      filled += static_cast<std::size_t>(n);
+    }
+    std::size_t at = 0;
+    while (filled - at >= kMaxChunk || (atEnd && at < filled)) {
+      std::size_t length = chunkLength(buffer.data() + at, filled - at);
+      store(std::string_view(reinterpret_cast<const char*>(buffer.data() + at), length));
+      at += length;
+    }
+    std::memmove(buffer.data(), buffer.data() + at, filled - at);
+    filled -= at;
+  }
+  std::string list = chunkListText(chunks);
+  stored.list = sha256Hex(list);
+  stored.sha256 = whole.finishHex();
+  addObject(channel_ / chunkListPath(stored.list), list);
+  return stored;
+}
+
+void ChunkStore::sync() {
+  Fd folder{::open(channel_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (folder.fd < 0 || ::syncfs(folder.fd) != 0)
+    throwDiskError("cannot flush " + channel_.string(), errno);
+}
+
+}  // namespace kaldra::update

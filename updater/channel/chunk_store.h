@@ -1,0 +1,34 @@
+// The channel's chunk store as a publisher writes it: every chunk once, under the SHA-256 of
+// its bytes (compressed with zstd where that saves space), and each file's chunk list under
+// its own SHA-256. Objects are only ever added: one that exists is never rewritten, so a
+// cache or a player holding it can never hold an outdated copy.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace kaldra::update {
+
+class ChunkStore {
+ public:
+  explicit ChunkStore(std::filesystem::path channel) : channel_(std::move(channel)) {}
+
+  struct Stored {
+    std::uint64_t size = 0;
+    std::string sha256;  // of the whole file
+    std::string list;    // the SHA-256 that names its chunk list
+  };
+
+  // Cuts the regular file at `file` into chunks and stores what the store lacks, its list
+  // included. Safe to call from several threads at once. Throws UpdateError (disk).
+  Stored storeFile(const std::filesystem::path& file);
+
+  // Flushes what was written to the disk, before a manifest names it. Throws UpdateError.
+  void sync();
+
+ private:
+  std::filesystem::path channel_;
+};
+
+}  // namespace kaldra::update
