@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "updater/base/failure.h"
@@ -194,15 +195,28 @@ void ChunkedFiles::fetchMissing(const std::function<void(std::uint64_t)>& onByte
   auto folder = chunkDir(partialDir(root_));
   makeFoldersInside(root_, folder.lexically_relative(root_).string() + "/");
   std::mutex progress;
+  std::optional<TransferError> absent;
   parallelFor(missing_.size(), kParallelChunks, [&](std::size_t i) {
     const ChunkRef& chunk = missing_[i];
     auto transfer = transfers_.take();
-    std::string bytes = fetchChunk(*transfer, chunk);
+    std::string bytes;
+    try {
+      bytes = fetchChunk(*transfer, chunk);
+    } catch (const TransferError& error) {
+      // One object the server lacks need not waste the others: they are kept for the next
+      // run. Any other failure ends the fetching at once.
+      if (!error.missing()) throw;
+      std::lock_guard lock(progress);
+      if (!absent) absent = error;
+      return;
+    }
     transfers_.give(std::move(transfer));
     keepChunk(folder / chunk.sha256, bytes);
     std::lock_guard lock(progress);
     onBytes(chunk.size);
   });
+  if (absent) throw *absent;
+  for (const auto& chunk : missing_) found_.try_emplace(chunk.sha256, Source{});
 }
 
 std::string ChunkedFiles::chunkBytes(const ChunkRef& chunk) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
+#include <set>
 #include <sstream>
 #include <tuple>
 
@@ -11,6 +13,8 @@
 #include "updater/base/failure.h"
 #include "updater/base/sha256.h"
 #include "updater/channel/channel.h"
+#include "updater/channel/chunk_list.h"
+#include "updater/channel/chunker.h"
 #include "updater/game/download.h"
 #include "updater/game/game_folder.h"
 #include "updater/game/verify.h"
@@ -185,6 +189,86 @@ TEST_F(Prepare, EachFailureHasItsKindAndInstallsNothingInItsWay) {
     files["data"] = "not a folder";
     for (const auto& [path, content] : files)
       EXPECT_TRUE(!fs::is_regular_file(root_ / path) || readFile(root_ / path) == content) << path;
+  }
+}
+
+// The store's objects that `publish` added.
+std::set<fs::path> addedObjects(const fs::path& channel, const std::function<void()>& publish) {
+  auto objects = [&] {
+    std::set<fs::path> found;
+    if (fs::exists(channel / kStoreFolder))
+      for (const auto& entry : fs::recursive_directory_iterator(channel / kStoreFolder))
+        if (entry.is_regular_file()) found.insert(entry.path());
+    return found;
+  };
+  auto before = objects();
+  publish();
+  std::set<fs::path> added;
+  for (const auto& object : objects())
+    if (!before.contains(object)) added.insert(object);
+  return added;
+}
+
+// A game published in chunks: a change costs about the chunks it touches; a chunk that is
+// not its name's, a missing chunk and a list not the one named stop the update with their
+// kinds and leave the game's files whole; chunks that arrived before a failure stay.
+TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
+  std::mt19937_64 random(7);
+  std::string world(2'000'000, '\0');
+  for (char& c : world) c = static_cast<char>(random());
+  auto publishWorld = [&](const std::string& version) {
+    files_["data/world.pak"] = world;
+    return addedObjects(channel_,
+                        [&] { publishChannel(channel_, files_, version, 30, Layout::chunkStore); });
+  };
+  publishWorld("1.0");
+  run();
+  EXPECT_GT(summary_.bytesDownloaded, world.size());
+
+  // 64 KiB at the start and a hundred bytes in the middle: the new chunks and the new list,
+  // each once, and nothing else.
+  world.insert(0, std::string(65536, 'i'));
+  world.replace(1'000'000, 100, std::string(100, 'c'));
+  std::uint64_t addedBytes = 0;
+  for (const auto& object : publishWorld("2.0")) addedBytes += fs::file_size(object);
+  run();
+  expectGameFiles();
+  EXPECT_EQ(summary_.bytesDownloaded, addedBytes);
+  EXPECT_LT(addedBytes, 65536 + 3 * kMaxChunk);
+
+  enum Spoil { otherBytes, missing, otherList };
+  for (Spoil spoil : {otherBytes, missing, otherList}) {
+    SCOPED_TRACE(spoil);
+    auto before = files_;
+    world.replace(100'000 * (spoil + 2), 10, "0123456789");
+    world.replace(1'500'000, 10, std::to_string(spoil) + "123456789");
+    auto added = publishWorld("3." + std::to_string(spoil));
+    std::vector<fs::path> chunks, lists;
+    for (const auto& object : added)
+      (object.string().find("/lists/") != std::string::npos ? lists : chunks).push_back(object);
+    ASSERT_EQ(std::make_pair(chunks.size(), lists.size()),
+              std::make_pair(std::size_t{2}, std::size_t{1}));
+    fs::path spoilt = spoil == otherList ? lists[0] : chunks[0];
+    std::string kept = readFile(spoilt);
+    if (spoil == missing)
+      fs::remove(spoilt);
+    else
+      writeFile(spoilt, kept.substr(1) + "x");
+    try {
+      run();
+      ADD_FAILURE() << "prepare succeeded";
+    } catch (const UpdateError& error) {
+      EXPECT_EQ(error.kind(), spoil == missing ? FailureKind::network : FailureKind::integrity);
+    }
+    EXPECT_EQ(readFile(root_ / "data/world.pak"), before["data/world.pak"]);
+
+    // Put right, the next run fetches what the first could not, and only that.
+    writeFile(spoilt, kept);
+    run();
+    expectGameFiles();
+    if (spoil == missing) {
+      EXPECT_EQ(summary_.bytesDownloaded, kept.size() + fs::file_size(lists[0]));
+    }
   }
 }
 
