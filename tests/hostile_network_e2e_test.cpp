@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <regex>
 #include <set>
 
 #include "tests/support/tool_run.h"
 #include "tests/support/web_server.h"
+#include "updater/channel/chunk_list.h"
 #include "updater/game/download.h"
 
 namespace kaldra::update {
@@ -26,7 +28,9 @@ enum class Twist {
   expired,
   rotated,
   retired,
-  openssl
+  openssl,
+  chunkSpoilt,
+  chunkMissing
 };
 
 // The first run's fault (a path prefix of the server's), its exit status and what it logs.
@@ -36,6 +40,7 @@ struct Cell {
   Twist twist;
   int firstStatus;
   const char* logged = "";
+  Layout layout = Layout::wholeFiles;
 };
 
 // The big file is 400 kB; every other file is smaller than the least of the cuts.
@@ -58,6 +63,11 @@ const Cell kCells[] = {
     {"RetiredKey", "", Twist::retired, 8, "not a trusted publisher key"},
     // Signed with a standard tool: the 64 raw bytes.
     {"SignedWithOpenSsl", "", Twist::openssl, 0},
+    // Published in chunks: each is cut, or is not what its name says (refused, fetched once
+    // more, then an error), or is missing on the server.
+    {"ChunksCut", "/cut-20000", Twist::none, 3, "", Layout::chunkStore},
+    {"ChunkNotItsName", "", Twist::chunkSpoilt, 5, "not the chunk's", Layout::chunkStore},
+    {"ChunkMissing", "", Twist::chunkMissing, 3, "404", Layout::chunkStore},
 };
 
 class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, Cell>> {
@@ -67,20 +77,34 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
     for (auto name : {"manifest.json", "manifest.json.sig"})
       first_[name] = readFile(channel_ / name);
     ASSERT_EQ(prepare(web_.url(scheme())).status, 0);
+    auto before = storeObjects();
     publish("two", '2');
+    for (const auto& object : storeObjects())
+      if (!before.contains(object) && object.find("/chunks/") != std::string::npos)
+        newChunk_ = object;
+  }
+
+  std::set<std::string> storeObjects() const {
+    std::set<std::string> objects;
+    if (fs::exists(channel_ / kStoreFolder))
+      for (const auto& entry : fs::recursive_directory_iterator(channel_ / kStoreFolder))
+        if (entry.is_regular_file()) objects.insert(entry.path().string());
+    return objects;
   }
 
   static const char* scheme() { return std::get<0>(GetParam()); }
   static const Cell& cell() { return std::get<1>(GetParam()); }
 
-  // Publishes a version whose 400 kB differ from any other's all through; its files may be held.
+  // Publishes a version whose 400 kB differ from any other's all through, and do not
+  // compress; its files may be held.
   void publish(const std::string& small, char version) {
+    std::mt19937 random(version);
     std::string big(400000, version);
-    for (std::size_t i = 0; i < big.size(); i += 97) big[i] = static_cast<char>(i % 251);
+    for (char& c : big) c = static_cast<char>(random());
     latest_ = {
         {"kaldrith.exe", "MZ one"}, {"data/small.txt", "small " + small}, {"data/big.pak", big}};
     for (const auto& [path, content] : latest_) allowed_[path].insert(content);
-    publishChannel(channel_, latest_, "v" + std::to_string(++version_));
+    publishChannel(channel_, latest_, "v" + std::to_string(++version_), 30, cell().layout);
   }
 
   ToolRun prepare(const std::string& channel) {
@@ -96,7 +120,7 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
     for (const auto& entry : fs::recursive_directory_iterator(game_)) {
       auto path = entry.path().lexically_relative(game_).generic_string();
       if (path.starts_with(".kaldra-partial/")) {
-        EXPECT_LE(entry.file_size(), 400000u) << path;
+        EXPECT_LE(entry.is_regular_file() ? entry.file_size() : 0, 400000u) << path;
       } else if (entry.is_regular_file() && !path.starts_with(".kaldra-")) {
         EXPECT_TRUE(allowed_[path].contains(readFile(entry.path()))) << path;
       }
@@ -113,6 +137,8 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
   kaldra::testing::TempDir keys_;             // private keys, never in the channel
   std::string newKey_ = generatePrivateKeyPem();
   int version_ = 0;
+  std::string newChunk_;  // a chunk object that only the second version names
+  std::error_code ignored_;
 };
 
 TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
@@ -142,6 +168,9 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
     ASSERT_EQ(prepare(web_.url(scheme())).status, 0);
     for (const auto& [name, bytes] : first_) writeFile(channel_ / name, bytes);
   }
+  std::string chunk = newChunk_.empty() ? "" : readFile(newChunk_);
+  if (cell().twist == Twist::chunkSpoilt) writeFile(newChunk_, chunk.substr(1) + "x");
+  if (cell().twist == Twist::chunkMissing) fs::remove(newChunk_);
 
   auto first = prepare(channel);
   EXPECT_EQ(first.status, cell().firstStatus) << first.err;
@@ -154,7 +183,17 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
               cell().twist == Twist::replayed ? "small two" : "small one");
   }
 
-  if (cell().twist == Twist::fileChanged) {
+  if (cell().twist == Twist::chunkSpoilt) {
+    auto name = fs::path(newChunk_).filename().string();
+    EXPECT_EQ(std::regex_search(web_.requests(), std::regex(name + "[^]*" + name)), true);
+  }
+  std::set<std::string> kept;  // chunks that arrived before the failure
+  for (const auto& entry : fs::directory_iterator(game_ / ".kaldra-partial/chunks", ignored_))
+    kept.insert(entry.path().filename().string());
+
+  if (cell().twist == Twist::chunkSpoilt || cell().twist == Twist::chunkMissing) {
+    writeFile(newChunk_, chunk);
+  } else if (cell().twist == Twist::fileChanged) {
     publish("two", '3');
   } else if (cell().twist == Twist::retired) {
     publishFolder(channel_, "v2", 2, newKey_);
@@ -172,8 +211,15 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   // first run installed or checked is read again.
   bool resumable = cell().firstStatus == 3 && cell().twist == Twist::none;
   EXPECT_TRUE(!resumable || second.err.find("; 0 read,") != std::string::npos) << second.err;
-  EXPECT_TRUE(!resumable || std::regex_search(web_.requests().substr(before),
-                                              std::regex("GET /data/big.pak 206 [0-9]+ bytes=")));
+  EXPECT_TRUE(!resumable || cell().layout == Layout::chunkStore ||
+              std::regex_search(web_.requests().substr(before),
+                                std::regex("GET /data/big.pak 206 [0-9]+ bytes=")));
+  // Chunks that arrived stay for the next run (when the failure leaves the others time to).
+  if (cell().twist != Twist::chunkSpoilt) {
+    EXPECT_EQ(kept.empty(), cell().layout == Layout::wholeFiles);
+  }
+  for (const auto& name : kept)
+    EXPECT_EQ(web_.requests().substr(before).find(name), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, HostileNetwork,
