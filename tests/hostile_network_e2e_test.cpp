@@ -138,7 +138,6 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
   std::string newKey_ = generatePrivateKeyPem();
   int version_ = 0;
   std::string newChunk_;  // a chunk object that only the second version names
-  std::error_code ignored_;
 };
 
 TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
@@ -187,10 +186,6 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
     auto name = fs::path(newChunk_).filename().string();
     EXPECT_EQ(std::regex_search(web_.requests(), std::regex(name + "[^]*" + name)), true);
   }
-  std::set<std::string> kept;  // chunks that arrived before the failure
-  for (const auto& entry : fs::directory_iterator(game_ / ".kaldra-partial/chunks", ignored_))
-    kept.insert(entry.path().filename().string());
-
   if (cell().twist == Twist::chunkSpoilt || cell().twist == Twist::chunkMissing) {
     writeFile(newChunk_, chunk);
   } else if (cell().twist == Twist::fileChanged) {
@@ -214,12 +209,6 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   EXPECT_TRUE(!resumable || cell().layout == Layout::chunkStore ||
               std::regex_search(web_.requests().substr(before),
                                 std::regex("GET /data/big.pak 206 [0-9]+ bytes=")));
-  // Chunks that arrived stay for the next run (when the failure leaves the others time to).
-  if (cell().twist != Twist::chunkSpoilt) {
-    EXPECT_EQ(kept.empty(), cell().layout == Layout::wholeFiles);
-  }
-  for (const auto& name : kept)
-    EXPECT_EQ(web_.requests().substr(before).find(name), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, HostileNetwork,

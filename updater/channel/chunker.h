@@ -8,9 +8,9 @@
 
 namespace kaldra::update {
 
-// Chunks are at least kMinChunk long (but the last), at most kMaxChunk, and about 48 KiB
+// Chunks are at least kMinChunk long (but the last), at most kMaxChunk, and about 64 KiB
 // on average.
-inline constexpr std::size_t kMinChunk = 16 << 10;
+inline constexpr std::size_t kMinChunk = 32 << 10;
 inline constexpr std::size_t kMaxChunk = 256 << 10;
 
 // The length of the chunk that starts at `data`, of which `size` bytes are at hand: pass

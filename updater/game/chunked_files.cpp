@@ -5,8 +5,6 @@
 #include <zstd.h>
 
 #include <cerrno>
-#include <mutex>
-#include <optional>
 #include <set>
 
 #include "updater/base/failure.h"
@@ -23,8 +21,10 @@ namespace kaldra::update {
 
 namespace {
 
-// Chunks in flight at once: enough to hide each request's round trip.
-constexpr unsigned kParallelChunks = 8;
+// Lists in flight at once.
+constexpr unsigned kParallelLists = 8;
+// Chunks a file's build holds at a time.
+constexpr std::size_t kWindow = 16;
 constexpr std::size_t kListLimit = 64 << 20;
 // A chunk whose bytes are not its name's is fetched once more before the update fails.
 constexpr int kChunkTries = 2;
@@ -47,34 +47,6 @@ std::string readAt(int fd, std::uint64_t offset, std::size_t size) {
   return bytes;
 }
 
-// Not flushed: a chunk is checked against its name whenever it is used.
-void keepChunk(const std::filesystem::path& path, std::string_view bytes) {
-  auto temporary = path.string() + ".part";
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd < 0) throwDiskError("cannot create " + temporary, errno);
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      int error = errno;
-      ::close(fd);
-      throwDiskError("cannot write " + temporary, error);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  if (::rename(temporary.c_str(), path.c_str()) != 0)
-    throwDiskError("cannot keep " + temporary, errno);
-}
-
-std::string readChunkFile(const std::filesystem::path& path, std::size_t size) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return {};
-  std::string bytes = readAt(fd, 0, size + 1);
-  ::close(fd);
-  return bytes;
-}
-
 // The chunk's own bytes, from what the store holds; empty when they are not the chunk's.
 std::string unpacked(const ChunkRef& chunk, std::string stored) {
   if (chunk.compressed) {
@@ -89,13 +61,6 @@ std::string unpacked(const ChunkRef& chunk, std::string stored) {
 
 }  // namespace
 
-// Where a chunk lies in the game folder: in a file being replaced, or kept in the partial
-// folder by an earlier run.
-struct ChunkedFiles::Source {
-  int fd = -1;  // one of openFiles_, or -1 for the partial folder
-  std::uint64_t offset = 0;
-};
-
 ChunkedFiles::ChunkedFiles(std::filesystem::path root, std::string channel,
                            const NetworkSettings& settings, TransferPool& transfers)
     : root_(std::move(root)),
@@ -108,75 +73,77 @@ ChunkedFiles::~ChunkedFiles() {
 }
 
 void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
-  auto transfer = transfers_.take();
-  std::set<std::string> needed;
-  for (const ManifestFile* file : files) {
-    auto deadline = metadataDeadline(settings_);
-    std::string text = fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file->chunks)),
-                                     kListLimit, FailureKind::manifest, settings_, deadline);
+  std::vector<std::vector<ChunkRef>> lists(files.size());
+  parallelFor(files.size(), kParallelLists, [&](std::size_t i) {
+    const ManifestFile& file = *files[i];
+    auto transfer = transfers_.take();
+    std::string text =
+        fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)), kListLimit,
+                      FailureKind::manifest, settings_, metadataDeadline(settings_));
+    transfers_.give(std::move(transfer));
     received_ += text.size();
-    if (sha256Hex(text) != file->chunks) damaged(file->path + ": chunk list is not the one listed");
-    auto chunks = parseChunkList(text);
+    if (sha256Hex(text) != file.chunks) damaged(file.path + ": chunk list is not the one listed");
+    lists[i] = parseChunkList(text);
     std::uint64_t total = 0;
-    for (const auto& chunk : chunks) total += chunk.size;
-    if (total != file->size)
-      damaged(file->path + ": chunk list adds up to " + std::to_string(total) + " bytes, not " +
-              std::to_string(file->size));
-    for (const auto& chunk : chunks) needed.insert(chunk.sha256);
-    lists_[file->path] = std::move(chunks);
+    for (const auto& chunk : lists[i]) total += chunk.size;
+    if (total != file.size)
+      damaged(file.path + ": chunk list adds up to " + std::to_string(total) + " bytes, not " +
+              std::to_string(file.size));
+  });
+  std::set<std::string> needed;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    for (const auto& chunk : lists[i]) needed.insert(chunk.sha256);
+    lists_[files[i]->path] = std::move(lists[i]);
   }
-  transfers_.give(std::move(transfer));
 
-  // The chunks of the files about to be replaced: read once, and kept open, so that they
-  // can be read even after another file's build has replaced them.
-  for (const ManifestFile* file : files) {
-    int fd = ::open((root_ / file->path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) continue;
-    openFiles_.push_back(fd);
-    std::string buffer;
-    std::size_t at = 0;
-    std::uint64_t offset = 0;  // of buffer[at] in the file
-    for (bool atEnd = false; !atEnd || at < buffer.size();) {
-      if (!atEnd && buffer.size() - at < kMaxChunk) {
-        buffer.erase(0, at);
-        at = 0;
-        std::string more = readAt(fd, offset + buffer.size(), 4 * kMaxChunk);
-        atEnd = more.empty();
-        buffer += more;
-        continue;
-      }
-      std::string_view rest = std::string_view(buffer).substr(at);
-      auto length = chunkLength(reinterpret_cast<const unsigned char*>(rest.data()), rest.size());
-      auto digest = sha256Hex(rest.substr(0, length));
-      if (needed.contains(digest)) found_.try_emplace(digest, Source{fd, offset});
-      at += length;
-      offset += length;
+  // The chunks of the files about to be replaced, and of builds an earlier run began. Kept
+  // open, so that they can be read even after another file's build has replaced them.
+  for (const ManifestFile* file : files)
+    for (const auto& path : {root_ / file->path, partialDir(root_) / partialName(*file)}) {
+      int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+      if (fd < 0) continue;
+      openFiles_.push_back(fd);
+      index(fd, needed);
     }
-  }
-  // Chunks an earlier run fetched, checked when they are used.
-  std::error_code error;
-  for (std::filesystem::directory_iterator it(chunkDir(partialDir(root_)), error), end;
-       !error && it != end; it.increment(error)) {
-    auto name = it->path().filename().string();
-    if (needed.contains(name)) found_.try_emplace(name, Source{});
-  }
 
-  std::set<std::string> listed;
+  std::set<std::string> counted;
   for (const auto& [path, chunks] : lists_)
     for (const auto& chunk : chunks)
-      if (!found_.contains(chunk.sha256) && listed.insert(chunk.sha256).second) {
-        missing_.push_back(chunk);
+      if (!found_.contains(chunk.sha256) && counted.insert(chunk.sha256).second)
         bytesToFetch_ += chunk.size;
-      }
 }
 
-std::string ChunkedFiles::fetchChunk(Transfer& transfer, const ChunkRef& chunk) {
+void ChunkedFiles::index(int fd, const std::set<std::string>& needed) {
+  std::string buffer;
+  std::size_t at = 0;
+  std::uint64_t offset = 0;  // of buffer[at] in the file
+  for (bool atEnd = false; !atEnd || at < buffer.size();) {
+    if (!atEnd && buffer.size() - at < kMaxChunk) {
+      buffer.erase(0, at);
+      at = 0;
+      std::string more = readAt(fd, offset + buffer.size(), 4 * kMaxChunk);
+      atEnd = more.empty();
+      buffer += more;
+      continue;
+    }
+    std::string_view rest = std::string_view(buffer).substr(at);
+    auto length = chunkLength(reinterpret_cast<const unsigned char*>(rest.data()), rest.size());
+    auto digest = sha256Hex(rest.substr(0, length));
+    if (needed.contains(digest)) found_.try_emplace(digest, Source{fd, offset});
+    at += length;
+    offset += length;
+  }
+}
+
+std::string ChunkedFiles::fetchChunk(const ChunkRef& chunk) {
   std::string url = fileUrl(channel_, chunkObjectPath(chunk));
   std::size_t limit = chunk.compressed ? ZSTD_compressBound(chunk.size) : chunk.size;
+  auto transfer = transfers_.take();
   for (int attempt = 1, tries = 1;; ++attempt) {
     std::string stored;
+    stored.reserve(limit);
     try {
-      transfer.fetch(url, [&](std::string_view piece) {
+      transfer->fetch(url, [&](std::string_view piece) {
         if (stored.size() + piece.size() > limit) damaged(url + ": longer than its chunk");
         stored.append(piece);
       });
@@ -185,72 +152,73 @@ std::string ChunkedFiles::fetchChunk(Transfer& transfer, const ChunkRef& chunk) 
       continue;
     }
     received_ += stored.size();
-    if (std::string bytes = unpacked(chunk, std::move(stored)); !bytes.empty()) return bytes;
+    if (std::string bytes = unpacked(chunk, std::move(stored)); !bytes.empty()) {
+      transfers_.give(std::move(transfer));
+      return bytes;
+    }
     if (++tries > kChunkTries) damaged(url + ": the bytes are not the chunk's");
   }
 }
 
-void ChunkedFiles::fetchMissing(const std::function<void(std::uint64_t)>& onBytes) {
-  if (missing_.empty()) return;
-  auto folder = chunkDir(partialDir(root_));
-  makeFoldersInside(root_, folder.lexically_relative(root_).string() + "/");
-  std::mutex progress;
-  std::optional<TransferError> absent;
-  parallelFor(missing_.size(), kParallelChunks, [&](std::size_t i) {
-    const ChunkRef& chunk = missing_[i];
-    auto transfer = transfers_.take();
-    std::string bytes;
-    try {
-      bytes = fetchChunk(*transfer, chunk);
-    } catch (const TransferError& error) {
-      // One object the server lacks need not waste the others: they are kept for the next
-      // run. Any other failure ends the fetching at once.
-      if (!error.missing()) throw;
-      std::lock_guard lock(progress);
-      if (!absent) absent = error;
-      return;
-    }
-    transfers_.give(std::move(transfer));
-    keepChunk(folder / chunk.sha256, bytes);
-    std::lock_guard lock(progress);
-    onBytes(chunk.size);
-  });
-  if (absent) throw *absent;
-  for (const auto& chunk : missing_) found_.try_emplace(chunk.sha256, Source{});
+// The chunk from the game folder, or nothing when it is not (or no longer) there.
+std::string ChunkedFiles::localChunk(const ChunkRef& chunk) const {
+  auto source = found_.find(chunk.sha256);
+  if (source == found_.end()) return {};
+  std::string bytes = readAt(source->second.fd, source->second.offset, chunk.size);
+  return bytes.size() == chunk.size && sha256Hex(bytes) == chunk.sha256 ? bytes : std::string();
 }
 
-std::string ChunkedFiles::chunkBytes(const ChunkRef& chunk) {
-  if (auto source = found_.find(chunk.sha256); source != found_.end()) {
-    std::string bytes = source->second.fd < 0
-                            ? readChunkFile(chunkDir(partialDir(root_)) / chunk.sha256, chunk.size)
-                            : readAt(source->second.fd, source->second.offset, chunk.size);
-    if (bytes.size() == chunk.size && sha256Hex(bytes) == chunk.sha256) return bytes;
-  }
-  // Changed since it was found: fetched once more.
-  auto transfer = transfers_.take();
-  std::string bytes = fetchChunk(*transfer, chunk);
-  transfers_.give(std::move(transfer));
-  return bytes;
-}
-
-Downloaded ChunkedFiles::build(const ManifestFile& file) {
+Downloaded ChunkedFiles::build(const ManifestFile& file, unsigned fetchers,
+                               const std::function<void(std::uint64_t)>& onBytes) {
+  const auto& chunks = lists_.at(file.path);
   auto target = root_ / file.path;
   PartialFile partial(partialDir(root_) / partialName(file));
-  partial.clear();
+  Sha256 whole;  // on this thread: the files are built several at once
+  // What an earlier run built stays as far as its chunks are whole and right.
+  std::size_t next = 0;
+  for (std::uint64_t offset = 0; next < chunks.size(); offset += chunks[next++].size) {
+    if (offset + chunks[next].size > partial.size()) break;
+    std::string bytes = partial.read(offset, chunks[next].size);
+    if (sha256Hex(bytes) != chunks[next].sha256) break;
+    whole.update(bytes);
+  }
+  std::uint64_t kept = 0;
+  for (std::size_t i = 0; i < next; ++i) kept += chunks[i].size;
+  partial.truncate(kept);
+
   Downloaded result;
   try {
-    BackgroundSha256 whole;
-    for (const auto& chunk : lists_.at(file.path)) {
-      std::string bytes = chunkBytes(chunk);
-      partial.write(bytes);
-      whole.update(bytes);
+    // A window of chunks at a time: its missing ones fetched together, then all written in
+    // order. Memory stays within the window.
+    while (next < chunks.size()) {
+      std::size_t end = std::min(chunks.size(), next + kWindow);
+      std::vector<std::string> window(end - next);
+      auto keep = [&] {
+        for (; next < end && !window[next - (end - window.size())].empty(); ++next) {
+          partial.write(window[next - (end - window.size())]);
+          whole.update(window[next - (end - window.size())]);
+        }
+      };
+      try {
+        parallelFor(window.size(), fetchers, [&](std::size_t i) {
+          const ChunkRef& chunk = chunks[next + i];
+          if (!(window[i] = localChunk(chunk)).empty()) return;
+          window[i] = fetchChunk(chunk);
+          onBytes(chunk.size);
+        });
+      } catch (const UpdateError&) {
+        keep();  // the chunks in order before the failure, for the next run
+        throw;
+      }
+      keep();
     }
     if (auto digest = whole.finishHex(); partial.size() != file.size || digest != file.sha256)
       damaged(file.path + ": built from its chunks, SHA-256 " + digest + " instead of " +
               file.sha256);
     partial.install(target);
-  } catch (const UpdateError&) {
-    partial.discard();
+  } catch (const UpdateError& error) {
+    // A build cut short by the network is continued by the next run.
+    if (error.kind() != FailureKind::network) partial.discard();
     throw;
   }
   auto stamp = stampOf(target);

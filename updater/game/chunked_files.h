@@ -1,14 +1,14 @@
 // Game files that the channel's chunk store describes, brought up to date from what the
-// game folder already holds: chunks found in the files being replaced and in the partial
-// folder are reused; only the others are fetched, several at once, each checked against
-// its name as it arrives and kept in the partial folder, so that a run cut short loses
-// none. Each file is then built in the partial folder, checked whole by size and SHA-256,
-// and moved into place.
+// game folder already holds: chunks found in the files being replaced, in other files being
+// replaced and in the partial folder (a build an earlier run began) are reused; only the
+// others are fetched, several at once, each checked against its name as it arrives. Each
+// file is built in order in the partial folder, checked whole by size and SHA-256 and moved
+// into place; a build cut short keeps what it had, to be continued.
 //
 //   ChunkedFiles chunked(root, channel, settings, transfers);
 //   chunked.plan(files);                  // lists fetched, local chunks found
-//   chunked.fetchMissing(onBytes);        // bytesToFetch() of chunks, from the store
-//   auto done = chunked.build(file);      // per file, from several threads at once
+//   auto bytes = chunked.bytesToFetch();  // what the store must add
+//   auto done = chunked.build(file, onBytes);  // per file, from several threads at once
 #pragma once
 
 #include <atomic>
@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,11 +27,6 @@
 #include "updater/net/transfer_pool.h"
 
 namespace kaldra::update {
-
-// The folder in the partial folder where fetched chunks wait, each under its digest.
-inline std::filesystem::path chunkDir(const std::filesystem::path& partialDir) {
-  return partialDir / "chunks";
-}
 
 class ChunkedFiles {
  public:
@@ -45,22 +40,25 @@ class ChunkedFiles {
 
   // Bytes of the chunks that plan() found nowhere in the game folder.
   std::uint64_t bytesToFetch() const { return bytesToFetch_; }
-  // Bytes that came over the network so far (compressed as stored).
+  // Bytes that came over the network so far (compressed as stored), lists included.
   std::uint64_t received() const { return received_; }
 
-  // Fetches those chunks into the partial folder. `onBytes` hears of each chunk's size as
-  // it is kept. Throws UpdateError; the chunks kept so far stay for the next run.
-  void fetchMissing(const std::function<void(std::uint64_t)>& onBytes);
-
   // Builds `file` (one that plan() saw) and moves it into the game folder, whose folders on
-  // the way must exist. A chunk that is no longer what it was is fetched again (counted in
-  // received(), not in the result). Throws UpdateError.
-  Downloaded build(const ManifestFile& file);
+  // the way must exist, with up to `fetchers` chunks in flight at once. `onBytes` hears of
+  // each fetched chunk's size. A chunk found locally
+  // that is no longer what it was is fetched after all. Throws UpdateError; a build cut
+  // short by the network keeps its checked beginning in the partial folder.
+  Downloaded build(const ManifestFile& file, unsigned fetchers,
+                   const std::function<void(std::uint64_t)>& onBytes);
 
  private:
-  struct Source;
-  std::string fetchChunk(Transfer& transfer, const ChunkRef& chunk);
-  std::string chunkBytes(const ChunkRef& chunk);
+  struct Source {
+    int fd = -1;
+    std::uint64_t offset = 0;
+  };
+  void index(int fd, const std::set<std::string>& needed);
+  std::string fetchChunk(const ChunkRef& chunk);
+  std::string localChunk(const ChunkRef& chunk) const;
 
   std::filesystem::path root_;
   std::string channel_;
@@ -68,10 +66,9 @@ class ChunkedFiles {
   TransferPool& transfers_;
   std::map<std::string, std::vector<ChunkRef>> lists_;  // by file path
   std::map<std::string, Source> found_;                 // by chunk digest
-  std::vector<ChunkRef> missing_;
   std::uint64_t bytesToFetch_ = 0;
   std::atomic<std::uint64_t> received_{0};
-  std::vector<int> openFiles_;  // the files being replaced, read even once replaced
+  std::vector<int> openFiles_;  // read even once replaced
 };
 
 }  // namespace kaldra::update

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -45,9 +46,26 @@ void PartialFile::readBack(const std::function<void(std::string_view)>& sink) {
   }
 }
 
-void PartialFile::clear() {
-  if (::ftruncate(fd_, 0) != 0) throwDiskError("cannot empty " + path_.string(), errno);
-  size_ = flushed_ = 0;
+std::string PartialFile::read(std::uint64_t offset, std::size_t size) const {
+  std::string bytes(size, '\0');
+  std::size_t got = 0;
+  while (got < size) {
+    ssize_t n = ::pread(fd_, bytes.data() + got, size - got, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throwDiskError("cannot read " + path_.string(), errno);
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
+void PartialFile::truncate(std::uint64_t size) {
+  if (size >= size_) return;
+  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+    throwDiskError("cannot shorten " + path_.string(), errno);
+  size_ = size;
+  flushed_ = std::min(flushed_, size);
 }
 
 void PartialFile::write(std::string_view bytes) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace kaldra::update {
@@ -23,8 +24,13 @@ class PartialFile {
   // Hands the bytes kept so far to `sink`, in order. Throws UpdateError (disk).
   void readBack(const std::function<void(std::string_view)>& sink);
 
+  // Up to `size` bytes at `offset` of what is kept. Throws UpdateError (disk).
+  std::string read(std::uint64_t offset, std::size_t size) const;
+
+  // Forgets what is kept past `size`, to go on from there. Throws UpdateError (disk).
+  void truncate(std::uint64_t size);
   // Forgets what is kept, to start from the beginning. Throws UpdateError (disk).
-  void clear();
+  void clear() { truncate(0); }
 
   // Appends. Throws UpdateError (disk).
   void write(std::string_view bytes);

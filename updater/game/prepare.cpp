@@ -1,5 +1,6 @@
 #include "updater/game/prepare.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -67,22 +68,16 @@ void removePartialDir(const std::filesystem::path& root) {
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
 }
 
-// Keeps the downloads an earlier run left for the files still to fetch, and the chunks it
-// fetched while files are built from chunks, so that they can be continued, and removes
-// every other entry of the partial folder.
-void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::string>& names,
-                      bool keepChunks) {
+// Keeps the downloads an earlier run left for the files still to fetch, so that they can
+// be continued, and removes every other entry of the partial folder.
+void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::string>& names) {
   makeFoldersInside(root, partialDir(root).filename().string() + "/");  // a link replaced
   std::error_code error;
   for (std::filesystem::directory_iterator it(partialDir(root), error), end; !error && it != end;
        it.increment(error)) {
     // A link under a kept name would stop every run at the partial file's opening.
-    auto type = it->symlink_status(error).type();
-    if (type == std::filesystem::file_type::regular &&
+    if (it->symlink_status(error).type() == std::filesystem::file_type::regular &&
         names.contains(it->path().filename().string()))
-      continue;
-    if (keepChunks && type == std::filesystem::file_type::directory &&
-        it->path() == chunkDir(partialDir(root)))
       continue;
     std::filesystem::remove_all(it->path(), error);
   }
@@ -165,7 +160,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
       fromChunks.push_back(&file);
     }
   }
-  keepOnlyPartials(root, partials, !fromChunks.empty());
+  keepOnlyPartials(root, partials);
   ChunkedFiles chunked(root, request.channel, request.network, transfers);
   chunked.plan(fromChunks);
   bytes.total += chunked.bytesToFetch();
@@ -203,10 +198,13 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
       transfers.give(std::move(transfer));
       installed(file, downloaded);
     });
-    chunked.fetchMissing(onBytes);
-    parallelFor(fromChunks.size(), request.threads, [&](std::size_t n) {
+    // The same number of chunks in flight, however many files share them.
+    auto files =
+        static_cast<unsigned>(std::min<std::size_t>(fromChunks.size(), kParallelTransfers));
+    parallelFor(fromChunks.size(), files, [&](std::size_t n) {
       makeFolders(*fromChunks[n]);
-      installed(*fromChunks[n], chunked.build(*fromChunks[n]));
+      installed(*fromChunks[n],
+                chunked.build(*fromChunks[n], std::max(1u, kParallelTransfers / files), onBytes));
     });
     summary.bytesDownloaded += chunked.received();
   } catch (const UpdateError&) {
