@@ -7,15 +7,23 @@
 #   (d) prepare downloading 4,000 files of 256 kB against curl --parallel, then sha256sum,
 #       and the tool's peak memory while it does
 #   (e) a 1 GB download killed at half way, then run again: the bytes the second run fetches
+#   (f) the chunk store: a 1 GB file changed in 10 places (1 %), and with 64 KB inserted at
+#       its start: the bytes each update fetches
+#   (g) a fresh install of 1 GB in 2,000 files from the chunk store against the same files
+#       published whole: bytes fetched and time
+#   (h) publishing 1 GB into the chunk store (chunking, hashing, compressing, writing), and
+#       again (chunking and hashing only), against sha256sum
+#   (i) the disk's durable write limit (dd conv=fsync) against (c), and openssl's SHA-256
+#       speed against (a)
 #
-#   bench/updater/run.sh [BUILD_DIR [SECTIONS]]      (default: build abcde)
+#   bench/updater/run.sh [BUILD_DIR [SECTIONS]]      (default: build abcdefghi)
 #
 # Needs about 4 GB free under /tmp; what it generates there is removed at the end. Run it
 # on an otherwise idle machine: every figure is the best of a few runs.
 set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
-sections=${2:-abcde}
+sections=${2:-abcdefghi}
 tool=$build/Kaldrith.app/Contents/Resources/bin/kaldra-update
 key=$build/signing/publisher-key.pem
 work=$(mktemp -d /tmp/kaldra-bench-XXXXXX)
@@ -214,3 +222,87 @@ echo "prepare's peak memory          $((peak / 1024)) MB (target < 64 MB)"
 stop_serving
 fi
 
+
+# downloaded FOLDER CHANNEL: prepares FOLDER from CHANNEL; prints the bytes fetched.
+downloaded() {
+  KALDRA_UPDATE_CHANNEL=$2 "$tool" prepare --root "$1" --json 2>&1 >/dev/null |
+    sed -n 's/.*downloaded (\([0-9]*\) bytes).*/\1/p'
+}
+percent() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f %%", 100 * a / b }'; }
+
+if [[ $sections == *f* ]]; then
+echo "== (f) a 1 GB file in the chunk store, changed, and fetched again"
+f=$work/f
+generate "$f/channel" 1 1000000000
+"$tool" publish "$f/channel" --key "$key" >/dev/null
+serve "$f/channel"
+downloaded "$f/game" "$url" >/dev/null
+# 10 places of 1 MB each, spread over the file: 1 % of its bytes.
+for i in $(seq 0 9); do
+  head -c 1000000 /dev/urandom |
+    dd of="$f/channel/data/f00000" bs=1M seek=$((i * 95 + 3)) conv=notrunc status=none
+done
+"$tool" publish "$f/channel" --key "$key" >/dev/null
+changed=$(downloaded "$f/game" "$url")
+echo "1 % changed in 10 places        $changed bytes fetched = $(percent "$changed" 1e9) of the file (target <= 2 %)"
+{ head -c 65536 /dev/urandom; cat "$f/channel/data/f00000"; } >"$f/inserted"
+mv "$f/inserted" "$f/channel/data/f00000"
+"$tool" publish "$f/channel" --key "$key" >/dev/null
+inserted=$(downloaded "$f/game" "$url")
+echo "64 KB inserted at the start     $inserted bytes fetched = $(percent "$inserted" 1e9) of the file (target <= 1 %)"
+stop_serving
+rm -rf "$f"
+fi
+
+if [[ $sections == *g* ]]; then
+echo "== (g) a fresh install of 1 GB in 2,000 files: chunk store against whole files"
+g=$work/g
+generate "$g/whole" 2000 500000
+cp -r "$g/whole" "$g/chunked"
+"$tool" publish "$g/whole" --key "$key" --whole-files >/dev/null
+"$tool" publish "$g/chunked" --key "$key" >/dev/null
+serve "$g"
+remove_installs() { rm -rf "$g/game"; sync; }
+whole= chunked=
+for _ in 1 2 3; do
+  best whole "$(elapsed remove_installs env KALDRA_UPDATE_CHANNEL="$url/whole" "$tool" prepare --root "$g/game" --json)"
+  best chunked "$(elapsed remove_installs env KALDRA_UPDATE_CHANNEL="$url/chunked" "$tool" prepare --root "$g/game" --json)"
+done
+remove_installs
+fetched=$(downloaded "$g/game" "$url/chunked")
+echo "bytes fetched                  $fetched = $(percent "$fetched" 1e9) of the game (target <= 101 %)"
+echo "whole files                    $(seconds "$whole") s $(rate 1e9 "$whole")"
+echo "chunk store                    $(seconds "$chunked") s $(rate 1e9 "$chunked")  $(ratio "$whole" "$chunked")x the whole files' speed (target >= 0.9)"
+stop_serving
+rm -rf "$g"
+fi
+
+if [[ $sections == *h* ]]; then
+echo "== (h) publishing 1 GB into the chunk store, against sha256sum ($(nproc) cores)"
+h=$work/h
+generate "$h" 1 1000000000
+sha= first= again=
+for _ in 1 2 3; do
+  best sha "$(elapsed : sha256sum "$h/data/f00000")"
+  best first "$(elapsed "rm -rf $h/kaldra-store" "$tool" publish "$h" --key "$key")"
+  best again "$(elapsed : "$tool" publish "$h" --key "$key")"
+done
+echo "sha256sum                      $(seconds "$sha") s"
+echo "publish, empty store           $(seconds "$first") s  $(ratio "$first" "$sha")x sha256sum"
+echo "publish, chunks all stored     $(seconds "$again") s  $(ratio "$again" "$sha")x sha256sum (target <= 1.5)"
+rm -rf "$h"
+fi
+
+if [[ $sections == *i* ]]; then
+echo "== (i) the baselines of this machine"
+i=$work/i
+mkdir -p "$i"
+dd_time=
+for _ in 1 2 3; do
+  best dd_time "$(elapsed "rm -f $i/f" dd if=/dev/zero of="$i/f" bs=1M count=1024 conv=fsync)"
+done
+echo "dd 1 GiB, conv=fsync           $(seconds "$dd_time") s $(rate 1.073741824e9 "$dd_time")  (compare with (c)'s prepare)"
+rm -rf "$i"
+openssl speed -evp sha256 -bytes 1048576 -seconds 3 2>/dev/null | tail -1 |
+  awk '{ printf "openssl speed -evp sha256, 1 MB blocks: %.0f MB/s on one core (compare with (a))\n", $2 / 1000 }'
+fi

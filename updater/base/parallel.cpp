@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <condition_variable>
 #include <cstdlib>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -52,6 +54,83 @@ void parallelFor(std::size_t count, unsigned threads,
   work();  // the calling thread is one of the workers
   for (auto& thread : pool) thread.join();
   if (firstError) std::rethrow_exception(firstError);
+}
+
+void produceInOrder(std::size_t count, unsigned threads, std::size_t ahead,
+                    const std::function<std::string(std::size_t)>& produce,
+                    const std::function<void(std::size_t, std::string&)>& consume) {
+  if (threads <= 1) {
+    for (std::size_t i = 0; i < count; ++i) {
+      std::string item = produce(i);
+      consume(i, item);
+    }
+    return;
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::map<std::size_t, std::string> ready;
+  std::size_t nextToProduce = 0, consumed = 0;
+  std::size_t failedAt = count;  // the first index whose production failed
+  std::exception_ptr error;
+  bool stop = false;
+
+  auto work = [&] {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      changed.wait(
+          lock, [&] { return stop || nextToProduce >= count || nextToProduce < consumed + ahead; });
+      if (stop || nextToProduce >= count) return;
+      std::size_t i = nextToProduce++;
+      lock.unlock();
+      std::string item;
+      std::exception_ptr failure;
+      try {
+        item = produce(i);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      lock.lock();
+      if (failure) {
+        if (i < failedAt) {
+          failedAt = i;
+          error = failure;
+        }
+        stop = true;
+      } else {
+        ready.emplace(i, std::move(item));
+      }
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> pool;
+  for (unsigned t = 0; t < std::min<std::size_t>(threads, count); ++t) pool.emplace_back(work);
+  std::exception_ptr consumerError;
+  try {
+    for (std::size_t i = 0; i < count; ++i) {
+      std::string item;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return ready.contains(i) || failedAt <= i; });
+        if (!ready.contains(i)) break;  // its production failed
+        item = std::move(ready.at(i));
+        ready.erase(i);
+      }
+      consume(i, item);
+      std::lock_guard lock(mutex);
+      consumed = i + 1;
+      changed.notify_all();
+    }
+  } catch (...) {
+    consumerError = std::current_exception();
+  }
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
+    changed.notify_all();
+  }
+  for (auto& thread : pool) thread.join();
+  if (consumerError) std::rethrow_exception(consumerError);
+  if (error) std::rethrow_exception(error);
 }
 
 }  // namespace kaldra::update

@@ -23,8 +23,8 @@ namespace {
 
 // Lists in flight at once.
 constexpr unsigned kParallelLists = 8;
-// Chunks a file's build holds at a time.
-constexpr std::size_t kWindow = 16;
+// Chunks a file's build holds at a time, beyond the one it writes.
+constexpr std::size_t kAhead = 16;
 constexpr std::size_t kListLimit = 64 << 20;
 // A chunk whose bytes are not its name's is fetched once more before the update fails.
 constexpr int kChunkTries = 2;
@@ -188,30 +188,23 @@ Downloaded ChunkedFiles::build(const ManifestFile& file, unsigned fetchers,
 
   Downloaded result;
   try {
-    // A window of chunks at a time: its missing ones fetched together, then all written in
-    // order. Memory stays within the window.
-    while (next < chunks.size()) {
-      std::size_t end = std::min(chunks.size(), next + kWindow);
-      std::vector<std::string> window(end - next);
-      auto keep = [&] {
-        for (; next < end && !window[next - (end - window.size())].empty(); ++next) {
-          partial.write(window[next - (end - window.size())]);
-          whole.update(window[next - (end - window.size())]);
-        }
-      };
-      try {
-        parallelFor(window.size(), fetchers, [&](std::size_t i) {
+    // Fetched several at once, written in order; the chunks written before a failure stay
+    // for the next run. Memory stays within the chunks ahead.
+    produceInOrder(
+        chunks.size() - next, fetchers, kAhead,
+        [&](std::size_t i) {
           const ChunkRef& chunk = chunks[next + i];
-          if (!(window[i] = localChunk(chunk)).empty()) return;
-          window[i] = fetchChunk(chunk);
-          onBytes(chunk.size);
+          std::string bytes = localChunk(chunk);
+          if (bytes.empty()) {
+            bytes = fetchChunk(chunk);
+            onBytes(chunk.size);
+          }
+          return bytes;
+        },
+        [&](std::size_t, std::string& bytes) {
+          partial.write(bytes);
+          whole.update(bytes);
         });
-      } catch (const UpdateError&) {
-        keep();  // the chunks in order before the failure, for the next run
-        throw;
-      }
-      keep();
-    }
     if (auto digest = whole.finishHex(); partial.size() != file.size || digest != file.sha256)
       damaged(file.path + ": built from its chunks, SHA-256 " + digest + " instead of " +
               file.sha256);
