@@ -106,6 +106,7 @@ TEST(ChunkStore, AddsOnlyWhatItLacksAndCompressesWhereThatHelps) {
   }
   testing::writeFile(temp / "noise", noise + "more");
   store.storeFile(temp / "noise");
+  store.storeFile(temp / "plain");
   auto second = objects();
   for (const auto& [path, inode] : first) EXPECT_EQ(second.at(path), inode) << path;
   EXPECT_EQ(second.size(), first.size() + 2);  // the last chunk and the list
