@@ -27,7 +27,8 @@ free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# The channel, with a larger file so that the download can be watched, at 512 KB/s.
+# The channel, with a larger file so that the download can be watched, at 256 KB/s a
+# connection (the tool fetches chunks over several at once).
 rm -rf "$demo/www" "$demo/nginx"
 mkdir -p "$demo/nginx"
 cp -R "$app/Contents/Resources/demo-channel" "$demo/www"
@@ -46,7 +47,7 @@ http {
   server {
     listen 127.0.0.1:$port;
     root $demo/www;
-    limit_rate 512k;
+    limit_rate 256k;
   }
 }
 CONF
