@@ -12,8 +12,6 @@
 
 namespace kaldra::update {
 
-namespace {
-
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -24,7 +22,19 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-}  // namespace
+bool readAt(int fd, std::uint64_t offset, std::size_t size, std::string& bytes) {
+  bytes.resize(size);
+  std::size_t got = 0;
+  while (got < size) {
+    ssize_t n = ::pread(fd, bytes.data() + got, size - got, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  bytes.resize(got);
+  return true;
+}
 
 void writeFileDurably(const std::filesystem::path& path, std::string_view bytes) {
   std::string temp = path.string() + ".tmp-XXXXXX";

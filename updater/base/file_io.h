@@ -2,6 +2,7 @@
 // at all.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,6 +14,13 @@ namespace kaldra::update {
 // over the old one, and the folder flushed. Throws UpdateError (disk) on any failure and
 // leaves the old file as it was.
 void writeFileDurably(const std::filesystem::path& path, std::string_view bytes);
+
+// Writes all of `bytes` to `fd`; false with errno set when that fails.
+bool writeAll(int fd, std::string_view bytes);
+
+// Reads up to `size` bytes at `offset` of `fd` into `bytes` (fewer at the end of the file);
+// false with errno set when that fails.
+bool readAt(int fd, std::uint64_t offset, std::size_t size, std::string& bytes);
 
 // Flushes a folder's entries (renames and new files in it) to the disk. Throws
 // UpdateError (disk).

@@ -40,15 +40,10 @@ void addObject(const std::filesystem::path& path, std::string_view bytes) {
   {
     Fd out{::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
     if (out.fd < 0) throwDiskError("cannot create " + temporary.string(), errno);
-    for (std::string_view rest = bytes; !rest.empty();) {
-      ssize_t n = ::write(out.fd, rest.data(), rest.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        int error = errno;
-        ::unlink(temporary.c_str());
-        throwDiskError("cannot write " + temporary.string(), error);
-      }
-      rest.remove_prefix(static_cast<std::size_t>(n));
+    if (!writeAll(out.fd, bytes)) {
+      int error = errno;
+      ::unlink(temporary.c_str());
+      throwDiskError("cannot write " + temporary.string(), error);
     }
   }
   int linked = ::link(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;

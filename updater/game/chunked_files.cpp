@@ -8,6 +8,7 @@
 #include <set>
 
 #include "updater/base/failure.h"
+#include "updater/base/file_io.h"
 #include "updater/base/parallel.h"
 #include "updater/base/sha256.h"
 #include "updater/channel/channel.h"
@@ -33,18 +34,10 @@ constexpr int kChunkTries = 2;
   throw UpdateError(FailureKind::integrity, what);
 }
 
-// Reads `size` bytes at `offset`; fewer when the file is shorter.
-std::string readAt(int fd, std::uint64_t offset, std::size_t size) {
-  std::string bytes(size, '\0');
-  std::size_t got = 0;
-  while (got < size) {
-    ssize_t n = ::pread(fd, bytes.data() + got, size - got, static_cast<off_t>(offset + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  bytes.resize(got);
-  return bytes;
+// Up to `size` bytes at `offset`; a read that fails gives what no chunk is.
+std::string bytesAt(int fd, std::uint64_t offset, std::size_t size) {
+  std::string bytes;
+  return readAt(fd, offset, size, bytes) ? bytes : std::string();
 }
 
 // The chunk's own bytes, from what the store holds; empty when they are not the chunk's.
@@ -121,7 +114,7 @@ void ChunkedFiles::index(int fd, const std::set<std::string>& needed) {
     if (!atEnd && buffer.size() - at < kMaxChunk) {
       buffer.erase(0, at);
       at = 0;
-      std::string more = readAt(fd, offset + buffer.size(), 4 * kMaxChunk);
+      std::string more = bytesAt(fd, offset + buffer.size(), 4 * kMaxChunk);
       atEnd = more.empty();
       buffer += more;
       continue;
@@ -164,7 +157,7 @@ std::string ChunkedFiles::fetchChunk(const ChunkRef& chunk) {
 std::string ChunkedFiles::localChunk(const ChunkRef& chunk) const {
   auto source = found_.find(chunk.sha256);
   if (source == found_.end()) return {};
-  std::string bytes = readAt(source->second.fd, source->second.offset, chunk.size);
+  std::string bytes = bytesAt(source->second.fd, source->second.offset, chunk.size);
   return bytes.size() == chunk.size && sha256Hex(bytes) == chunk.sha256 ? bytes : std::string();
 }
 

@@ -47,16 +47,8 @@ void PartialFile::readBack(const std::function<void(std::string_view)>& sink) {
 }
 
 std::string PartialFile::read(std::uint64_t offset, std::size_t size) const {
-  std::string bytes(size, '\0');
-  std::size_t got = 0;
-  while (got < size) {
-    ssize_t n = ::pread(fd_, bytes.data() + got, size - got, static_cast<off_t>(offset + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throwDiskError("cannot read " + path_.string(), errno);
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  bytes.resize(got);
+  std::string bytes;
+  if (!readAt(fd_, offset, size, bytes)) throwDiskError("cannot read " + path_.string(), errno);
   return bytes;
 }
 
