@@ -1,6 +1,7 @@
 #include "updater/game/chunked_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zstd.h>
 
@@ -93,9 +94,12 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
   // open, so that they can be read even after another file's build has replaced them.
   for (const ManifestFile* file : files)
     for (const auto& path : {root_ / file->path, partialDir(root_) / partialName(*file)}) {
-      int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+      // Regular files only: a FIFO in its place would never answer.
+      int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
       if (fd < 0) continue;
       openFiles_.push_back(fd);
+      struct stat info {};
+      if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) continue;
       index(fd, needed);
     }
 

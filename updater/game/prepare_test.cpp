@@ -1,6 +1,7 @@
 #include "updater/game/prepare.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <functional>
@@ -236,6 +237,11 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   expectGameFiles();
   EXPECT_EQ(summary_.bytesDownloaded, addedBytes);
   EXPECT_LT(addedBytes, 65536 + 3 * kMaxChunk);
+  // Something other than a file in its place is no source of chunks, and never waited on.
+  fs::remove(root_ / "data/world.pak");
+  ASSERT_EQ(::mkfifo((root_ / "data/world.pak").c_str(), 0600), 0);
+  run();
+  expectGameFiles();
 
   enum Spoil { otherBytes, missing, otherList };
   for (Spoil spoil : {otherBytes, missing, otherList}) {
