@@ -38,7 +38,8 @@ constexpr int kChunkTries = 2;
 // Up to `size` bytes at `offset`; a read that fails gives what no chunk is.
 std::string bytesAt(int fd, std::uint64_t offset, std::size_t size) {
   std::string bytes;
-  return readAt(fd, offset, size, bytes) ? bytes : std::string();
+  if (!readAt(fd, offset, size, bytes)) return {};
+  return bytes;
 }
 
 // The chunk's own bytes, from what the store holds; empty when they are not the chunk's.
@@ -50,7 +51,8 @@ std::string unpacked(const ChunkRef& chunk, std::string stored) {
     bytes.resize(size);
     stored = std::move(bytes);
   }
-  return stored.size() == chunk.size && sha256Hex(stored) == chunk.sha256 ? stored : std::string();
+  if (stored.size() != chunk.size || sha256Hex(stored) != chunk.sha256) return {};
+  return stored;
 }
 
 }  // namespace
@@ -162,7 +164,8 @@ std::string ChunkedFiles::localChunk(const ChunkRef& chunk) const {
   auto source = found_.find(chunk.sha256);
   if (source == found_.end()) return {};
   std::string bytes = bytesAt(source->second.fd, source->second.offset, chunk.size);
-  return bytes.size() == chunk.size && sha256Hex(bytes) == chunk.sha256 ? bytes : std::string();
+  if (bytes.size() != chunk.size || sha256Hex(bytes) != chunk.sha256) return {};
+  return bytes;
 }
 
 Downloaded ChunkedFiles::build(const ManifestFile& file, unsigned fetchers,
