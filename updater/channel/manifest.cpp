@@ -117,6 +117,15 @@ Manifest parseManifest(std::string_view bytes) {
   return manifest;
 }
 
+Freshness manifestFreshness(std::string_view bytes) {
+  // Everything deeper than the top level's members is dropped as it is read.
+  auto json = nlohmann::json::parse(
+      bytes, [](int depth, nlohmann::json::parse_event_t, nlohmann::json&) { return depth < 2; },
+      /*allow_exceptions=*/false);
+  if (json.is_discarded() || !json.is_object()) fault("not a JSON object");
+  return readFreshness(json, FailureKind::manifest);
+}
+
 std::string manifestJson(const Manifest& manifest) {
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const auto& file : manifest.files) {

@@ -44,6 +44,10 @@ struct Manifest {
 // sizes whose total does not fit in 64 bits.
 Manifest parseManifest(std::string_view bytes);
 
+// Only the manifest's sequence and expiry, without its list of files; throws as
+// parseManifest does for those.
+Freshness manifestFreshness(std::string_view bytes);
+
 // The manifest as JSON text that parseManifest reads back.
 std::string manifestJson(const Manifest& manifest);
 

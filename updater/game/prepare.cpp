@@ -101,24 +101,31 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   auto first = transfers.take();
   std::string manifestBytes = fetchManifest(*first, request.channel, request.network, root);
   transfers.give(std::move(first));
-  // Read before anything else: even the manifest of the last run may have been replayed
-  // or held back past its time.
-  Manifest manifest = parseManifest(manifestBytes);
-  requireFresh(manifest.freshness, channelLedgerPath(root), request.channel, "manifest", unixNow());
-  auto accepted = [&] {
-    rememberFresh(manifest.freshness, channelLedgerPath(root), request.channel);
+  // Its freshness is read before anything else: even the manifest of the last run may have
+  // been replayed or held back past its time.
+  auto fresh = [&](const Freshness& freshness) {
+    requireFresh(freshness, channelLedgerPath(root), request.channel, "manifest", unixNow());
+    return [&root, &request, freshness] {
+      rememberFresh(freshness, channelLedgerPath(root), request.channel);
+    };
   };
-  MatchedManifest fetched{.sha256 = sha256Hex(manifestBytes), .version = manifest.version};
+  MatchedManifest fetched{.sha256 = sha256Hex(manifestBytes)};
   FileCache cache = FileCache::load(statePath(root));
 
-  // The same manifest as last time, and not one file touched since: done, with stat alone.
-  // Without its saved manifest the folder could not be verified: the full path restores it.
-  if (cache.matched().sha256 == fetched.sha256 && stampOf(savedManifestPath(root)) &&
-      cache.allUnchanged(root, request.threads)) {
-    accepted();
-    events.progress(Stage::ready, 100, say(Message::readyUnchanged));
-    return {.version = cache.matched().version, .unchanged = true};
+  // The same manifest as last time, and not one file touched since: done, with stat alone
+  // and without reading the list of files again. Without its saved manifest the folder
+  // could not be verified: the full path restores it.
+  if (cache.matched().sha256 == fetched.sha256) {
+    auto accepted = fresh(manifestFreshness(manifestBytes));
+    if (stampOf(savedManifestPath(root)) && cache.allUnchanged(root, request.threads)) {
+      accepted();
+      events.progress(Stage::ready, 100, say(Message::readyUnchanged));
+      return {.version = cache.matched().version, .unchanged = true};
+    }
   }
+  Manifest manifest = parseManifest(manifestBytes);
+  auto accepted = fresh(manifest.freshness);
+  fetched.version = manifest.version;
 
   PrepareSummary summary{.version = manifest.version, .files = manifest.files.size()};
   makeDirectories(root);

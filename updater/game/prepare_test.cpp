@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 #include "tests/support/game_channel.h"
@@ -88,6 +89,22 @@ TEST_F(Prepare, OnlyFilesThatDoNotMatchAreFetchedAndAnUnchangedRunRestoresTheSav
   publishChannel(channel_, files_);
   ASSERT_GT(fs::file_size(channel_ / kManifestName), 65536u);
   EXPECT_EQ(std::get<1>(run()), 800u);
+}
+
+// Even a manifest the folder already matches is refused once its time has passed.
+TEST_F(Prepare, TheSameManifestIsRefusedOnceItHasExpired) {
+  Manifest manifest = parseManifest(readFile(channel_ / kManifestName));
+  manifest.freshness.expires = unixNow() + 2;
+  writeFile(channel_ / kManifestName, manifestJson(manifest));
+  signManifest(channel_);
+  run();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+  try {
+    run();
+    ADD_FAILURE() << "an expired manifest was accepted";
+  } catch (const UpdateError& error) {
+    EXPECT_EQ(error.kind(), FailureKind::stale);
+  }
 }
 
 // A clock set before the tool was built is plainly wrong: expiry then locks no one out.
