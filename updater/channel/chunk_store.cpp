@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -20,7 +19,6 @@ namespace kaldra::update {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 4 << 20;
 constexpr int kZstdLevel = 3;
 
 struct Fd {
@@ -92,28 +90,8 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
     chunks.push_back(std::move(ref));
   };
 
-  std::vector<unsigned char> buffer(kBufferSize);
-  std::size_t filled = 0;
-  for (bool atEnd = false; !atEnd;) {
-    while (filled < buffer.size()) {
-      ssize_t n = ::read(in.fd, buffer.data() + filled, buffer.size() - filled);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throwDiskError("cannot read " + file.string(), errno);
-      if (n == 0) {
-        atEnd = true;
-        break;
-      }
-      filled += static_cast<std::size_t>(n);
-    }
-    std::size_t at = 0;
-    while (filled - at >= kMaxChunk || (atEnd && at < filled)) {
-      std::size_t length = chunkLength(buffer.data() + at, filled - at);
-      store(std::string_view(reinterpret_cast<const char*>(buffer.data() + at), length));
-      at += length;
-    }
-    std::memmove(buffer.data(), buffer.data() + at, filled - at);
-    filled -= at;
-  }
+  if (!forEachChunk(in.fd, [&](std::string_view chunk, std::uint64_t) { store(chunk); }))
+    throwDiskError("cannot read " + file.string(), errno);
   std::string list = chunkListText(chunks);
   stored.list = sha256Hex(list);
   stored.sha256 = whole.finishHex();

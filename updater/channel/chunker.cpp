@@ -1,8 +1,13 @@
 #include "updater/channel/chunker.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace kaldra::update {
 
@@ -37,6 +42,36 @@ std::size_t chunkLength(const unsigned char* data, std::size_t size) {
     if ((hash & kCutMask) == 0) return i + 1;
   }
   return end;
+}
+
+bool forEachChunk(int fd, const std::function<void(std::string_view, std::uint64_t)>& chunk) {
+  constexpr std::size_t kBufferSize = 4 << 20;
+  std::vector<unsigned char> buffer(kBufferSize);
+  std::size_t filled = 0;
+  std::uint64_t offset = 0;  // of the buffer's start in the file
+  for (bool atEnd = false; !atEnd;) {
+    while (filled < buffer.size()) {
+      ssize_t n = ::read(fd, buffer.data() + filled, buffer.size() - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      if (n == 0) {
+        atEnd = true;
+        break;
+      }
+      filled += static_cast<std::size_t>(n);
+    }
+    std::size_t at = 0;
+    while (filled - at >= kMaxChunk || (atEnd && at < filled)) {
+      std::size_t length = chunkLength(buffer.data() + at, filled - at);
+      chunk(std::string_view(reinterpret_cast<const char*>(buffer.data() + at), length),
+            offset + at);
+      at += length;
+    }
+    std::memmove(buffer.data(), buffer.data() + at, filled - at);
+    filled -= at;
+    offset += at;
+  }
+  return true;
 }
 
 }  // namespace kaldra::update

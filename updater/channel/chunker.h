@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string_view>
 
 namespace kaldra::update {
 
@@ -17,5 +20,9 @@ inline constexpr std::size_t kMaxChunk = 256 << 10;
 // kMaxChunk bytes, or all that is left of the content. The cut depends only on the bytes
 // from the chunk's start, never on those before it.
 std::size_t chunkLength(const unsigned char* data, std::size_t size);
+
+// Reads the open file `fd` from its start to its end and hands each chunk to `chunk`, with
+// its offset, in order. False, with errno set, when a read fails.
+bool forEachChunk(int fd, const std::function<void(std::string_view, std::uint64_t)>& chunk);
 
 }  // namespace kaldra::update

@@ -113,25 +113,11 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
 }
 
 void ChunkedFiles::index(int fd, const std::set<std::string>& needed) {
-  std::string buffer;
-  std::size_t at = 0;
-  std::uint64_t offset = 0;  // of buffer[at] in the file
-  for (bool atEnd = false; !atEnd || at < buffer.size();) {
-    if (!atEnd && buffer.size() - at < kMaxChunk) {
-      buffer.erase(0, at);
-      at = 0;
-      std::string more = bytesAt(fd, offset + buffer.size(), 4 * kMaxChunk);
-      atEnd = more.empty();
-      buffer += more;
-      continue;
-    }
-    std::string_view rest = std::string_view(buffer).substr(at);
-    auto length = chunkLength(reinterpret_cast<const unsigned char*>(rest.data()), rest.size());
-    auto digest = sha256Hex(rest.substr(0, length));
-    if (needed.contains(digest)) found_.try_emplace(digest, Source{fd, offset});
-    at += length;
-    offset += length;
-  }
+  // A file that cannot be read to its end offers the chunks before the failure.
+  forEachChunk(fd, [&](std::string_view chunk, std::uint64_t offset) {
+    if (auto digest = sha256Hex(chunk); needed.contains(digest))
+      found_.try_emplace(digest, Source{fd, offset});
+  });
 }
 
 std::string ChunkedFiles::fetchChunk(const ChunkRef& chunk) {
