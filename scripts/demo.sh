@@ -67,13 +67,16 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export KALDRA_SNAPSHOT_DIR="$demo/snapshots"
   # Headless, nobody closes the game: it ends by itself after a while.
   export KALDRA_STANDIN_SECONDS="${KALDRA_STANDIN_SECONDS:-8}"
-  number=90
-  while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
-  Xvfb ":$number" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and says which once it takes connections.
+  rm -f "$demo/display"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$demo/display" >/dev/null 2>&1 &
   pids="$pids $!"
-  export DISPLAY=":$number"
   tries=0
-  while [ ! -e "/tmp/.X11-unix/X$number" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+  while ! grep -q . "$demo/display" 2>/dev/null && [ $tries -lt 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  export DISPLAY=":$(head -n 1 "$demo/display")"
   screen_shot="$demo/snapshots/game-screen.png"
 fi
 

@@ -1,41 +1,56 @@
-// Xvfb on a free display number, for programs that need a real X display (a Windows game
-// under Wine opens its window there); stopped in the destructor.
+// Xvfb on a display number it picks itself, for programs that need a real X display (a
+// Windows game under Wine opens its window there); ended in the destructor, politely, so
+// that it removes its lock.
 #pragma once
 
-#include <filesystem>
-#include <memory>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <stdexcept>
 #include <string>
 
-#include "tests/support/running_program.h"
+#include "platform/spawn.h"
 
 namespace kaldra::testing {
 
 class VirtualScreen {
  public:
   VirtualScreen() {
-    // A number another server holds makes Xvfb end at once: go on with the next.
-    for (int number = 90; number < 130 && !server_; ++number) {
-      std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-      if (std::filesystem::exists(socket) ||
-          std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"))
-        continue;
-      server_ = std::make_unique<RunningProgram>(
-          "/usr/bin/Xvfb", std::vector<std::string>{":" + std::to_string(number), "-nolisten",
-                                                    "tcp", "-screen", "0", "1024x768x24"});
-      if (eventually([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(10)))
-        display_ = ":" + std::to_string(number);
-      else
-        server_.reset();
+    auto server = platform::spawnProcess(
+        {.program = "/usr/bin/Xvfb",
+         .args = {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
+         .out = platform::Output::pipe(),
+         .err = platform::Output::null(),
+         .nullInput = true,
+         .newSession = true});
+    pid_ = server.pid;
+    // It writes the display's number once it takes connections.
+    std::string number;
+    pollfd ready{.fd = server.pipe.get(), .events = POLLIN};
+    char c = 0;
+    while (pid_ > 0 && ::poll(&ready, 1, 10000) == 1 && ::read(server.pipe.get(), &c, 1) == 1 &&
+           c != '\n')
+      number += c;
+    if (number.empty()) {
+      this->~VirtualScreen();
+      throw std::runtime_error("VirtualScreen: Xvfb does not start");
     }
-    if (!server_) throw std::runtime_error("VirtualScreen: Xvfb does not start");
+    display_ = ":" + number;
   }
+  ~VirtualScreen() {
+    if (pid_ < 1) return;
+    ::kill(pid_, SIGTERM);
+    platform::waitForExit(pid_);
+  }
+  VirtualScreen(const VirtualScreen&) = delete;
+  VirtualScreen& operator=(const VirtualScreen&) = delete;
 
   // The value for DISPLAY.
   const std::string& display() const { return display_; }
 
  private:
-  std::unique_ptr<RunningProgram> server_;
+  int pid_ = -1;
   std::string display_;
 };
 
