@@ -9,23 +9,18 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/spawn.h"
 #include "platform/user_folders.h"
+#include "tests/support/log_file.h"
 
 namespace bench {
 
 namespace fs = std::filesystem;
 
-inline std::string readFile(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using kaldra::testing::readFile;
 
 inline void writeScript(const fs::path& path, const std::string& body) {
   fs::remove(path);

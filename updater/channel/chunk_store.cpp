@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/spawn.h"
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
 #include "updater/base/sha256.h"
@@ -21,13 +22,6 @@ namespace {
 
 constexpr int kZstdLevel = 3;
 
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 // Adds `bytes` at `path` unless something is there already: written beside it, then
 // linked into place, which never replaces an entry.
 void addObject(const std::filesystem::path& path, std::string_view bytes) {
@@ -36,9 +30,10 @@ void addObject(const std::filesystem::path& path, std::string_view bytes) {
   auto temporary = path.parent_path() / (".tmp-" + std::to_string(::getpid()) + "-" +
                                          std::to_string(counter.fetch_add(1)));
   {
-    Fd out{::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
-    if (out.fd < 0) throwDiskError("cannot create " + temporary.string(), errno);
-    if (!writeAll(out.fd, bytes)) {
+    platform::UniqueFd out{
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
+    if (out.get() < 0) throwDiskError("cannot create " + temporary.string(), errno);
+    if (!writeAll(out.get(), bytes)) {
       int error = errno;
       ::unlink(temporary.c_str());
       throwDiskError("cannot write " + temporary.string(), error);
@@ -69,8 +64,8 @@ class Compressor {
 }  // namespace
 
 ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
-  Fd in{::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
-  if (in.fd < 0) throwDiskError("cannot open " + file.string(), errno);
+  platform::UniqueFd in{::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
+  if (in.get() < 0) throwDiskError("cannot open " + file.string(), errno);
   Compressor compressor;
   std::string compressed;
   BackgroundSha256 whole;
@@ -90,7 +85,7 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
     chunks.push_back(std::move(ref));
   };
 
-  if (!forEachChunk(in.fd, [&](std::string_view chunk, std::uint64_t) { store(chunk); }))
+  if (!forEachChunk(in.get(), [&](std::string_view chunk, std::uint64_t) { store(chunk); }))
     throwDiskError("cannot read " + file.string(), errno);
   std::string list = chunkListText(chunks);
   stored.list = sha256Hex(list);
@@ -100,8 +95,8 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
 }
 
 void ChunkStore::sync() {
-  Fd folder{::open(channel_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  if (folder.fd < 0 || ::syncfs(folder.fd) != 0)
+  platform::UniqueFd folder{::open(channel_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (folder.get() < 0 || ::syncfs(folder.get()) != 0)
     throwDiskError("cannot flush " + channel_.string(), errno);
 }
 

@@ -64,10 +64,6 @@ ChunkedFiles::ChunkedFiles(std::filesystem::path root, std::string channel,
       settings_(settings),
       transfers_(transfers) {}
 
-ChunkedFiles::~ChunkedFiles() {
-  for (int fd : openFiles_) ::close(fd);
-}
-
 void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
   std::vector<std::vector<ChunkRef>> lists(files.size());
   parallelFor(files.size(), kParallelLists, [&](std::size_t i) {
@@ -99,7 +95,7 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
       // Regular files only: a FIFO in its place would never answer.
       int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
       if (fd < 0) continue;
-      openFiles_.push_back(fd);
+      openFiles_.emplace_back(fd);
       struct stat info {};
       if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) continue;
       index(fd, needed);

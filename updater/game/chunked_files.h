@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/spawn.h"
 #include "updater/channel/chunk_list.h"
 #include "updater/channel/manifest.h"
 #include "updater/game/download.h"
@@ -32,7 +33,6 @@ class ChunkedFiles {
  public:
   ChunkedFiles(std::filesystem::path root, std::string channel, const NetworkSettings& settings,
                TransferPool& transfers);
-  ~ChunkedFiles();
 
   // Fetches each file's chunk list and checks it against the manifest, and finds the chunks
   // the game folder holds. Throws UpdateError.
@@ -68,7 +68,7 @@ class ChunkedFiles {
   std::map<std::string, Source> found_;                 // by chunk digest
   std::uint64_t bytesToFetch_ = 0;
   std::atomic<std::uint64_t> received_{0};
-  std::vector<int> openFiles_;  // read even once replaced
+  std::vector<platform::UniqueFd> openFiles_;  // read even once replaced
 };
 
 }  // namespace kaldra::update
