@@ -67,7 +67,10 @@ void produceInOrder(std::size_t count, unsigned threads, std::size_t ahead,
     return;
   }
   std::mutex mutex;
-  std::condition_variable changed;
+  // Separate waits, each woken only when its own condition may have changed: one wake for
+  // every item, not one for every thread.
+  std::condition_variable room;     // the producers wait for a place ahead
+  std::condition_variable awaited;  // the consumer waits for the item it is at
   std::map<std::size_t, std::string> ready;
   std::size_t nextToProduce = 0, consumed = 0;
   std::size_t failedAt = count;  // the first index whose production failed
@@ -77,8 +80,8 @@ void produceInOrder(std::size_t count, unsigned threads, std::size_t ahead,
   auto work = [&] {
     std::unique_lock lock(mutex);
     for (;;) {
-      changed.wait(
-          lock, [&] { return stop || nextToProduce >= count || nextToProduce < consumed + ahead; });
+      room.wait(lock,
+                [&] { return stop || nextToProduce >= count || nextToProduce < consumed + ahead; });
       if (stop || nextToProduce >= count) return;
       std::size_t i = nextToProduce++;
       lock.unlock();
@@ -96,10 +99,12 @@ void produceInOrder(std::size_t count, unsigned threads, std::size_t ahead,
           error = failure;
         }
         stop = true;
+        room.notify_all();
+        awaited.notify_one();
       } else {
         ready.emplace(i, std::move(item));
+        if (i == consumed) awaited.notify_one();
       }
-      changed.notify_all();
     }
   };
   std::vector<std::thread> pool;
@@ -110,7 +115,7 @@ void produceInOrder(std::size_t count, unsigned threads, std::size_t ahead,
       std::string item;
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return ready.contains(i) || failedAt <= i; });
+        awaited.wait(lock, [&] { return ready.contains(i) || failedAt <= i; });
         if (!ready.contains(i)) break;  // its production failed
         item = std::move(ready.at(i));
         ready.erase(i);
@@ -118,7 +123,7 @@ void produceInOrder(std::size_t count, unsigned threads, std::size_t ahead,
       consume(i, item);
       std::lock_guard lock(mutex);
       consumed = i + 1;
-      changed.notify_all();
+      room.notify_one();
     }
   } catch (...) {
     consumerError = std::current_exception();
@@ -126,7 +131,7 @@ void produceInOrder(std::size_t count, unsigned threads, std::size_t ahead,
   {
     std::lock_guard lock(mutex);
     stop = true;
-    changed.notify_all();
+    room.notify_all();
   }
   for (auto& thread : pool) thread.join();
   if (consumerError) std::rethrow_exception(consumerError);

@@ -22,7 +22,7 @@ const EVP_MD* sha256Algorithm() {
   return algorithm;
 }
 
-constexpr std::size_t kReadSize = 128 << 10;
+constexpr std::size_t kReadSize = 256 << 10;
 constexpr std::size_t kBlockSize = 4 << 20;
 constexpr std::size_t kMaxQueued = 4;
 
