@@ -1,6 +1,6 @@
 // The channel behind a caching proxy, as a CDN serves it: nginx as the origin, sending the
 // cache headers the README asks a publisher for, and a second nginx caching in front of it.
-// Content-named chunks never go stale; files fetched whole by their paths do.
+// Content-named objects never go stale; files fetched whole by their paths do.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -21,7 +21,7 @@ std::size_t count(const std::string& text, const std::string& what) {
   return found;
 }
 
-TEST(ThroughACache, EveryPlayerGetsTheNewVersionAndTheOriginServesEachChunkOnce) {
+TEST(ThroughACache, EveryPlayerGetsTheNewVersionAndTheOriginServesEachObjectOnce) {
   for (Layout layout : {Layout::chunkStore, Layout::wholeFiles}) {
     bool chunked = layout == Layout::chunkStore;
     SCOPED_TRACE(chunked ? "chunk store" : "whole files");
@@ -44,10 +44,12 @@ TEST(ThroughACache, EveryPlayerGetsTheNewVersionAndTheOriginServesEachChunkOnce)
              "; location / { proxy_pass http://127.0.0.1:" + std::to_string(origin.port(0)) +
              "; proxy_cache edge; } }\n";
     });
+    // Versions share the last 150 kB: a new one is built from chunks.
     auto publish = [&](unsigned seed) {
-      std::mt19937 random(seed);
+      std::mt19937 random(seed), shared(0);
       std::string big(400000, '\0');
-      for (char& c : big) c = static_cast<char>(random());
+      for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i < 250000 ? random() : shared());
       std::map<std::string, std::string> files{{"kaldrith.exe", "MZ " + std::to_string(seed)},
                                                {"data/big.pak", big}};
       publishChannel(channel, files, "v" + std::to_string(seed), 30, layout);
@@ -58,15 +60,17 @@ TEST(ThroughACache, EveryPlayerGetsTheNewVersionAndTheOriginServesEachChunkOnce)
                      {"KALDRA_UPDATE_CHANNEL=http://127.0.0.1:" + std::to_string(cache.port(0)),
                       "KALDRA_TEST_RETRY_MS=50"});
     };
-    auto chunkRequests = [&] { return count(origin.requests(), "/kaldra-store/chunks/"); };
+    auto storeRequests = [&] { return count(origin.requests(), "/kaldra-store/"); };
 
     publish(1);
     ASSERT_EQ(prepare("first").status, 0);
-    auto served = chunkRequests();
+    auto served = storeRequests();
     EXPECT_EQ(served > 0, chunked);
-    // A second player of the same version: the cache serves every chunk.
+    // Nothing of it here, and nothing compresses: each file in one piece, by its content.
+    EXPECT_EQ(count(origin.requests(), "/kaldra-store/chunks/"), 0u);
+    // A second player of the same version: the cache serves every object of the store.
     ASSERT_EQ(prepare("second").status, 0);
-    EXPECT_EQ(chunkRequests(), served);
+    EXPECT_EQ(storeRequests(), served);
 
     // A new version under the same paths, while the cache holds the old one's objects: once
     // the manifest's short time in the cache has passed, every player gets it whole.
@@ -76,6 +80,7 @@ TEST(ThroughACache, EveryPlayerGetsTheNewVersionAndTheOriginServesEachChunkOnce)
     EXPECT_EQ(run.status, chunked ? 0 : 5) << run.err;  // whole files: the cache's old bytes
     for (const auto& [path, content] : files)
       EXPECT_EQ(readFile(temp / "first" / path) == content, chunked) << path;
+    EXPECT_EQ(count(origin.requests(), "/kaldra-store/chunks/") > 0, chunked);
   }
 }
 

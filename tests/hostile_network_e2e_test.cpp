@@ -96,11 +96,14 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
   static const Cell& cell() { return std::get<1>(GetParam()); }
 
   // Publishes a version whose 400 kB differ from any other's all through, and do not
-  // compress; its files may be held.
+  // compress; its files may be held. In chunks, versions share the last 150 kB, so that a
+  // new one is built from chunks rather than fetched whole.
   void publish(const std::string& small, char version) {
-    std::mt19937 random(version);
+    std::mt19937 random(version), shared(0);
     std::string big(400000, version);
-    for (char& c : big) c = static_cast<char>(random());
+    for (std::size_t i = 0; i < big.size(); ++i)
+      big[i] = static_cast<char>(cell().layout == Layout::chunkStore && i >= 250000 ? shared()
+                                                                                    : random());
     latest_ = {
         {"kaldrith.exe", "MZ one"}, {"data/small.txt", "small " + small}, {"data/big.pak", big}};
     for (const auto& [path, content] : latest_) allowed_[path].insert(content);

@@ -16,6 +16,11 @@ constexpr std::string_view kHeader = "kaldra-chunks 1\n";
   throw UpdateError(FailureKind::manifest, "chunk list line " + std::to_string(line) + ": " + why);
 }
 
+std::string objectPath(std::string_view kind, std::string_view sha256) {
+  return std::string(kStoreFolder) + "/" + std::string(kind) + "/" +
+         std::string(sha256.substr(0, 2)) + "/" + std::string(sha256);
+}
+
 }  // namespace
 
 std::string chunkListText(const std::vector<ChunkRef>& chunks) {
@@ -55,13 +60,15 @@ std::vector<ChunkRef> parseChunkList(std::string_view text) {
 }
 
 std::string chunkObjectPath(const ChunkRef& chunk) {
-  return std::string(kStoreFolder) + "/chunks/" + chunk.sha256.substr(0, 2) + "/" + chunk.sha256 +
-         (chunk.compressed ? ".zst" : "");
+  return objectPath("chunks", chunk.sha256) + (chunk.compressed ? ".zst" : "");
 }
 
 std::string chunkListPath(std::string_view sha256) {
-  return std::string(kStoreFolder) + "/lists/" + std::string(sha256.substr(0, 2)) + "/" +
-         std::string(sha256);
+  return objectPath("lists", sha256);
+}
+
+std::string fileObjectPath(std::string_view sha256) {
+  return objectPath("files", sha256);
 }
 
 }  // namespace kaldra::update

@@ -6,8 +6,9 @@
 //   9f86d081884c7d65...  49152 z      (zstd-compressed in the store)
 //   2c26b46b68ffc68f...  16384 -      (stored as it is)
 //
-// Store layout in the channel folder: "kaldra-store/chunks/9f/9f86d0...[.zst]" and
-// "kaldra-store/lists/2c/2c26b4...".
+// Store layout in the channel folder: "kaldra-store/chunks/9f/9f86d0...[.zst]",
+// "kaldra-store/lists/2c/2c26b4..." and each file whole, named by its SHA-256, under
+// "kaldra-store/files/e3/e3b0c4...".
 #pragma once
 
 #include <cstdint>
@@ -37,5 +38,6 @@ inline constexpr std::string_view kStoreFolder = "kaldra-store";
 // Paths in the channel folder.
 std::string chunkObjectPath(const ChunkRef& chunk);
 std::string chunkListPath(std::string_view sha256);
+std::string fileObjectPath(std::string_view sha256);
 
 }  // namespace kaldra::update

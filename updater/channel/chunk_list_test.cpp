@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
 #include <random>
 #include <set>
 
@@ -96,6 +97,8 @@ TEST(ChunkStore, AddsOnlyWhatItLacksAndCompressesWhereThatHelps) {
   auto plainStored = store.storeFile(temp / "plain");
   EXPECT_EQ(noiseStored.sha256, sha256Hex(noise));
   auto first = objects();
+  // Each file whole too, as a copy: a game file changed in place later leaves it as it was.
+  EXPECT_EQ(testing::readFile(temp / fileObjectPath(noiseStored.sha256)), noise);
   for (const auto& [name, stored] : {std::pair{"noise", noiseStored}, {"plain", plainStored}}) {
     auto list = parseChunkList(testing::readFile(temp / chunkListPath(stored.list)));
     EXPECT_EQ(sha256Hex(testing::readFile(temp / chunkListPath(stored.list))), stored.list);
@@ -104,12 +107,15 @@ TEST(ChunkStore, AddsOnlyWhatItLacksAndCompressesWhereThatHelps) {
       EXPECT_TRUE(first.contains(chunkObjectPath(chunk)));
     }
   }
+  std::fstream(temp / "noise", std::ios::in | std::ios::out).seekp(0)
+      << static_cast<char>(noise[0] ^ 1);
+  EXPECT_EQ(testing::readFile(temp / fileObjectPath(noiseStored.sha256)), noise);
   testing::writeFile(temp / "noise", noise + "more");
   store.storeFile(temp / "noise");
   store.storeFile(temp / "plain");
   auto second = objects();
   for (const auto& [path, inode] : first) EXPECT_EQ(second.at(path), inode) << path;
-  EXPECT_EQ(second.size(), first.size() + 2);  // the last chunk and the list
+  EXPECT_EQ(second.size(), first.size() + 3);  // the last chunk, the list and the file
 }
 
 }  // namespace

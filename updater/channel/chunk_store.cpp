@@ -22,13 +22,24 @@ namespace {
 
 constexpr int kZstdLevel = 3;
 
-// Adds `bytes` at `path` unless something is there already: written beside it, then
-// linked into place, which never replaces an entry.
-void addObject(const std::filesystem::path& path, std::string_view bytes) {
+// A new name beside `path`, for an object written before it is linked into place.
+std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
   static std::atomic<unsigned> counter{0};
   makeDirectories(path.parent_path());
-  auto temporary = path.parent_path() / (".tmp-" + std::to_string(::getpid()) + "-" +
-                                         std::to_string(counter.fetch_add(1)));
+  return path.parent_path() /
+         (".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
+}
+
+// Links `temporary` to `path` unless something is there already (a link never replaces an
+// entry), and removes the temporary name.
+void linkIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path) {
+  int linked = ::link(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
+  ::unlink(temporary.c_str());
+  if (linked != 0 && linked != EEXIST) throwDiskError("cannot add " + path.string(), linked);
+}
+
+void addObject(const std::filesystem::path& path, std::string_view bytes) {
+  auto temporary = temporaryBeside(path);
   {
     platform::UniqueFd out{
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
@@ -39,9 +50,25 @@ void addObject(const std::filesystem::path& path, std::string_view bytes) {
       throwDiskError("cannot write " + temporary.string(), error);
     }
   }
-  int linked = ::link(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
-  ::unlink(temporary.c_str());
-  if (linked != 0 && linked != EEXIST) throwDiskError("cannot add " + path.string(), linked);
+  linkIntoPlace(temporary, path);
+}
+
+// A copy, not a link: the publisher may change the game file in place later. Checked, as
+// it may have changed since it was cut.
+void addFileObject(const std::filesystem::path& file, const std::filesystem::path& path,
+                   const std::string& sha256) {
+  if (std::filesystem::exists(path)) return;
+  auto temporary = temporaryBeside(path);
+  std::error_code error;
+  std::filesystem::copy_file(file, temporary, error);
+  if (!error && hashFile(temporary).sha256 != sha256)
+    error = std::make_error_code(std::errc::io_error);
+  if (error) {
+    ::unlink(temporary.c_str());
+    throwDiskError("cannot copy " + file.string() + " into the store (changed meanwhile?)",
+                   error.value());
+  }
+  linkIntoPlace(temporary, path);
 }
 
 class Compressor {
@@ -91,6 +118,7 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
   stored.list = sha256Hex(list);
   stored.sha256 = whole.finishHex();
   addObject(channel_ / chunkListPath(stored.list), list);
+  addFileObject(file, channel_ / fileObjectPath(stored.sha256), stored.sha256);
   return stored;
 }
 

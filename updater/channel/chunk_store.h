@@ -1,7 +1,8 @@
 // The channel's chunk store as a publisher writes it: every chunk once, under the SHA-256 of
-// its bytes (compressed with zstd where that saves space), and each file's chunk list under
-// its own SHA-256. Objects are only ever added: one that exists is never rewritten, so a
-// cache or a player holding it can never hold an outdated copy.
+// its bytes (compressed with zstd where that saves space), each file's chunk list under
+// its own SHA-256, and each file whole under its SHA-256, for a player who has none of it. Objects
+// are only ever added: one that exists is never rewritten, so a cache or a player holding it can
+// never hold an outdated copy.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,8 @@ class ChunkStore {
   };
 
   // Cuts the regular file at `file` into chunks and stores what the store lacks, its list
-  // included. Safe to call from several threads at once. Throws UpdateError (disk).
+  // and its whole copy included. Safe to call from several threads at once. Throws UpdateError
+  // (disk).
   Stored storeFile(const std::filesystem::path& file);
 
   // Flushes what was written to the disk, before a manifest names it. Throws UpdateError.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 
@@ -101,11 +102,20 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
       index(fd, needed);
     }
 
-  std::set<std::string> counted;
+  // One request for a file of which nothing is here, rather than one for each chunk.
   for (const auto& [path, chunks] : lists_)
+    if (std::ranges::none_of(chunks, [&](const ChunkRef& chunk) {
+          return chunk.compressed || found_.contains(chunk.sha256);
+        }))
+      whole_.insert(path);
+
+  std::set<std::string> counted;
+  for (const auto& [path, chunks] : lists_) {
+    if (whole_.contains(path)) continue;
     for (const auto& chunk : chunks)
       if (!found_.contains(chunk.sha256) && counted.insert(chunk.sha256).second)
         bytesToFetch_ += chunk.size;
+  }
 }
 
 void ChunkedFiles::index(int fd, const std::set<std::string>& needed) {

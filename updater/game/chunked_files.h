@@ -7,6 +7,7 @@
 //
 //   ChunkedFiles chunked(root, channel, settings, transfers);
 //   chunked.plan(files);                  // lists fetched, local chunks found
+//   chunked.fetchWhole(file);             // nothing of it here: fetch it in one piece
 //   auto bytes = chunked.bytesToFetch();  // what the store must add
 //   auto done = chunked.build(file, onBytes);  // per file, from several threads at once
 #pragma once
@@ -38,7 +39,12 @@ class ChunkedFiles {
   // the game folder holds. Throws UpdateError.
   void plan(const std::vector<const ManifestFile*>& files);
 
-  // Bytes of the chunks that plan() found nowhere in the game folder.
+  // Whether `file` is better fetched whole, by its content's name in the store: the game
+  // folder holds none of its chunks, and zstd makes none of them smaller.
+  bool fetchWhole(const ManifestFile& file) const { return whole_.contains(file.path); }
+
+  // Bytes of the chunks that plan() found nowhere in the game folder, of the files that are
+  // not fetched whole.
   std::uint64_t bytesToFetch() const { return bytesToFetch_; }
   // Bytes that came over the network so far (compressed as stored), lists included.
   std::uint64_t received() const { return received_; }
@@ -66,6 +72,7 @@ class ChunkedFiles {
   TransferPool& transfers_;
   std::map<std::string, std::vector<ChunkRef>> lists_;  // by file path
   std::map<std::string, Source> found_;                 // by chunk digest
+  std::set<std::string> whole_;                         // paths of files fetched whole
   std::uint64_t bytesToFetch_ = 0;
   std::atomic<std::uint64_t> received_{0};
   std::vector<platform::UniqueFd> openFiles_;  // read even once replaced

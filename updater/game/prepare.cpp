@@ -10,6 +10,7 @@
 #include "updater/base/parallel.h"
 #include "updater/base/sha256.h"
 #include "updater/channel/channel.h"
+#include "updater/channel/chunk_list.h"
 #include "updater/channel/freshness.h"
 #include "updater/channel/key_statement.h"
 #include "updater/channel/manifest.h"
@@ -170,6 +171,12 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   keepOnlyPartials(root, partials);
   ChunkedFiles chunked(root, request.channel, request.network, transfers);
   chunked.plan(fromChunks);
+  std::erase_if(fromChunks, [&](const ManifestFile* file) {
+    if (!chunked.fetchWhole(*file)) return false;
+    whole.push_back(file);
+    bytes.total += file->size;
+    return true;
+  });
   bytes.total += chunked.bytesToFetch();
   events.progress(Stage::download, kDownloadStart, say(Message::downloading), bytes);
 
@@ -200,8 +207,10 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
       const auto& file = *whole[n];
       makeFolders(file);
       auto transfer = transfers.take();
-      auto downloaded = downloadFile(*transfer, fileUrl(request.channel, file.path), file,
-                                     root / file.path, partialDir(root), request.network, onBytes);
+      auto downloaded = downloadFile(
+          *transfer,
+          fileUrl(request.channel, file.chunks.empty() ? file.path : fileObjectPath(file.sha256)),
+          file, root / file.path, partialDir(root), request.network, onBytes);
       transfers.give(std::move(transfer));
       installed(file, downloaded);
     });
