@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 #include <vector>
 
 #include "updater/base/failure.h"
@@ -15,8 +16,11 @@ namespace kaldra::update {
 
 namespace {
 
-// Writing back starts every so often, so that the final flush has little left to do.
+// Writing back starts every so often, and a big file is flushed on another thread as it
+// grows: the disk (and a virtual machine's host behind it) then has little left to do when
+// the file must be on it, instead of all of it at the end.
 constexpr std::uint64_t kWritebackStep = 16 << 20;
+constexpr std::uint64_t kSyncStep = 64 << 20;
 constexpr std::size_t kReadSize = 1 << 20;
 
 }  // namespace
@@ -26,10 +30,11 @@ PartialFile::PartialFile(std::filesystem::path path) : path_(std::move(path)) {
   if (fd_ < 0) throwDiskError("cannot open " + path_.string(), errno);
   struct stat info {};
   if (::fstat(fd_, &info) != 0) throwDiskError("cannot inspect " + path_.string(), errno);
-  size_ = flushed_ = static_cast<std::uint64_t>(info.st_size);
+  size_ = writingBack_ = synced_ = static_cast<std::uint64_t>(info.st_size);
 }
 
 PartialFile::~PartialFile() {
+  if (syncing_.valid()) syncing_.wait();
   if (fd_ >= 0) ::close(fd_);
   if (discarded_ && !installed_) ::unlink(path_.c_str());
 }
@@ -57,7 +62,8 @@ void PartialFile::truncate(std::uint64_t size) {
   if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
     throwDiskError("cannot shorten " + path_.string(), errno);
   size_ = size;
-  flushed_ = std::min(flushed_, size);
+  writingBack_ = std::min(writingBack_, size);
+  synced_ = std::min(synced_, size);
 }
 
 void PartialFile::write(std::string_view bytes) {
@@ -68,14 +74,29 @@ void PartialFile::write(std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(n));
     size_ += static_cast<std::uint64_t>(n);
   }
-  if (size_ - flushed_ >= kWritebackStep) {
-    ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),
-                      SYNC_FILE_RANGE_WRITE);
-    flushed_ = size_;
+  if (size_ - writingBack_ >= kWritebackStep) {
+    ::sync_file_range(fd_, static_cast<off_t>(writingBack_),
+                      static_cast<off_t>(size_ - writingBack_), SYNC_FILE_RANGE_WRITE);
+    writingBack_ = size_;
+  }
+  bool idle =
+      !syncing_.valid() || syncing_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+  if (size_ - synced_ >= kSyncStep && idle) {
+    synced_ = size_;
+    try {
+      syncing_ = std::async(std::launch::async, [this] {
+        // A failure is told once, to this flush only: install() must hear of it.
+        if (::fdatasync(fd_) != 0) syncError_ = errno;
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: install() flushes it all.
+    }
   }
 }
 
 void PartialFile::install(const std::filesystem::path& target) {
+  if (syncing_.valid()) syncing_.wait();
+  if (syncError_ != 0) throwDiskError("cannot flush " + path_.string(), syncError_);
   if (::fsync(fd_) != 0) throwDiskError("cannot flush " + path_.string(), errno);
   makeDirectories(target.parent_path());
   if (::rename(path_.c_str(), target.c_str()) != 0)

@@ -2,9 +2,11 @@
 // what has arrived, across failures and runs, until it is complete and checked.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <string>
 #include <string_view>
 
@@ -32,7 +34,7 @@ class PartialFile {
   // Forgets what is kept, to start from the beginning. Throws UpdateError (disk).
   void clear() { truncate(0); }
 
-  // Appends. Throws UpdateError (disk).
+  // Appends; a big file is flushed to the disk as it grows. Throws UpdateError (disk).
   void write(std::string_view bytes);
 
   // Removes the file when it is closed: what it holds is known to be wrong.
@@ -48,7 +50,10 @@ class PartialFile {
   bool discarded_ = false;
   bool installed_ = false;
   std::uint64_t size_ = 0;
-  std::uint64_t flushed_ = 0;
+  std::uint64_t writingBack_ = 0;  // the write-back of the bytes before it has begun
+  std::uint64_t synced_ = 0;       // the bytes before it are on the disk, or on their way
+  std::future<void> syncing_;
+  std::atomic<int> syncError_{0};
 };
 
 }  // namespace kaldra::update
