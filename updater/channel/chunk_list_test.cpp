@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <set>
@@ -116,6 +117,15 @@ TEST(ChunkStore, AddsOnlyWhatItLacksAndCompressesWhereThatHelps) {
   auto second = objects();
   for (const auto& [path, inode] : first) EXPECT_EQ(second.at(path), inode) << path;
   EXPECT_EQ(second.size(), first.size() + 3);  // the last chunk, the list and the file
+  // A file that reads otherwise the second time (as one changed while it was published
+  // does) is never stored whole under a name that is not its own.
+  auto wholeFiles = [&] {
+    return std::ranges::count_if(fs::recursive_directory_iterator(temp / "kaldra-store/files"),
+                                 [](const auto& entry) { return entry.is_regular_file(); });
+  };
+  auto before = wholeFiles();
+  EXPECT_THROW(store.storeFile("/proc/self/io"), UpdateError);
+  EXPECT_EQ(wholeFiles(), before);
 }
 
 }  // namespace
