@@ -30,7 +30,8 @@ enum class Twist {
   retired,
   openssl,
   chunkSpoilt,
-  chunkMissing
+  chunkMissing,
+  wholeFilesMissing
 };
 
 // The first run's fault (a path prefix of the server's), its exit status and what it logs.
@@ -68,6 +69,8 @@ const Cell kCells[] = {
     {"ChunksCut", "/cut-20000", Twist::none, 3, "", Layout::chunkStore},
     {"ChunkNotItsName", "", Twist::chunkSpoilt, 5, "not the chunk's", Layout::chunkStore},
     {"ChunkMissing", "", Twist::chunkMissing, 3, "404", Layout::chunkStore},
+    // A store without its files whole still has their chunks.
+    {"WholeFilesMissing", "", Twist::wholeFilesMissing, 0, "", Layout::chunkStore},
 };
 
 class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, Cell>> {
@@ -173,12 +176,15 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   std::string chunk = newChunk_.empty() ? "" : readFile(newChunk_);
   if (cell().twist == Twist::chunkSpoilt) writeFile(newChunk_, chunk.substr(1) + "x");
   if (cell().twist == Twist::chunkMissing) fs::remove(newChunk_);
+  if (cell().twist == Twist::wholeFilesMissing) fs::remove_all(channel_ / kStoreFolder / "files");
 
   auto first = prepare(channel);
   EXPECT_EQ(first.status, cell().firstStatus) << first.err;
   EXPECT_NE(first.err.find(cell().logged), std::string::npos) << first.err;
   EXPECT_EQ(parseEvents(first.out).back()["type"], cell().firstStatus == 0 ? "progress" : "error");
   expectSoundFolders();
+  for (const auto& [path, content] : latest_)
+    EXPECT_TRUE(cell().firstStatus != 0 || readFile(game_ / path) == content) << path;
   // A refused manifest writes nothing.
   if (cell().firstStatus >= 8) {
     EXPECT_EQ(readFile(game_ / "data/small.txt"),

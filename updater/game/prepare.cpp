@@ -207,10 +207,17 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
       const auto& file = *whole[n];
       makeFolders(file);
       auto transfer = transfers.take();
-      auto downloaded = downloadFile(
-          *transfer,
-          fileUrl(request.channel, file.chunks.empty() ? file.path : fileObjectPath(file.sha256)),
-          file, root / file.path, partialDir(root), request.network, onBytes);
+      Downloaded downloaded;
+      try {
+        downloaded = downloadFile(
+            *transfer,
+            fileUrl(request.channel, file.chunks.empty() ? file.path : fileObjectPath(file.sha256)),
+            file, root / file.path, partialDir(root), request.network, onBytes);
+      } catch (const TransferError& error) {
+        // A store without the file whole (uploaded in part, or purged) still has its chunks.
+        if (!error.missing() || file.chunks.empty()) throw;
+        downloaded = chunked.build(file, 1, onBytes);
+      }
       transfers.give(std::move(transfer));
       installed(file, downloaded);
     });
