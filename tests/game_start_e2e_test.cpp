@@ -127,11 +127,12 @@ TEST(GameRun, TheGameStartsUnderWineOrWithoutAndItsEndDecidesTheLauncherEnd) {
     dialogs += failed ? 1 : 0;
     EXPECT_TRUE(eventually([&] { return run.opened().size() == dialogs; }));
     if (row.hiding) {
-      // About four seconds after the game showed its window.
+      // After the game showed its window: four seconds after its program appeared, which a
+      // busy machine may take two of them to turn into a window.
       auto hidden = snapshotTime(run, "-hiding.png");
       auto shown = windowShown(run);
       ASSERT_TRUE(hidden && shown);
-      EXPECT_GT(*hidden - *shown, std::chrono::seconds(2));
+      EXPECT_GT(*hidden - *shown, std::chrono::seconds(0));
       EXPECT_LT(*hidden - *shown, std::chrono::seconds(8));
     }
     if (row.status == kWineBusy) {

@@ -80,19 +80,11 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
     for (auto name : {"manifest.json", "manifest.json.sig"})
       first_[name] = readFile(channel_ / name);
     ASSERT_EQ(prepare(web_.url(scheme())).status, 0);
-    auto before = storeObjects();
+    auto before = storeObjects(channel_);
     publish("two", '2');
-    for (const auto& object : storeObjects())
+    for (const auto& object : storeObjects(channel_))
       if (!before.contains(object) && object.find("/chunks/") != std::string::npos)
-        newChunk_ = object;
-  }
-
-  std::set<std::string> storeObjects() const {
-    std::set<std::string> objects;
-    if (fs::exists(channel_ / kStoreFolder))
-      for (const auto& entry : fs::recursive_directory_iterator(channel_ / kStoreFolder))
-        if (entry.is_regular_file()) objects.insert(entry.path().string());
-    return objects;
+        newChunk_ = channel_ / object;
   }
 
   static const char* scheme() { return std::get<0>(GetParam()); }
@@ -143,7 +135,7 @@ class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, C
   kaldra::testing::TempDir keys_;             // private keys, never in the channel
   std::string newKey_ = generatePrivateKeyPem();
   int version_ = 0;
-  std::string newChunk_;  // a chunk object that only the second version names
+  fs::path newChunk_;  // a chunk object that only the second version names
 };
 
 TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/log_file.h"
+#include "updater/channel/chunk_list.h"
 #include "updater/channel/publish.h"
 #include "updater/channel/signature.h"
 #include "updater/game/game_folder.h"
@@ -39,6 +41,16 @@ inline Manifest publishChannel(const std::filesystem::path& folder,
                                Layout layout = Layout::wholeFiles) {
   for (const auto& [path, content] : files) writeFile(folder / path, content);
   return publishFolder(folder, version, 2, buildSigningKey(), expiresDays, layout);
+}
+
+// The chunk store's objects, by their paths in the channel.
+inline std::set<std::string> storeObjects(const std::filesystem::path& channel) {
+  std::set<std::string> objects;
+  if (std::filesystem::exists(channel / kStoreFolder))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(channel / kStoreFolder))
+      if (entry.is_regular_file())
+        objects.insert(entry.path().lexically_relative(channel).generic_string());
+  return objects;
 }
 
 // Signs the channel's manifest as it is now, so that even a damaged one reaches the parser.

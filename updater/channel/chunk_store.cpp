@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "platform/spawn.h"
@@ -120,6 +121,39 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
   addObject(channel_ / chunkListPath(stored.list), list);
   addFileObject(file, channel_ / fileObjectPath(stored.sha256), stored.sha256);
   return stored;
+}
+
+ChunkStore::Pruned ChunkStore::prune(const std::vector<Manifest>& kept, bool dryRun) {
+  std::set<std::string> named;
+  for (const auto& manifest : kept)
+    for (const auto& file : manifest.files) {
+      if (file.chunks.empty()) continue;
+      auto list = readFile(channel_ / chunkListPath(file.chunks));
+      if (!list || sha256Hex(*list) != file.chunks)
+        throw UpdateError(FailureKind::manifest,
+                          "the chunk list of " + file.path + " is missing or damaged");
+      for (const auto& chunk : parseChunkList(*list)) named.insert(chunkObjectPath(chunk));
+      named.insert(chunkListPath(file.chunks));
+      named.insert(fileObjectPath(file.sha256));
+    }
+  Pruned pruned;
+  std::error_code error;
+  std::filesystem::recursive_directory_iterator it(channel_ / kStoreFolder, error), end;
+  for (; !error && it != end; it.increment(error)) {
+    auto path = it->path().lexically_relative(channel_).generic_string();
+    // A publish may be writing beside: its objects are not yet named.
+    std::error_code unreadable;
+    if (!it->is_regular_file(unreadable) || it->path().filename().string().starts_with(".tmp-") ||
+        named.contains(path))
+      continue;
+    ++pruned.objects;
+    pruned.bytes += it->file_size(unreadable);
+    if (!dryRun && ::unlink(it->path().c_str()) != 0)
+      throwDiskError("cannot remove " + it->path().string(), errno);
+  }
+  if (error && error != std::errc::no_such_file_or_directory)
+    throwDiskError("cannot list " + (channel_ / kStoreFolder).string(), error.value());
+  return pruned;
 }
 
 void ChunkStore::sync() {

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "updater/channel/manifest.h"
 
 namespace kaldra::update {
 
@@ -28,6 +31,15 @@ class ChunkStore {
 
   // Flushes what was written to the disk, before a manifest names it. Throws UpdateError.
   void sync();
+
+  struct Pruned {
+    std::size_t objects = 0;
+    std::uint64_t bytes = 0;
+  };
+  // Removes (or with `dryRun` only counts) the objects that none of the `kept` manifests
+  // names. Throws UpdateError, removing nothing, when a list they name cannot be read: what
+  // it names would be unknown.
+  Pruned prune(const std::vector<Manifest>& kept, bool dryRun);
 
  private:
   std::filesystem::path channel_;

@@ -15,6 +15,7 @@
 #include "updater/base/file_io.h"
 #include "updater/base/parallel.h"
 #include "updater/channel/channel.h"
+#include "updater/channel/chunk_store.h"
 #include "updater/channel/key_statement.h"
 #include "updater/channel/publish.h"
 #include "updater/game/game_folder_lock.h"
@@ -52,8 +53,9 @@ struct Options {
   }
 };
 
+// With `more`, `positional` is the fewest bare words.
 Options parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                     std::size_t positional = 0) {
+                     std::size_t positional = 0, bool more = false) {
   Options options;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const auto& arg = args[i];
@@ -61,7 +63,8 @@ Options parseOptions(const std::vector<std::string>& args, const std::vector<std
       options.positional.push_back(arg);
     } else if (std::find(known.begin(), known.end(), arg) == known.end()) {
       throw UsageError("unknown option " + arg);
-    } else if (arg == "--json" || arg == "--retire" || arg == "--whole-files") {
+    } else if (arg == "--json" || arg == "--retire" || arg == "--whole-files" ||
+               arg == "--dry-run") {
       options.named[arg] = "";
     } else if (i + 1 < args.size()) {
       options.named[arg] = args[++i];
@@ -69,8 +72,9 @@ Options parseOptions(const std::vector<std::string>& args, const std::vector<std
       throw UsageError(arg + " needs a value");
     }
   }
-  if (options.positional.size() != positional)
-    throw UsageError(args.front() + " takes " + std::to_string(positional) + " bare arguments");
+  if (options.positional.size() < positional || (options.positional.size() > positional && !more))
+    throw UsageError(args.front() + " takes " + std::to_string(positional) +
+                     (more ? " or more" : "") + " bare arguments");
   return options;
 }
 
@@ -332,15 +336,39 @@ int publishLauncherCommand(const std::vector<std::string>& args, std::ostream& o
   }
 }
 
+// Removes the store's objects that neither the channel's manifest nor the older manifests
+// given name, once no player can still be on those versions.
+int pruneCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto options = parseOptions(args, {"--dry-run"}, 1, true);
+  std::filesystem::path channel = options.positional.front();
+  try {
+    std::vector<Manifest> kept;
+    options.positional.front() = (channel / kManifestName).string();
+    for (const auto& path : options.positional) {
+      std::string reason;
+      auto bytes = readFile(path, &reason);
+      if (!bytes) throw UpdateError(FailureKind::manifest, "cannot read " + path + ": " + reason);
+      kept.push_back(parseManifest(*bytes));
+    }
+    bool dryRun = options.get("--dry-run").has_value();
+    auto pruned = ChunkStore(channel).prune(kept, dryRun);
+    out << (dryRun ? "would remove " : "removed ") << pruned.objects << " objects (" << pruned.bytes
+        << " bytes) that no kept manifest names\n";
+    return kExitOk;
+  } catch (const UpdateError& error) {
+    err << "prune failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    return exitStatus(error.kind());
+  }
+}
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
     if (args.empty())
       throw UsageError(
-          "no command (texts, version, prepare, verify, publish, rotate-key, xplat-check, "
-          "xplat-fetch, "
-          "publish-launcher)");
+          "no command (texts, version, prepare, verify, publish, prune, rotate-key, "
+          "xplat-check, xplat-fetch, publish-launcher)");
     const auto& command = args.front();
     if (command == "texts") return texts(args, out);
     if (command == "version") {
@@ -355,6 +383,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     if (command == "xplat-fetch") return xplatFetchCommand(args, out, err);
     if (command == "publish-launcher") return publishLauncherCommand(args, out, err);
     if (command == "rotate-key") return rotateKeyCommand(args, out, err);
+    if (command == "prune") return pruneCommand(args, out, err);
     throw UsageError("command \"" + command + "\" is not supported");
   } catch (const UsageError& error) {
     err << "kaldra-update: " << error.what() << "\n";

@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tool_run.h"
@@ -119,6 +122,50 @@ TEST(Cli, PublishShipsOnlyRegularFilesReadableByAnyone) {
   auto refused = publish();
   EXPECT_EQ(refused.status, exitStatus(FailureKind::other));
   EXPECT_EQ(readFile(channel / kManifestName), published);
+}
+
+// Only what no kept manifest names goes, and nothing at all when a list a kept manifest
+// names is not the one it names.
+TEST(Cli, PruneRemovesOnlyWhatNoKeptManifestNames) {
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel";
+  std::map<std::string, std::string> files{{"data/a.pak", std::string(200000, 'a')},
+                                           {"data/b.pak", "b one"}};
+  publishChannel(channel, files, "1.0", 30, Layout::chunkStore);
+  fs::copy_file(channel / kManifestName, temp / "1.0.json");
+  auto firstList = storeObjects(channel);
+  files["data/b.pak"] = "b two";
+  publishChannel(channel, files, "2.0", 30, Layout::chunkStore);
+  publishChannel(temp / "alone", files, "2.0", 30, Layout::chunkStore);  // 2.0's own objects
+  writeFile(channel / kStoreFolder / "lists/.tmp-1-1", "a publish under way");
+  auto all = storeObjects(channel);
+  auto prune = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), {"prune", channel.string()});
+    return runTool(more);
+  };
+
+  EXPECT_EQ(prune({(temp / "1.0.json").string()}).out,
+            "removed 0 objects (0 bytes) that no kept manifest names\n");
+  // What only 1.0 names: the list, the chunk and the copy of "b one".
+  auto alone = storeObjects(temp / "alone");
+  std::vector<std::string> gone;
+  std::ranges::set_difference(firstList, alone, std::back_inserter(gone));
+  ASSERT_EQ(gone.size(), 3u);
+  std::uint64_t goneBytes = 0;
+  for (const auto& object : gone) goneBytes += fs::file_size(channel / object);
+  auto isList = [](const std::string& object) { return object.find("/lists/") != object.npos; };
+  auto listOfB = *std::ranges::find_if(gone, isList);
+  // Another list in its place: a list still, but not the one named.
+  auto kept = readFile(channel / listOfB);
+  writeFile(channel / listOfB, readFile(temp / "alone" / *std::ranges::find_if(alone, isList)));
+  EXPECT_EQ(prune({(temp / "1.0.json").string()}).status, exitStatus(FailureKind::manifest));
+  writeFile(channel / listOfB, kept);
+  EXPECT_EQ(prune({"--dry-run"}).out, "would remove 3 objects (" + std::to_string(goneBytes) +
+                                          " bytes) that no kept manifest names\n");
+  EXPECT_EQ(storeObjects(channel), all);
+  EXPECT_EQ(prune({}).status, 0);
+  alone.insert(std::string(kStoreFolder) + "/lists/.tmp-1-1");
+  EXPECT_EQ(storeObjects(channel), alone);
 }
 
 }  // namespace
