@@ -211,25 +211,6 @@ TEST_F(Prepare, EachFailureHasItsKindAndInstallsNothingInItsWay) {
   }
 }
 
-// The chunks and lists that `publish` added to the store (not the whole files).
-std::set<fs::path> addedObjects(const fs::path& channel, const std::function<void()>& publish) {
-  auto objects = [&] {
-    std::set<fs::path> found;
-    if (fs::exists(channel / kStoreFolder))
-      for (const auto& entry : fs::recursive_directory_iterator(channel / kStoreFolder))
-        if (entry.is_regular_file() &&
-            entry.path().parent_path().parent_path().filename() != "files")
-          found.insert(entry.path());
-    return found;
-  };
-  auto before = objects();
-  publish();
-  std::set<fs::path> added;
-  for (const auto& object : objects())
-    if (!before.contains(object)) added.insert(object);
-  return added;
-}
-
 // A game published in chunks: a file of which nothing is here comes whole, unless zstd makes
 // its chunks smaller; a change costs about the chunks it touches; a chunk that is not its
 // name's, a missing chunk and a list not the one named stop the update with their
@@ -238,10 +219,16 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   std::mt19937_64 random(7);
   std::string world(2'000'000, '\0');
   for (char& c : world) c = static_cast<char>(random());
+  // The chunks and lists (not the whole files) that publishing added to the store.
   auto publishWorld = [&](const std::string& version) {
     files_["data/world.pak"] = world;
-    return addedObjects(channel_,
-                        [&] { publishChannel(channel_, files_, version, 30, Layout::chunkStore); });
+    auto before = storeObjects(channel_);
+    publishChannel(channel_, files_, version, 30, Layout::chunkStore);
+    std::set<fs::path> added;
+    for (const auto& object : storeObjects(channel_))
+      if (!before.contains(object) && !object.starts_with(std::string(kStoreFolder) + "/files/"))
+        added.insert(channel_ / object);
+    return added;
   };
   publishWorld("1.0");
   run();
