@@ -16,6 +16,7 @@
 #include "tests/support/log_file.h"
 #include "tests/support/running_program.h"
 #include "tests/support/virtual_screen.h"
+#include "tests/support/web_server.h"
 
 namespace kaldra::testing {
 namespace {
@@ -68,12 +69,13 @@ TEST(GameRun, TheGameStartsUnderWineOrWithoutAndItsEndDecidesTheLauncherEnd) {
   };
   VirtualScreen screen;
   LauncherRun run;
-  run.goStraightToTheGame();
+  run.skipSelfUpdate();
+  // The real updater tool brings the game from the bundle's demo channel, over HTTP.
+  WebServer channel{run.resources() / "demo-channel"};
+  run.env["KALDRA_UPDATE_CHANNEL"] = channel.url("http");
   run.env["DISPLAY"] = screen.display();
   run.env["KALDRA_TEST_ANSWERS"] = "0";  // the failure dialog: open the logs
   fs::path prefix = run.dataDir() / "prefix", game = prefix / "drive_c/Kaldrith";
-  fs::create_directories(game);
-  fs::copy_file(run.resources() / "demo-channel/kaldrith.exe", game / "kaldrith.exe");
   // Wine goes on after the launcher, as it should; the test ends it.
   struct StopWine {
     fs::path prefix;
@@ -142,6 +144,8 @@ TEST(GameRun, TheGameStartsUnderWineOrWithoutAndItsEndDecidesTheLauncherEnd) {
     }
   }
   EXPECT_EQ(run.opened(), std::vector<std::string>(dialogs, run.logsDir().string()));
+  for (const char* path : {"kaldrith.exe", "data/strings.txt", "data/maps/harbour.map"})
+    EXPECT_EQ(run.file(game / path), run.file(run.resources() / "demo-channel" / path)) << path;
 }
 
 // The game's process as the launcher sees it ends with the game's status, whatever ended

@@ -35,9 +35,8 @@ class LauncherRun {
   fs::path snapshotDir() const { return root_ / "snapshots"; }
   const fs::path& root() const { return root_.path(); }
 
-  // Goes straight through the earlier steps to the game start: counts as installed, no
-  // self-update, an updater that has nothing to do.
-  void goStraightToTheGame();
+  // Counts as installed, and looks for no newer launcher.
+  void skipSelfUpdate();
   // Replaces the updater tool with a shell script (its body after "#!/bin/sh").
   void useScriptedUpdater(const std::string& body);
   // Replaces the start script "share/kaldra-wine.sh" with `body`.
