@@ -69,7 +69,7 @@ const Cell kCells[] = {
     {"ChunksCut", "/cut-20000", Twist::none, 3, "", Layout::chunkStore},
     {"ChunkNotItsName", "", Twist::chunkSpoilt, 5, "not the chunk's", Layout::chunkStore},
     {"ChunkMissing", "", Twist::chunkMissing, 3, "404", Layout::chunkStore},
-    // A store without its files whole still has their chunks.
+    // A store without its files whole still has their chunks, for a fresh install too.
     {"WholeFilesMissing", "", Twist::wholeFilesMissing, 0, "", Layout::chunkStore},
 };
 
@@ -168,7 +168,10 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   std::string chunk = newChunk_.empty() ? "" : readFile(newChunk_);
   if (cell().twist == Twist::chunkSpoilt) writeFile(newChunk_, chunk.substr(1) + "x");
   if (cell().twist == Twist::chunkMissing) fs::remove(newChunk_);
-  if (cell().twist == Twist::wholeFilesMissing) fs::remove_all(channel_ / kStoreFolder / "files");
+  if (cell().twist == Twist::wholeFilesMissing) {
+    fs::remove_all(channel_ / kStoreFolder / "files");
+    fs::remove_all(game_);
+  }
 
   auto first = prepare(channel);
   EXPECT_EQ(first.status, cell().firstStatus) << first.err;

@@ -110,6 +110,7 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
                      (std::filesystem::exists(packed) || compressor.compress(chunk, compressed));
     if (!std::filesystem::exists(ref.compressed ? packed : raw))
       addObject(ref.compressed ? packed : raw, ref.compressed ? compressed : chunk);
+    stored.storedBytes += ref.compressed ? std::filesystem::file_size(packed) : chunk.size();
     chunks.push_back(std::move(ref));
   };
 

@@ -20,8 +20,9 @@ class ChunkStore {
 
   struct Stored {
     std::uint64_t size = 0;
-    std::string sha256;  // of the whole file
-    std::string list;    // the SHA-256 that names its chunk list
+    std::string sha256;             // of the whole file
+    std::string list;               // the SHA-256 that names its chunk list
+    std::uint64_t storedBytes = 0;  // of its chunks, as stored
   };
 
   // Cuts the regular file at `file` into chunks and stores what the store lacks, its list

@@ -44,6 +44,11 @@ ManifestFile parseEntry(const nlohmann::json& entry, std::size_t index) {
     if ((file.chunks = digestMember(*chunks)).empty())
       fault(file.path + ": \"chunks\" is not 64 hexadecimal digits");
   }
+  if (auto stored = entry.find("stored"); stored != entry.end()) {
+    if (!stored->is_number_unsigned())
+      fault(file.path + ": \"stored\" is not a non-negative integer");
+    file.stored = stored->get<std::uint64_t>();
+  }
   return file;
 }
 
@@ -131,6 +136,7 @@ std::string manifestJson(const Manifest& manifest) {
   for (const auto& file : manifest.files) {
     files.push_back({{"path", file.path}, {"size", file.size}, {"sha256", file.sha256}});
     if (!file.chunks.empty()) files.back()["chunks"] = file.chunks;
+    if (file.stored) files.back()["stored"] = *file.stored;
   }
   nlohmann::ordered_json json{{"version", manifest.version}};
   writeFreshness(json, manifest.freshness);

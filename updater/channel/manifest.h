@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,8 @@ struct ManifestFile {
   std::uint64_t size = 0;
   std::string sha256;  // 64 lower-case hexadecimal digits
   std::string chunks;  // the chunk list's SHA-256, or empty
+  // With chunks: the bytes of its chunks as the store holds them (fewer where zstd helps).
+  std::optional<std::uint64_t> stored;
 };
 
 struct Manifest {

@@ -42,6 +42,8 @@ TEST(Manifest, ReadsLowerCaseDigestsAndSizesThatJustFitAndRefusesWhatIsMalformed
       {manifestWith(entry("a", "3", std::string(64, 'g'))), "sha256"},
       {manifestWith(R"({"path": "a", "size": 1, "sha256": ")" + kDigest + R"(", "chunks": 1})"),
        "chunks"},
+      {manifestWith(R"({"path": "a", "size": 1, "sha256": ")" + kDigest + R"(", "stored": -1})"),
+       "stored"},
       {manifestWith(entry("a", "9223372036854775808") + "," + entry("b", "9223372036854775808")),
        "add up"},
       {manifestWith(entry("a") + "," + entry("a")), "listed twice"},

@@ -58,6 +58,7 @@ Manifest publishFolder(const std::filesystem::path& folder, const std::string& v
     file.size = stored.size;
     file.sha256 = std::move(stored.sha256);
     file.chunks = std::move(stored.list);
+    file.stored = stored.storedBytes;
   });
   // Objects first, the manifest that names them last.
   if (layout == Layout::chunkStore) store.sync();

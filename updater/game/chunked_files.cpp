@@ -65,32 +65,27 @@ ChunkedFiles::ChunkedFiles(std::filesystem::path root, std::string channel,
       settings_(settings),
       transfers_(transfers) {}
 
-void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
-  std::vector<std::vector<ChunkRef>> lists(files.size());
-  parallelFor(files.size(), kParallelLists, [&](std::size_t i) {
-    const ManifestFile& file = *files[i];
-    auto transfer = transfers_.take();
-    std::string text =
-        fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)), kListLimit,
-                      FailureKind::manifest, settings_, metadataDeadline(settings_));
-    transfers_.give(std::move(transfer));
-    received_ += text.size();
-    if (sha256Hex(text) != file.chunks) damaged(file.path + ": chunk list is not the one listed");
-    lists[i] = parseChunkList(text);
-    std::uint64_t total = 0;
-    for (const auto& chunk : lists[i]) total += chunk.size;
-    if (total != file.size)
-      damaged(file.path + ": chunk list adds up to " + std::to_string(total) + " bytes, not " +
-              std::to_string(file.size));
-  });
-  std::set<std::string> needed;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    for (const auto& chunk : lists[i]) needed.insert(chunk.sha256);
-    lists_[files[i]->path] = std::move(lists[i]);
-  }
+std::vector<ChunkRef> ChunkedFiles::fetchList(const ManifestFile& file) {
+  auto transfer = transfers_.take();
+  std::string text =
+      fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)), kListLimit,
+                    FailureKind::manifest, settings_, metadataDeadline(settings_));
+  transfers_.give(std::move(transfer));
+  received_ += text.size();
+  if (sha256Hex(text) != file.chunks) damaged(file.path + ": chunk list is not the one listed");
+  auto list = parseChunkList(text);
+  std::uint64_t total = 0;
+  for (const auto& chunk : list) total += chunk.size;
+  if (total != file.size)
+    damaged(file.path + ": chunk list adds up to " + std::to_string(total) + " bytes, not " +
+            std::to_string(file.size));
+  return list;
+}
 
-  // The chunks of the files about to be replaced, and of builds an earlier run began. Kept
-  // open, so that they can be read even after another file's build has replaced them.
+void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
+  // The files about to be replaced, and builds an earlier run began. Kept open, so that
+  // their chunks can be read even after another file's build has replaced them.
+  std::vector<int> sources;
   for (const ManifestFile* file : files)
     for (const auto& path : {root_ / file->path, partialDir(root_) / partialName(*file)}) {
       // Regular files only: a FIFO in its place would never answer.
@@ -98,9 +93,27 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
       if (fd < 0) continue;
       openFiles_.emplace_back(fd);
       struct stat info {};
-      if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) continue;
-      index(fd, needed);
+      if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) sources.push_back(fd);
     }
+
+  // With nothing here to build from (a fresh install), a file that zstd does not shrink
+  // comes whole without its list; the others' lists say what is here and what zstd saves.
+  std::vector<const ManifestFile*> listed;
+  for (const ManifestFile* file : files) {
+    if (sources.empty() && file->stored && *file->stored >= file->size)
+      whole_.insert(file->path);
+    else
+      listed.push_back(file);
+  }
+  std::vector<std::vector<ChunkRef>> lists(listed.size());
+  parallelFor(listed.size(), kParallelLists,
+              [&](std::size_t i) { lists[i] = fetchList(*listed[i]); });
+  std::set<std::string> needed;
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    for (const auto& chunk : lists[i]) needed.insert(chunk.sha256);
+    lists_[listed[i]->path] = std::move(lists[i]);
+  }
+  for (int fd : sources) index(fd, needed);
 
   // One request for a file of which nothing is here, rather than one for each chunk.
   for (const auto& [path, chunks] : lists_)
@@ -162,7 +175,10 @@ std::string ChunkedFiles::localChunk(const ChunkRef& chunk) const {
 
 Downloaded ChunkedFiles::build(const ManifestFile& file, unsigned fetchers,
                                const std::function<void(std::uint64_t)>& onBytes) {
-  const auto& chunks = lists_.at(file.path);
+  // A file meant to come whole has no list yet when it comes in chunks after all.
+  std::vector<ChunkRef> fetched;
+  auto list = lists_.find(file.path);
+  const auto& chunks = list != lists_.end() ? list->second : (fetched = fetchList(file));
   auto target = root_ / file.path;
   PartialFile partial(partialDir(root_) / partialName(file));
   Sha256 whole;  // on this thread: the files are built several at once

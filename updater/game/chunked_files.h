@@ -40,7 +40,8 @@ class ChunkedFiles {
   void plan(const std::vector<const ManifestFile*>& files);
 
   // Whether `file` is better fetched whole, by its content's name in the store: the game
-  // folder holds none of its chunks, and zstd makes none of them smaller.
+  // folder holds none of its chunks, and zstd makes none of them smaller. build() still
+  // builds it from chunks when the store lacks it whole.
   bool fetchWhole(const ManifestFile& file) const { return whole_.contains(file.path); }
 
   // Bytes of the chunks that plan() found nowhere in the game folder, of the files that are
@@ -62,6 +63,7 @@ class ChunkedFiles {
     int fd = -1;
     std::uint64_t offset = 0;
   };
+  std::vector<ChunkRef> fetchList(const ManifestFile& file);
   void index(int fd, const std::set<std::string>& needed);
   std::string fetchChunk(const ChunkRef& chunk);
   std::string localChunk(const ChunkRef& chunk) const;
