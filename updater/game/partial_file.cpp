@@ -29,7 +29,11 @@ PartialFile::PartialFile(std::filesystem::path path) : path_(std::move(path)) {
   fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd_ < 0) throwDiskError("cannot open " + path_.string(), errno);
   struct stat info {};
-  if (::fstat(fd_, &info) != 0) throwDiskError("cannot inspect " + path_.string(), errno);
+  if (::fstat(fd_, &info) != 0) {
+    int error = errno;
+    ::close(fd_);  // no destructor runs for a constructor that throws
+    throwDiskError("cannot inspect " + path_.string(), error);
+  }
   size_ = writingBack_ = synced_ = static_cast<std::uint64_t>(info.st_size);
 }
 
