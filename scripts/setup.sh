@@ -10,7 +10,7 @@ packages="build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libbenchmark-dev
   squashfs-tools procps curl python3
   nginx-light openssl ccache
-  wine wine64 gcc-mingw-w64-x86-64-win32 xvfb libzstd-dev"
+  wine wine64 gcc-mingw-w64-x86-64-win32 xvfb libzstd-dev libcli11-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

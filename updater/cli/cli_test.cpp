@@ -26,19 +26,56 @@ bool isOneLine(const std::string& text) {
   return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
 }
 
-TEST(Cli, WhatTheToolDoesNotKnowIsStatus2WithOneLineOnStandardError) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {},
-           {"texts", "xx"},
-           {"xplat-check", "--state", "/tmp", "--platform", "../x"},
-           {"xplat-fetch", "--state", "/tmp", "--out", "/tmp"},
-           {"prepare", "--json", "--lang", "en"},
-           {"prepare", "--root", "/tmp/x", "--lang", "klingon"},
-           {"verify", "--root", "/tmp/x", "extra"},
-           {"publish"}}) {
-    auto run = runTool(args);
-    EXPECT_EQ(std::tuple(run.status, isOneLine(run.err), run.out), std::tuple(kExitUsage, true, ""))
-        << run.err;
+// Help and version on standard output with status 0; a command line the tool does not
+// understand is status 2 with the reason and the command's usage line on standard error.
+TEST(Cli, HelpVersionAndUsageErrors) {
+  struct Row {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // found on standard output
+    std::string err;  // the usage line's command, on standard error
+  };
+  std::vector<Row> rows{
+      {{"--help"}, 0, "publish-launcher", ""},
+      {{"-h"}, 0, "Exit status: 0 done", ""},
+      {{"help"}, 0, "rotate-key", ""},
+      {{"help", "prune"}, 0, "prune CHANNEL [OLDER_MANIFEST...]", ""},
+      {{"prune", "-h"}, 0, "--dry-run", ""},
+      {{"--version"}, 0, "kaldra-update " KALDRA_PROJECT_VERSION "\n", ""},
+      {{"help", "nope"}, 2, "", "help [COMMAND]"},
+      {{}, 2, "", "COMMAND"},
+      {{"bogus"}, 2, "", "COMMAND"},
+      {{"version", "x"}, 2, "", "version"},
+      {{"texts", "xx"}, 2, "", "texts LANG"},
+      {{"xplat-check", "--state", "/tmp", "--platform", "../x"}, 2, "", "xplat-check"},
+      {{"xplat-fetch", "--state", "/tmp", "--out", "/tmp"}, 2, "", "xplat-fetch"},
+      {{"prepare", "--json", "--lang", "en"}, 2, "", "prepare"},
+      {{"prepare", "--root", "/tmp/x", "--lang", "klingon"}, 2, "", "prepare"},
+      {{"verify", "--root", "/tmp/x", "extra"}, 2, "", "verify"},
+      {{"verify", "--root"}, 2, "", "verify"},
+      {{"publish", "d", "--key", "k"}, 2, "", "publish DIR"},
+      {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "0"}, 2, "", "publish"},
+      {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "3651"}, 2, "", "publish"},
+      {{"prune", "c", "--frobnicate"}, 2, "", "prune"},
+      {{"rotate-key", "c", "--key", "k"}, 2, "", "rotate-key"},
+      {{"publish-launcher", "b", "c", "--key", "k", "--platform", "Mac OS"}, 2, "", "publish-l"},
+  };
+  for (const auto& command : {"texts", "version", "prepare", "verify", "xplat-check",
+                              "xplat-fetch", "publish", "prune", "rotate-key", "publish-launcher"})
+    rows.push_back({{command, "--help"}, 0, std::string("Usage: kaldra-update ") + command, ""});
+  for (const auto& row : rows) {
+    auto run = runTool(row.args);
+    std::string context = ::testing::PrintToString(row.args) + "\n" + run.out + run.err;
+    EXPECT_EQ(run.status, row.status) << context;
+    EXPECT_NE(run.out.find(row.out), std::string::npos) << context;
+    if (row.status == 0) {
+      EXPECT_EQ(run.err, "") << context;
+      continue;
+    }
+    auto usage = run.err.find("\nusage: kaldra-update " + row.err);
+    EXPECT_TRUE(run.out.empty() && usage != std::string::npos &&
+                run.err.find('\n', usage + 1) == run.err.size() - 1)
+        << context;
   }
 }
 

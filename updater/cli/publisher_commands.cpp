@@ -1,0 +1,213 @@
+// The publisher's commands: keys, publishing the game and the launcher, pruning the store.
+#include <filesystem>
+#include <memory>
+
+#include "updater/base/failure.h"
+#include "updater/base/file_io.h"
+#include "updater/base/parallel.h"
+#include "updater/channel/channel.h"
+#include "updater/channel/chunk_store.h"
+#include "updater/channel/key_statement.h"
+#include "updater/channel/publish.h"
+#include "updater/cli/command.h"
+#include "updater/launcher/publish_launcher.h"
+#include "updater/launcher/xplat.h"
+
+namespace kaldra::update {
+
+namespace {
+
+// Runs `work`, turning its failure into the log line and the exit status of its kind.
+template <typename Work>
+int reported(const char* command, std::ostream& err, Work&& work) {
+  try {
+    return work();
+  } catch (const UpdateError& error) {
+    err << command << " failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
+    return exitStatus(error.kind());
+  }
+}
+
+std::string readKey(const std::string& path) {
+  std::string reason;
+  auto pem = readFile(path, &reason);
+  if (!pem) throw UpdateError(FailureKind::other, "cannot read " + path + ": " + reason);
+  return *pem;
+}
+
+// Days until what is published expires.
+CLI::Option* addExpiresDays(CLI::App& command, unsigned& days) {
+  return command
+      .add_option("--expires-days", days,
+                  "days until players refuse it unless it is published again (default 30)")
+      ->check(CLI::Range(1u, 3650u));
+}
+
+struct PublishOptions {
+  std::string folder;
+  std::string key;
+  std::string version;
+  unsigned expiresDays = 30;
+  bool wholeFiles = false;
+};
+
+struct RotateOptions {
+  std::string channel;
+  std::string key;
+  std::string newKey;
+  bool retire = false;
+};
+
+struct PruneOptions {
+  std::string channel;
+  std::vector<std::string> olderManifests;
+  bool dryRun = false;
+};
+
+struct LauncherOptions {
+  std::string bundle;
+  std::string channel;
+  std::string key;
+  std::string platform = "macos";
+  std::string minVersion;
+  std::string minSystem;
+  std::optional<std::string> diskImageTool;
+  unsigned expiresDays = 30;
+};
+
+void addPublish(CLI::App& tool, std::vector<Command>& commands) {
+  auto options = std::make_shared<PublishOptions>();
+  auto& publish = addCommand(
+      tool, commands, "publish",
+      "publish DIR --key KEY --version VERSION [--expires-days N] [--whole-files]",
+      "Turn the folder of game files DIR into a channel: store what changed in its "
+      "kaldra-store/, then write and sign manifest.json.");
+  auto& parser = *publish.parser;
+  parser.add_option("DIR", options->folder, "the game files, and the channel they become")
+      ->required();
+  parser.add_option("--key", options->key, "the private key (PEM) that signs the manifest")
+      ->required();
+  parser.add_option("--version", options->version, "the version players will see")->required();
+  addExpiresDays(parser, options->expiresDays);
+  parser.add_flag("--whole-files", options->wholeFiles,
+                  "no chunk store: every player fetches changed files whole");
+  publish.run = [options](std::ostream& out, std::ostream& err) {
+    return reported("publish", err, [&] {
+      std::filesystem::path folder = options->folder;
+      auto manifest = publishFolder(folder, options->version, workerThreads(),
+                                    readKey(options->key), options->expiresDays,
+                                    options->wholeFiles ? Layout::wholeFiles : Layout::chunkStore);
+      out << "published " << manifest.files.size() << " files in "
+          << (folder / kManifestName).string() << "\n";
+      return kExitOk;
+    });
+  };
+}
+
+void addRotateKey(CLI::App& tool, std::vector<Command>& commands) {
+  auto options = std::make_shared<RotateOptions>();
+  auto& rotate = addCommand(
+      tool, commands, "rotate-key", "rotate-key CHANNEL --key KEY --new-key NEW_KEY [--retire]",
+      "Add NEW_KEY to the keys that may sign the channel, in a statement signed with KEY; "
+      "--retire takes KEY away. Publish with the new key once players have taken it.");
+  auto& parser = *rotate.parser;
+  parser.add_option("CHANNEL", options->channel, "the channel folder")->required();
+  parser.add_option("--key", options->key, "a private key the channel trusts now")->required();
+  parser.add_option("--new-key", options->newKey, "the private key to trust from now on")
+      ->required();
+  parser.add_flag("--retire", options->retire, "stop trusting KEY");
+  rotate.run = [options](std::ostream& out, std::ostream& err) {
+    return reported("rotate-key", err, [&] {
+      std::filesystem::path channel = options->channel;
+      auto statement = rotateKeys(channel, readKey(options->key), readKey(options->newKey),
+                                  options->retire);
+      out << "the channel's keys are now " << statement.keys.size() << " in "
+          << (channel / kKeyStatementName).string() << "\n";
+      return kExitOk;
+    });
+  };
+}
+
+// Removes the store's objects that neither the channel's manifest nor the older manifests
+// given name, once no player can still be on those versions.
+void addPrune(CLI::App& tool, std::vector<Command>& commands) {
+  auto options = std::make_shared<PruneOptions>();
+  auto& prune = addCommand(
+      tool, commands, "prune", "prune CHANNEL [OLDER_MANIFEST...] [--dry-run]",
+      "Remove the store's objects that neither the channel's manifest nor the older manifests "
+      "given name.");
+  auto& parser = *prune.parser;
+  parser.add_option("CHANNEL", options->channel, "the channel folder")->required();
+  parser.add_option("OLDER_MANIFEST", options->olderManifests,
+                    "copies of manifests players may still be on");
+  parser.add_flag("--dry-run", options->dryRun, "only count what would go");
+  prune.run = [options](std::ostream& out, std::ostream& err) {
+    return reported("prune", err, [&] {
+      std::filesystem::path channel = options->channel;
+      std::vector<std::string> paths{(channel / kManifestName).string()};
+      paths.insert(paths.end(), options->olderManifests.begin(), options->olderManifests.end());
+      std::vector<Manifest> kept;
+      for (const auto& path : paths) {
+        std::string reason;
+        auto bytes = readFile(path, &reason);
+        if (!bytes)
+          throw UpdateError(FailureKind::manifest, "cannot read " + path + ": " + reason);
+        kept.push_back(parseManifest(*bytes));
+      }
+      auto pruned = ChunkStore(channel).prune(kept, options->dryRun);
+      out << (options->dryRun ? "would remove " : "removed ") << pruned.objects << " objects ("
+          << pruned.bytes << " bytes) that no kept manifest names\n";
+      return kExitOk;
+    });
+  };
+}
+
+void addPublishLauncher(CLI::App& tool, std::vector<Command>& commands) {
+  auto options = std::make_shared<LauncherOptions>();
+  auto& publish = addCommand(
+      tool, commands, "publish-launcher",
+      "publish-launcher BUNDLE CHANNEL --key KEY [--platform P] [--min-version V] "
+      "[--min-system V] [--disk-image-tool PATH] [--expires-days N]",
+      "Offer the launcher bundle BUNDLE on the launcher channel CHANNEL: its disk image, "
+      "then the signed feed.");
+  auto& parser = *publish.parser;
+  parser.add_option("BUNDLE", options->bundle, "the new Kaldrith.app")->required();
+  parser.add_option("CHANNEL", options->channel, "the launcher channel folder")->required();
+  parser.add_option("--key", options->key, "the private key (PEM) that signs the feed")
+      ->required();
+  parser.add_option("--platform", options->platform, "the platform's name (default macos)");
+  parser.add_option("--min-version", options->minVersion, "launchers older than this must update");
+  parser.add_option("--min-system", options->minSystem, "systems older than this cannot update");
+  parser.add_option("--disk-image-tool", options->diskImageTool,
+                    "the disk-image tool (default: the bundle's platform/hdiutil)");
+  addExpiresDays(parser, options->expiresDays);
+  publish.run = [options](std::ostream& out, std::ostream& err) {
+    PublishLauncherRequest request{
+        .bundle = options->bundle,
+        .channel = options->channel,
+        .platform = checkedPlatform(options->platform),
+        .minVersion = options->minVersion,
+        .minSystem = options->minSystem,
+        .privateKey = options->key,
+        .diskImageTool = options->diskImageTool.value_or(
+            (toolResources() / "platform" / "hdiutil").string()),
+        .expiresDays = options->expiresDays};
+    return reported("publish-launcher", err, [&] {
+      auto feed = publishLauncher(request);
+      out << "published launcher " << feed.version << " for " << feed.platform << " in "
+          << (request.channel / launcherFeedName(feed.platform)).string() << "\n";
+      return kExitOk;
+    });
+  };
+}
+
+}  // namespace
+
+void addPublisherCommands(CLI::App& tool, std::vector<Command>& commands) {
+  addPublish(tool, commands);
+  addPrune(tool, commands);
+  addRotateKey(tool, commands);
+  addPublishLauncher(tool, commands);
+}
+
+}  // namespace kaldra::update
