@@ -143,7 +143,10 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   if (cell().twist == Twist::tamperedManifest)
     writeFile(channel_ / kManifestName, std::regex_replace(readFile(channel_ / kManifestName),
                                                            std::regex("\"v2\""), "\"v9\""));
-  if (cell().twist == Twist::otherKey) publishFolder(channel_, "v2", 2, generatePrivateKeyPem());
+  auto signWith = [&](const std::string& key) {
+    writeFile(channel_ / "manifest.json.sig", signBytes(readFile(channel_ / kManifestName), key));
+  };
+  if (cell().twist == Twist::otherKey) signWith(generatePrivateKeyPem());
   if (cell().twist == Twist::expired) publishChannel(channel_, latest_, "v2", 0);
   if (cell().twist == Twist::openssl) {
     ASSERT_EQ(std::system(("openssl pkeyutl -sign -rawin -inkey " KALDRA_SIGNING_KEY " -in " +
@@ -159,7 +162,8 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
                                     "--new-key",  (keys_ / "new.pem").string()};
     if (cell().twist == Twist::retired) rotate.push_back("--retire");
     ASSERT_EQ(runTool(rotate).status, 0);
-    publishFolder(channel_, "v2", 2, cell().twist == Twist::rotated ? newKey_ : buildSigningKey());
+    publishFolder(channel_, "v2", 2, newKey_);
+    if (cell().twist == Twist::retired) signWith(buildSigningKey());
   }
   if (cell().twist == Twist::replayed) {
     ASSERT_EQ(prepare(web_.url(scheme())).status, 0);

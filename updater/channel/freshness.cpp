@@ -1,6 +1,7 @@
 #include "updater/channel/freshness.h"
 
 #include <ctime>
+#include <limits>
 
 #include "updater/base/file_io.h"
 
@@ -42,20 +43,34 @@ nlohmann::json readLedger(const std::filesystem::path& ledger) {
   return json.is_object() ? json : nlohmann::json::object();
 }
 
-std::uint64_t acceptedSequence(const nlohmann::json& ledger, const std::string& channel) {
+// A channel's entry: a bare sequence (what tools before key statement numbers wrote, and
+// what is still written under the built-in key), or {"keys": N, "sequence": S}.
+Freshness accepted(const nlohmann::json& ledger, const std::string& channel) {
   auto it = ledger.find(channel);
-  return it != ledger.end() && it->is_number_unsigned() ? it->get<std::uint64_t>() : 0;
+  if (it == ledger.end()) return {};
+  if (it->is_number_unsigned()) return {.sequence = it->get<std::uint64_t>()};
+  try {
+    return it->is_object() ? readFreshness(*it, FailureKind::other) : Freshness{};
+  } catch (const UpdateError&) {
+    return {};
+  }
+}
+
+std::string describe(const Freshness& freshness) {
+  return "sequence " + std::to_string(freshness.sequence) +
+         (freshness.keys > 0 ? " under key statement " + std::to_string(freshness.keys) : "");
 }
 
 }  // namespace
 
 Freshness readFreshness(const nlohmann::json& object, FailureKind kind) {
   Freshness freshness;
-  if (auto it = object.find("sequence"); it != object.end()) {
-    if (!it->is_number_unsigned())
-      throw UpdateError(kind, "\"sequence\" is not a non-negative integer");
-    freshness.sequence = it->get<std::uint64_t>();
-  }
+  for (auto [name, value] : {std::pair{"sequence", &freshness.sequence}, {"keys", &freshness.keys}})
+    if (auto it = object.find(name); it != object.end()) {
+      if (!it->is_number_unsigned())
+        throw UpdateError(kind, "\"" + std::string(name) + "\" is not a non-negative integer");
+      *value = it->get<std::uint64_t>();
+    }
   if (auto it = object.find("expires"); it != object.end()) {
     freshness.expires = it->is_string() ? utcSeconds(it->get<std::string>()) : std::nullopt;
     if (!freshness.expires)
@@ -65,32 +80,48 @@ Freshness readFreshness(const nlohmann::json& object, FailureKind kind) {
 }
 
 void writeFreshness(nlohmann::ordered_json& object, const Freshness& freshness) {
+  if (freshness.keys > 0) object["keys"] = freshness.keys;
   if (freshness.sequence > 0) object["sequence"] = freshness.sequence;
   if (freshness.expires) object["expires"] = utcText(*freshness.expires);
 }
 
-Freshness nextFreshness(std::uint64_t previous, std::int64_t now, unsigned days) {
+Freshness nextFreshness(const Freshness& previous, std::uint64_t keys, std::int64_t now,
+                        unsigned days) {
+  if (previous.keys > keys)
+    throw UpdateError(FailureKind::other,
+                      "what the channel holds was published under key statement " +
+                          std::to_string(previous.keys) + ", and its newest is " +
+                          std::to_string(keys) + ": players would refuse anything older");
+  constexpr auto kLargest = std::numeric_limits<std::uint64_t>::max();
+  if (previous.keys == keys && previous.sequence == kLargest)
+    throw UpdateError(FailureKind::other,
+                      "what the channel holds has the largest sequence there is, so nothing "
+                      "published under the same keys can be newer: retire the key that "
+                      "signed it (rotate-key --retire), then publish again");
   std::uint64_t byClock = now > 0 ? static_cast<std::uint64_t>(now) : 0;
-  return {.sequence = std::max(previous + 1, byClock),
-          .expires = now + static_cast<std::int64_t>(days) * 86400};
+  // Tools that know no key statement numbers compare the sequence alone: keep raising it
+  // while it can be raised.
+  std::uint64_t raised = previous.sequence < kLargest ? previous.sequence + 1 : 0;
+  return {.sequence = std::max({raised, byClock, std::uint64_t{1}}),
+          .expires = now + static_cast<std::int64_t>(days) * 86400,
+          .keys = keys};
 }
 
-std::uint64_t publishedSequence(const std::filesystem::path& path) {
+Freshness publishedFreshness(const std::filesystem::path& path) {
   auto json = nlohmann::json::parse(readFile(path).value_or(""), nullptr, false);
   try {
-    return json.is_object() ? readFreshness(json, FailureKind::other).sequence : 0;
+    return json.is_object() ? readFreshness(json, FailureKind::other) : Freshness{};
   } catch (const UpdateError&) {
-    return 0;
+    return {};
   }
 }
 
 void requireFresh(const Freshness& offered, const std::filesystem::path& ledger,
                   const std::string& channel, const std::string& what, std::int64_t now) {
-  std::uint64_t accepted = acceptedSequence(readLedger(ledger), channel);
-  if (offered.sequence < accepted) {
-    throw UpdateError(FailureKind::stale,
-                      what + " of sequence " + std::to_string(offered.sequence) +
-                          " is older than the accepted " + std::to_string(accepted));
+  Freshness before = accepted(readLedger(ledger), channel);
+  if (before.newerThan(offered)) {
+    throw UpdateError(FailureKind::stale, what + " of " + describe(offered) +
+                                              " is older than the accepted " + describe(before));
   }
   bool clockPlausible = now >= KALDRA_BUILD_TIME;
   if (clockPlausible && offered.expires && *offered.expires <= now)
@@ -100,8 +131,12 @@ void requireFresh(const Freshness& offered, const std::filesystem::path& ledger,
 void rememberFresh(const Freshness& offered, const std::filesystem::path& ledger,
                    const std::string& channel) {
   auto json = readLedger(ledger);
-  if (offered.sequence <= acceptedSequence(json, channel)) return;
-  json[channel] = offered.sequence;
+  if (!offered.newerThan(accepted(json, channel))) return;
+  if (offered.keys == 0) {
+    json[channel] = offered.sequence;
+  } else {
+    json[channel] = {{"keys", offered.keys}, {"sequence", offered.sequence}};
+  }
   writeFileDurably(ledger, json.dump() + "\n");
 }
 

@@ -8,7 +8,7 @@
 #include "updater/base/sha256.h"
 #include "updater/channel/chunk_list.h"
 #include "updater/channel/chunk_store.h"
-#include "updater/channel/key_statement.h"
+#include "updater/channel/key_chain.h"
 #include "updater/channel/signature.h"
 
 namespace kaldra::update {
@@ -17,9 +17,11 @@ Manifest publishFolder(const std::filesystem::path& folder, const std::string& v
                        unsigned threads, std::string_view privateKeyPem, unsigned expiresDays,
                        Layout layout) {
   const std::string signatureName = signatureFileName(kManifestName);
+  auto keys = publishedKeys(folder);
+  requireListedKey(keys, privateKeyPem);
   Manifest manifest{.version = version,
-                    .freshness = nextFreshness(publishedSequence(folder / kManifestName), unixNow(),
-                                               expiresDays)};
+                    .freshness = nextFreshness(publishedFreshness(folder / kManifestName),
+                                               keys.number, unixNow(), expiresDays)};
   std::error_code error;
   std::filesystem::recursive_directory_iterator it(folder, error), end;
   for (; !error && it != end; it.increment(error)) {
@@ -32,7 +34,7 @@ Manifest publishFolder(const std::filesystem::path& folder, const std::string& v
       continue;
     }
     if (path == kManifestName || path == signatureName || path == kKeyStatementName ||
-        path == signatureFileName(kKeyStatementName))
+        path == signatureFileName(kKeyStatementName) || path == kKeyChainName)
       continue;
     if (type == std::filesystem::file_type::directory) continue;
     if (type != std::filesystem::file_type::regular)

@@ -1,7 +1,7 @@
 #include "updater/cli/cli.h"
 
-#include <algorithm>
 #include <CLI/CLI.hpp>
+#include <algorithm>
 
 #include "updater/base/failure.h"
 #include "updater/cli/command.h"
@@ -35,9 +35,10 @@ Command& addCommand(CLI::App& tool, std::vector<Command>& commands, const std::s
 }
 
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  CLI::App tool("The updater tool of the Kaldrith launcher: brings the game and the launcher "
-                "up to date for players, and publishes them for publishers.",
-                kToolName);
+  CLI::App tool(
+      "The updater tool of the Kaldrith launcher: brings the game and the launcher "
+      "up to date for players, and publishes them for publishers.",
+      kToolName);
   tool.set_version_flag("--version", std::string(kToolName) + " " + KALDRA_UPDATER_VERSION);
   tool.require_subcommand(1);
   tool.footer(kExitStatuses);
@@ -55,9 +56,8 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   };
   const std::string toolUsage = "COMMAND [OPTIONS] (or: help [COMMAND], --version)";
   auto named = [&](const std::string& name) {
-    return std::find_if(commands.begin(), commands.end(), [&](const Command& c) {
-      return c.parser->get_name() == name;
-    });
+    return std::find_if(commands.begin(), commands.end(),
+                        [&](const Command& c) { return c.parser->get_name() == name; });
   };
   if (!args.empty() && !args.front().starts_with("-") && args.front() != "help" &&
       named(args.front()) == commands.end())

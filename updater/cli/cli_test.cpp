@@ -55,13 +55,16 @@ TEST(Cli, HelpVersionAndUsageErrors) {
       {{"verify", "--root"}, 2, "", "verify"},
       {{"publish", "d", "--key", "k"}, 2, "", "publish DIR"},
       {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "0"}, 2, "", "publish"},
-      {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "3651"}, 2, "", "publish"},
+      {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "3651"},
+       2,
+       "",
+       "publish"},
       {{"prune", "c", "--frobnicate"}, 2, "", "prune"},
       {{"rotate-key", "c", "--key", "k"}, 2, "", "rotate-key"},
       {{"publish-launcher", "b", "c", "--key", "k", "--platform", "Mac OS"}, 2, "", "publish-l"},
   };
-  for (const auto& command : {"texts", "version", "prepare", "verify", "xplat-check",
-                              "xplat-fetch", "publish", "prune", "rotate-key", "publish-launcher"})
+  for (const auto& command : {"texts", "version", "prepare", "verify", "xplat-check", "xplat-fetch",
+                              "publish", "prune", "rotate-key", "publish-launcher"})
     rows.push_back({{command, "--help"}, 0, std::string("Usage: kaldra-update ") + command, ""});
   for (const auto& row : rows) {
     auto run = runTool(row.args);

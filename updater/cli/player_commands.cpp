@@ -11,10 +11,10 @@
 #include "updater/base/events.h"
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
+#include "updater/base/folder_lock.h"
 #include "updater/base/parallel.h"
 #include "updater/channel/channel.h"
 #include "updater/cli/command.h"
-#include "updater/game/game_folder_lock.h"
 #include "updater/game/game_process.h"
 #include "updater/game/prepare.h"
 #include "updater/game/verify.h"
@@ -53,7 +53,7 @@ int prepareCommand(const GameOptions& options, std::ostream& out, std::ostream& 
   }
   EventWriter events(out, options.json);
   try {
-    GameFolderLock lock(root, true);
+    FolderLock lock(root, true);
     PrepareRequest request{.root = root,
                            .channel = configuredChannel(),
                            .language = language,
@@ -84,7 +84,7 @@ int verifyCommand(const GameOptions& options, std::ostream& out, std::ostream& e
   auto root = rootOption(options.root);
   languageOption(options.lang);  // checked for a clear error; the verdict is the exit status
   try {
-    GameFolderLock lock(root, false);
+    FolderLock lock(root, false);
     auto summary = verifyFolder(root, workerThreads());
     out << "verified " << summary.files << " files (" << summary.bytes << " bytes) in "
         << root.string() << "\n";
@@ -251,10 +251,10 @@ void addPlayerCommands(CLI::App& tool, std::vector<Command>& commands) {
   };
 
   auto xplat = std::make_shared<XplatOptions>();
-  auto& check = addCommand(
-      tool, commands, "xplat-check",
-      "xplat-check --state DIR --platform P [--lang LANG] [--json] [--feed CHANNEL]",
-      "Say whether the launcher channel offers a newer launcher, as one JSON object.");
+  auto& check =
+      addCommand(tool, commands, "xplat-check",
+                 "xplat-check --state DIR --platform P [--lang LANG] [--json] [--feed CHANNEL]",
+                 "Say whether the launcher channel offers a newer launcher, as one JSON object.");
   addXplatOptions(*check.parser, *xplat);
   check.run = [xplat](std::ostream& out, std::ostream& err) {
     return xplatCheckCommand(*xplat, out, err);

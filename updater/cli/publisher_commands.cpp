@@ -4,10 +4,11 @@
 
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
+#include "updater/base/folder_lock.h"
 #include "updater/base/parallel.h"
 #include "updater/channel/channel.h"
 #include "updater/channel/chunk_store.h"
-#include "updater/channel/key_statement.h"
+#include "updater/channel/key_chain.h"
 #include "updater/channel/publish.h"
 #include "updater/cli/command.h"
 #include "updater/launcher/publish_launcher.h"
@@ -35,6 +36,18 @@ std::string readKey(const std::string& path) {
   return *pem;
 }
 
+// How long a command waits for another one on the same channel folder.
+void addWait(CLI::App& command, unsigned& seconds) {
+  command.add_option("--wait", seconds,
+                     "seconds to wait while another publish, prune, rotate-key or "
+                     "publish-launcher works on the channel (default 60), then fail as busy");
+}
+
+// One writer at a time on a channel folder.
+FolderLock lockChannel(const std::filesystem::path& channel, unsigned waitSeconds) {
+  return FolderLock(channel, true, std::chrono::seconds(waitSeconds));
+}
+
 // Days until what is published expires.
 CLI::Option* addExpiresDays(CLI::App& command, unsigned& days) {
   return command
@@ -44,6 +57,7 @@ CLI::Option* addExpiresDays(CLI::App& command, unsigned& days) {
 }
 
 struct PublishOptions {
+  unsigned wait = 60;
   std::string folder;
   std::string key;
   std::string version;
@@ -52,6 +66,7 @@ struct PublishOptions {
 };
 
 struct RotateOptions {
+  unsigned wait = 60;
   std::string channel;
   std::string key;
   std::string newKey;
@@ -59,12 +74,14 @@ struct RotateOptions {
 };
 
 struct PruneOptions {
+  unsigned wait = 60;
   std::string channel;
   std::vector<std::string> olderManifests;
   bool dryRun = false;
 };
 
 struct LauncherOptions {
+  unsigned wait = 60;
   std::string bundle;
   std::string channel;
   std::string key;
@@ -79,7 +96,7 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
   auto options = std::make_shared<PublishOptions>();
   auto& publish = addCommand(
       tool, commands, "publish",
-      "publish DIR --key KEY --version VERSION [--expires-days N] [--whole-files]",
+      "publish DIR --key KEY --version VERSION [--expires-days N] [--whole-files] [--wait S]",
       "Turn the folder of game files DIR into a channel: store what changed in its "
       "kaldra-store/, then write and sign manifest.json.");
   auto& parser = *publish.parser;
@@ -91,9 +108,11 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
   addExpiresDays(parser, options->expiresDays);
   parser.add_flag("--whole-files", options->wholeFiles,
                   "no chunk store: every player fetches changed files whole");
+  addWait(parser, options->wait);
   publish.run = [options](std::ostream& out, std::ostream& err) {
     return reported("publish", err, [&] {
       std::filesystem::path folder = options->folder;
+      auto lock = lockChannel(folder, options->wait);
       auto manifest = publishFolder(folder, options->version, workerThreads(),
                                     readKey(options->key), options->expiresDays,
                                     options->wholeFiles ? Layout::wholeFiles : Layout::chunkStore);
@@ -107,7 +126,8 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
 void addRotateKey(CLI::App& tool, std::vector<Command>& commands) {
   auto options = std::make_shared<RotateOptions>();
   auto& rotate = addCommand(
-      tool, commands, "rotate-key", "rotate-key CHANNEL --key KEY --new-key NEW_KEY [--retire]",
+      tool, commands, "rotate-key",
+      "rotate-key CHANNEL --key KEY --new-key NEW_KEY [--retire] [--wait S]",
       "Add NEW_KEY to the keys that may sign the channel, in a statement signed with KEY; "
       "--retire takes KEY away. Publish with the new key once players have taken it.");
   auto& parser = *rotate.parser;
@@ -116,11 +136,13 @@ void addRotateKey(CLI::App& tool, std::vector<Command>& commands) {
   parser.add_option("--new-key", options->newKey, "the private key to trust from now on")
       ->required();
   parser.add_flag("--retire", options->retire, "stop trusting KEY");
+  addWait(parser, options->wait);
   rotate.run = [options](std::ostream& out, std::ostream& err) {
     return reported("rotate-key", err, [&] {
       std::filesystem::path channel = options->channel;
-      auto statement = rotateKeys(channel, readKey(options->key), readKey(options->newKey),
-                                  options->retire);
+      auto lock = lockChannel(channel, options->wait);
+      auto statement =
+          rotateKeys(channel, readKey(options->key), readKey(options->newKey), options->retire);
       out << "the channel's keys are now " << statement.keys.size() << " in "
           << (channel / kKeyStatementName).string() << "\n";
       return kExitOk;
@@ -133,7 +155,7 @@ void addRotateKey(CLI::App& tool, std::vector<Command>& commands) {
 void addPrune(CLI::App& tool, std::vector<Command>& commands) {
   auto options = std::make_shared<PruneOptions>();
   auto& prune = addCommand(
-      tool, commands, "prune", "prune CHANNEL [OLDER_MANIFEST...] [--dry-run]",
+      tool, commands, "prune", "prune CHANNEL [OLDER_MANIFEST...] [--dry-run] [--wait S]",
       "Remove the store's objects that neither the channel's manifest nor the older manifests "
       "given name.");
   auto& parser = *prune.parser;
@@ -141,17 +163,18 @@ void addPrune(CLI::App& tool, std::vector<Command>& commands) {
   parser.add_option("OLDER_MANIFEST", options->olderManifests,
                     "copies of manifests players may still be on");
   parser.add_flag("--dry-run", options->dryRun, "only count what would go");
+  addWait(parser, options->wait);
   prune.run = [options](std::ostream& out, std::ostream& err) {
     return reported("prune", err, [&] {
       std::filesystem::path channel = options->channel;
+      auto lock = lockChannel(channel, options->wait);
       std::vector<std::string> paths{(channel / kManifestName).string()};
       paths.insert(paths.end(), options->olderManifests.begin(), options->olderManifests.end());
       std::vector<Manifest> kept;
       for (const auto& path : paths) {
         std::string reason;
         auto bytes = readFile(path, &reason);
-        if (!bytes)
-          throw UpdateError(FailureKind::manifest, "cannot read " + path + ": " + reason);
+        if (!bytes) throw UpdateError(FailureKind::manifest, "cannot read " + path + ": " + reason);
         kept.push_back(parseManifest(*bytes));
       }
       auto pruned = ChunkStore(channel).prune(kept, options->dryRun);
@@ -167,32 +190,32 @@ void addPublishLauncher(CLI::App& tool, std::vector<Command>& commands) {
   auto& publish = addCommand(
       tool, commands, "publish-launcher",
       "publish-launcher BUNDLE CHANNEL --key KEY [--platform P] [--min-version V] "
-      "[--min-system V] [--disk-image-tool PATH] [--expires-days N]",
+      "[--min-system V] [--disk-image-tool PATH] [--expires-days N] [--wait S]",
       "Offer the launcher bundle BUNDLE on the launcher channel CHANNEL: its disk image, "
       "then the signed feed.");
   auto& parser = *publish.parser;
   parser.add_option("BUNDLE", options->bundle, "the new Kaldrith.app")->required();
   parser.add_option("CHANNEL", options->channel, "the launcher channel folder")->required();
-  parser.add_option("--key", options->key, "the private key (PEM) that signs the feed")
-      ->required();
+  parser.add_option("--key", options->key, "the private key (PEM) that signs the feed")->required();
   parser.add_option("--platform", options->platform, "the platform's name (default macos)");
   parser.add_option("--min-version", options->minVersion, "launchers older than this must update");
   parser.add_option("--min-system", options->minSystem, "systems older than this cannot update");
   parser.add_option("--disk-image-tool", options->diskImageTool,
                     "the disk-image tool (default: the bundle's platform/hdiutil)");
   addExpiresDays(parser, options->expiresDays);
+  addWait(parser, options->wait);
   publish.run = [options](std::ostream& out, std::ostream& err) {
-    PublishLauncherRequest request{
-        .bundle = options->bundle,
-        .channel = options->channel,
-        .platform = checkedPlatform(options->platform),
-        .minVersion = options->minVersion,
-        .minSystem = options->minSystem,
-        .privateKey = options->key,
-        .diskImageTool = options->diskImageTool.value_or(
-            (toolResources() / "platform" / "hdiutil").string()),
-        .expiresDays = options->expiresDays};
+    PublishLauncherRequest request{.bundle = options->bundle,
+                                   .channel = options->channel,
+                                   .platform = checkedPlatform(options->platform),
+                                   .minVersion = options->minVersion,
+                                   .minSystem = options->minSystem,
+                                   .privateKey = options->key,
+                                   .diskImageTool = options->diskImageTool.value_or(
+                                       (toolResources() / "platform" / "hdiutil").string()),
+                                   .expiresDays = options->expiresDays};
     return reported("publish-launcher", err, [&] {
+      auto lock = lockChannel(request.channel, options->wait);
       auto feed = publishLauncher(request);
       out << "published launcher " << feed.version << " for " << feed.platform << " in "
           << (request.channel / launcherFeedName(feed.platform)).string() << "\n";

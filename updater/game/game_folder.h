@@ -23,7 +23,7 @@ inline std::filesystem::path channelLedgerPath(const std::filesystem::path& root
   return root / ".kaldra-channels.json";
 }
 
-// The newest key statement accepted (see key_statement.h).
+// The newest key statement accepted (see key_chain.h).
 inline std::filesystem::path keyStatementPath(const std::filesystem::path& root) {
   return root / ".kaldra-keys.json";
 }

@@ -12,7 +12,7 @@
 #include "updater/channel/channel.h"
 #include "updater/channel/chunk_list.h"
 #include "updater/channel/freshness.h"
-#include "updater/channel/key_statement.h"
+#include "updater/channel/key_chain.h"
 #include "updater/channel/manifest.h"
 #include "updater/channel/signature.h"
 #include "updater/game/chunked_files.h"
@@ -44,12 +44,14 @@ double share(std::uint64_t done, std::uint64_t total) {
   return total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
 }
 
-// The manifest's bytes, once their signature shows they are the publisher's. A channel
-// without a signature is refused like one with a wrong signature.
-std::string fetchManifest(Transfer& transfer, const std::string& channel,
-                          const NetworkSettings& settings, const std::filesystem::path& root) {
+// The manifest's bytes, once their signature shows they are the publisher's, and the
+// newest key statement. A channel without a signature is refused like one with a wrong
+// signature.
+std::pair<std::string, KeyStatement> fetchManifest(Transfer& transfer, const std::string& channel,
+                                                   const NetworkSettings& settings,
+                                                   const std::filesystem::path& root) {
   auto deadline = metadataDeadline(settings);
-  auto keys = channelKeys(transfer, channel, settings, deadline, keyStatementPath(root));
+  auto head = channelKeys(transfer, channel, settings, deadline, keyStatementPath(root));
   std::string bytes = fetchMetadata(transfer, fileUrl(channel, kManifestName), kManifestLimit,
                                     FailureKind::manifest, settings, deadline);
   std::string signature;
@@ -59,8 +61,8 @@ std::string fetchManifest(Transfer& transfer, const std::string& channel,
   } catch (const TransferError& error) {
     if (!error.missing()) throw;
   }
-  requireSignature(bytes, signature, keys, "manifest");
-  return bytes;
+  requireSignature(bytes, signature, head.keys, "manifest");
+  return {bytes, head};
 }
 
 void removePartialDir(const std::filesystem::path& root) {
@@ -100,11 +102,12 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   events.progress(Stage::manifest, 0, say(Message::loadingManifest));
   TransferPool transfers(request.network);
   auto first = transfers.take();
-  std::string manifestBytes = fetchManifest(*first, request.channel, request.network, root);
+  auto [manifestBytes, head] = fetchManifest(*first, request.channel, request.network, root);
   transfers.give(std::move(first));
   // Its freshness is read before anything else: even the manifest of the last run may have
   // been replayed or held back past its time.
   auto fresh = [&](const Freshness& freshness) {
+    requirePublishedUnder(head, freshness.keys, "manifest");
     requireFresh(freshness, channelLedgerPath(root), request.channel, "manifest", unixNow());
     return [&root, &request, freshness] {
       rememberFresh(freshness, channelLedgerPath(root), request.channel);

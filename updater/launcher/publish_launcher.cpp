@@ -5,6 +5,7 @@
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
 #include "updater/base/sha256.h"
+#include "updater/channel/key_chain.h"
 #include "updater/channel/publish.h"
 #include "updater/channel/signature.h"
 
@@ -44,10 +45,15 @@ LauncherFeed publishLauncher(const PublishLauncherRequest& request) {
                     .minSystem = request.minSystem};
   if (feed.version.empty())
     throw UpdateError(FailureKind::other, "no version in " + request.bundle.string());
+  // Checked before the image is built: a key players would refuse is known at once.
+  auto key = readFile(request.privateKey);
+  if (!key) throw UpdateError(FailureKind::other, "cannot read " + request.privateKey.string());
+  auto keys = publishedKeys(request.channel);
+  requireListedKey(keys, *key);
   makeDirectories(request.channel);
   auto name = launcherFeedName(request.platform);
-  feed.freshness =
-      nextFreshness(publishedSequence(request.channel / name), unixNow(), request.expiresDays);
+  feed.freshness = nextFreshness(publishedFreshness(request.channel / name), keys.number, unixNow(),
+                                 request.expiresDays);
   feed.url = "Kaldrith-" + feed.version + ".dmg";
   auto image = request.channel / feed.url;
   buildImage(request, image);
@@ -58,8 +64,6 @@ LauncherFeed publishLauncher(const PublishLauncherRequest& request) {
   // Parsed back before it is published: a feed its clients refuse is never signed.
   auto bytes = launcherFeedJson(feed);
   parseLauncherFeed(bytes, request.platform);
-  auto key = readFile(request.privateKey);
-  if (!key) throw UpdateError(FailureKind::other, "cannot read " + request.privateKey.string());
   writeFileDurably(request.channel / signatureFileName(name), signBytes(bytes, *key));
   writeFileDurably(request.channel / name, bytes);
   return feed;

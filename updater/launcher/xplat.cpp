@@ -9,7 +9,7 @@
 #include "updater/base/sha256.h"
 #include "updater/channel/channel.h"
 #include "updater/channel/freshness.h"
-#include "updater/channel/key_statement.h"
+#include "updater/channel/key_chain.h"
 #include "updater/channel/signature.h"
 #include "updater/game/download.h"
 #include "updater/game/file_cache.h"
@@ -59,7 +59,7 @@ LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request,
   constexpr std::size_t kFeedLimit = 1 << 20;
   auto deadline = metadataDeadline(settings);
   makeDirectories(request.stateDir / "xplat");
-  auto keys = channelKeys(transfer, request.channel, settings, deadline,
+  auto head = channelKeys(transfer, request.channel, settings, deadline,
                           request.stateDir / "xplat" / "launcher-keys.json");
   auto name = launcherFeedName(request.platform);
   auto url = fileUrl(request.channel, name);
@@ -72,8 +72,9 @@ LauncherFeed loadLauncherFeed(Transfer& transfer, const XplatRequest& request,
     if (!error.missing()) throw;
     throw UpdateError(FailureKind::signature, "launcher feed " + url + " is not signed");
   }
-  requireSignature(bytes, signature, keys, "launcher feed " + url);
+  requireSignature(bytes, signature, head.keys, "launcher feed " + url);
   auto feed = parseLauncherFeed(bytes, request.platform);
+  requirePublishedUnder(head, feed.freshness.keys, "launcher feed " + url);
   auto ledger = request.stateDir / "xplat" / "launcher-channels.json";
   requireFresh(feed.freshness, ledger, request.channel, "launcher feed " + url, unixNow());
   rememberFresh(feed.freshness, ledger, request.channel);
