@@ -31,7 +31,8 @@ enum class Twist {
   openssl,
   chunkSpoilt,
   chunkMissing,
-  wholeFilesMissing
+  wholeFilesMissing,
+  wholeFilesDamaged
 };
 
 // The first run's fault (a path prefix of the server's), its exit status and what it logs.
@@ -71,6 +72,7 @@ const Cell kCells[] = {
     {"ChunkMissing", "", Twist::chunkMissing, 3, "404", Layout::chunkStore},
     // A store without its files whole still has their chunks, for a fresh install too.
     {"WholeFilesMissing", "", Twist::wholeFilesMissing, 0, "", Layout::chunkStore},
+    {"WholeFilesDamaged", "", Twist::wholeFilesDamaged, 0, "from its chunks", Layout::chunkStore},
 };
 
 class HostileNetwork : public ::testing::TestWithParam<std::tuple<const char*, Cell>> {
@@ -172,8 +174,16 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   std::string chunk = newChunk_.empty() ? "" : readFile(newChunk_);
   if (cell().twist == Twist::chunkSpoilt) writeFile(newChunk_, chunk.substr(1) + "x");
   if (cell().twist == Twist::chunkMissing) fs::remove(newChunk_);
-  if (cell().twist == Twist::wholeFilesMissing) {
-    fs::remove_all(channel_ / kStoreFolder / "files");
+  if (cell().twist == Twist::wholeFilesMissing || cell().twist == Twist::wholeFilesDamaged) {
+    for (const auto& object : fs::recursive_directory_iterator(channel_ / kStoreFolder / "files"))
+      if (object.is_regular_file()) {
+        auto bytes = readFile(object.path());
+        bytes.back() ^= 1;
+        if (cell().twist == Twist::wholeFilesMissing)
+          fs::remove(object.path());
+        else
+          writeFile(object.path(), bytes);
+      }
     fs::remove_all(game_);
   }
 

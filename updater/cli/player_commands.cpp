@@ -54,11 +54,13 @@ int prepareCommand(const GameOptions& options, std::ostream& out, std::ostream& 
   EventWriter events(out, options.json);
   try {
     FolderLock lock(root, true);
-    PrepareRequest request{.root = root,
-                           .channel = configuredChannel(),
-                           .language = language,
-                           .threads = workerThreads(),
-                           .network = NetworkSettings::fromEnvironment()};
+    PrepareRequest request{
+        .root = root,
+        .channel = configuredChannel(),
+        .language = language,
+        .threads = workerThreads(),
+        .network = NetworkSettings::fromEnvironment(),
+        .note = [&err](const std::string& line) { err << "prepare: " << line << "\n"; }};
     err << "prepare: channel " << request.channel << ", game folder " << root.string() << "\n";
     auto summary = prepare(request, events);
     if (summary.unchanged) {

@@ -28,7 +28,13 @@ namespace {
 constexpr unsigned kParallelLists = 8;
 // Chunks a file's build holds at a time, beyond the one it writes.
 constexpr std::size_t kAhead = 16;
-constexpr std::size_t kListLimit = 64 << 20;
+
+// A list's greatest length for a file of `size` bytes: a line for each chunk at the
+// smallest size, and the slack of a last short chunk.
+std::size_t listLimit(std::uint64_t size) {
+  constexpr std::size_t kHeader = 64, kLine = 64 + 1 + 10 + 3;
+  return kHeader + (size / kMinChunk + 2) * kLine;
+}
 // A chunk whose bytes are not its name's is fetched once more before the update fails.
 constexpr int kChunkTries = 2;
 
@@ -68,7 +74,7 @@ ChunkedFiles::ChunkedFiles(std::filesystem::path root, std::string channel,
 std::vector<ChunkRef> ChunkedFiles::fetchList(const ManifestFile& file) {
   auto transfer = transfers_.take();
   std::string text =
-      fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)), kListLimit,
+      fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)), listLimit(file.size),
                     FailureKind::manifest, settings_, metadataDeadline(settings_));
   transfers_.give(std::move(transfer));
   received_ += text.size();

@@ -216,9 +216,18 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
             *transfer,
             fileUrl(request.channel, file.chunks.empty() ? file.path : fileObjectPath(file.sha256)),
             file, root / file.path, partialDir(root), request.network, onBytes);
-      } catch (const TransferError& error) {
-        // A store without the file whole (uploaded in part, or purged) still has its chunks.
-        if (!error.missing() || file.chunks.empty()) throw;
+      } catch (const UpdateError& error) {
+        // A store without the file whole (uploaded in part, or purged), or with other bytes
+        // under its name, may still have its chunks.
+        auto* transferError = dynamic_cast<const TransferError*>(&error);
+        bool unusable =
+            (transferError && transferError->missing()) || error.kind() == FailureKind::integrity;
+        if (!unusable || file.chunks.empty()) throw;
+        {
+          std::lock_guard lock(progressMutex);
+          request.note("the store's whole copy of " + file.path + " is unusable (" + error.what() +
+                       "); building it from its chunks");
+        }
         downloaded = chunked.build(file, 1, onBytes);
       }
       transfers.give(std::move(transfer));

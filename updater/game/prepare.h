@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "updater/base/events.h"
@@ -19,6 +20,8 @@ struct PrepareRequest {
   Language language = Language::en;
   unsigned threads = 1;  // for hashing
   NetworkSettings network;
+  // Receives the lines worth a publisher's look that do not end the run (English).
+  std::function<void(const std::string&)> note = [](const std::string&) {};
 };
 
 struct PrepareSummary {

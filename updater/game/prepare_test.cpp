@@ -253,8 +253,9 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   run();
   expectGameFiles();
 
-  enum Spoil { otherBytes, missing, otherList };
-  for (Spoil spoil : {otherBytes, missing, otherList}) {
+  // A list longer than any list of its file's size is refused before it is read to its end.
+  enum Spoil { otherBytes, missing, otherList, endlessList };
+  for (Spoil spoil : {otherBytes, missing, otherList, endlessList}) {
     SCOPED_TRACE(spoil);
     auto before = files_;
     world.replace(100'000 * (spoil + 2), 10, "0123456789");
@@ -265,17 +266,22 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
       (object.string().find("/lists/") != std::string::npos ? lists : chunks).push_back(object);
     ASSERT_EQ(std::make_pair(chunks.size(), lists.size()),
               std::make_pair(std::size_t{2}, std::size_t{1}));
-    fs::path spoilt = spoil == otherList ? lists[0] : chunks[0];
+    fs::path spoilt = spoil >= otherList ? lists[0] : chunks[0];
     std::string kept = readFile(spoilt);
     if (spoil == missing)
       fs::remove(spoilt);
+    else if (spoil == endlessList)
+      writeFile(spoilt, kept + std::string(20'000, '\n'));
     else
       writeFile(spoilt, kept.substr(1) + "x");
     try {
       run();
       ADD_FAILURE() << "prepare succeeded";
     } catch (const UpdateError& error) {
-      EXPECT_EQ(error.kind(), spoil == missing ? FailureKind::network : FailureKind::integrity);
+      EXPECT_EQ(error.kind(), spoil == missing        ? FailureKind::network
+                              : spoil == endlessList ? FailureKind::manifest
+                                                     : FailureKind::integrity)
+          << error.what();
     }
     EXPECT_EQ(readFile(root_ / "data/world.pak"), before["data/world.pak"]);
 
