@@ -8,8 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/file_io.h"
 #include "updater/base/failure.h"
+#include "updater/channel/key_file.h"
 #include "updater/channel/signature.h"
 
 namespace {
@@ -19,17 +19,6 @@ std::string readAll(const std::filesystem::path& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-// Readable by its owner alone from its first byte, in a folder of mode 0700 when the
-// folder is new: a key made readable only after it was written could be copied by anyone
-// on the machine meanwhile.
-void writePrivateKey(const std::filesystem::path& path, const std::string& pem) {
-  auto folder = path.parent_path();
-  if (std::filesystem::create_directories(folder))
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-  if (!kaldra::platform::writeFileAtomically(path.string(), pem, 0600))
-    throw std::runtime_error("cannot write " + path.string());
 }
 
 }  // namespace
@@ -43,7 +32,7 @@ int main(int argc, char** argv) {
   std::filesystem::path privatePath = argv[1], includePath = argv[2];
   try {
     if (!std::filesystem::exists(privatePath))
-      writePrivateKey(privatePath, generatePrivateKeyPem());
+      writeNewPrivateKey(privatePath, generatePrivateKeyPem());
     std::ostringstream include;
     for (unsigned char byte : publicKeyOf(readAll(privatePath))) {
       char hex[8];

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <sys/stat.h>
 
 #include <cctype>
@@ -49,17 +51,28 @@ TEST(Signature, OnlyTheTrustedKeysSignatureMatchesAsRawBytesOrTextWithBlanksOrCa
 
 // The build's key maker, as anyone on a shared machine would watch it: even under a umask
 // of 0, the key and its new folder are its owner's alone.
-TEST(Signature, KeyMakerWritesTheKeyForItsOwnerOnly) {
+// The build's key maker keeps a key it finds; the publisher's "keygen" never writes over
+// anything. Both make folder and file for the owner alone, whatever the umask.
+TEST(Signature, KeyMakersWriteTheKeyForItsOwnerOnly) {
   kaldra::testing::TempDir temp;
-  mode_t previous = ::umask(0);
-  auto made = testing::runTool({(temp / "signing/key.pem").string(), (temp / "key.inc").string()},
-                               {}, KALDRA_KEYGEN_PATH);
-  ::umask(previous);
-  ASSERT_EQ(made.status, 0) << made.err;
-  EXPECT_EQ(fs::status(temp / "signing").permissions(), fs::perms::owner_all);
-  EXPECT_EQ(fs::status(temp / "signing/key.pem").permissions(),
-            fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_EQ(std::distance(fs::directory_iterator(temp / "signing"), {}), 1);
+  auto buildHelper = [&](const fs::path& key) {
+    return testing::runTool({key.string(), (temp / "key.inc").string()}, {}, KALDRA_KEYGEN_PATH);
+  };
+  auto keygen = [](const fs::path& key) { return testing::runTool({"keygen", key.string()}); };
+  for (const auto& [make, again] :
+       {std::pair{std::function(buildHelper), 0}, {std::function(keygen), 1}}) {
+    auto key = temp / ("made-" + std::to_string(again)) / "signing/key.pem";
+    mode_t previous = ::umask(0);
+    auto made = make(key);
+    ::umask(previous);
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(fs::status(key.parent_path()).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(key).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(key.parent_path()), {}), 1);
+    auto pem = testing::readFile(key);
+    EXPECT_EQ(make(key).status, again);
+    EXPECT_EQ(testing::readFile(key), pem);
+  }
 }
 
 }  // namespace

@@ -63,8 +63,8 @@ TEST(Cli, HelpVersionAndUsageErrors) {
       {{"rotate-key", "c", "--key", "k"}, 2, "", "rotate-key"},
       {{"publish-launcher", "b", "c", "--key", "k", "--platform", "Mac OS"}, 2, "", "publish-l"},
   };
-  for (const auto& command : {"texts", "version", "prepare", "verify", "xplat-check", "xplat-fetch",
-                              "publish", "prune", "rotate-key", "publish-launcher"})
+  for (const auto& command : {"texts", "version", "prepare", "verify", "xplat-check", "keygen",
+                              "xplat-fetch", "publish", "prune", "rotate-key", "publish-launcher"})
     rows.push_back({{command, "--help"}, 0, std::string("Usage: kaldra-update ") + command, ""});
   for (const auto& row : rows) {
     auto run = runTool(row.args);

@@ -9,6 +9,7 @@
 #include "updater/channel/channel.h"
 #include "updater/channel/chunk_store.h"
 #include "updater/channel/key_chain.h"
+#include "updater/channel/key_file.h"
 #include "updater/channel/publish.h"
 #include "updater/cli/command.h"
 #include "updater/launcher/publish_launcher.h"
@@ -224,9 +225,29 @@ void addPublishLauncher(CLI::App& tool, std::vector<Command>& commands) {
   };
 }
 
+void addKeygen(CLI::App& tool, std::vector<Command>& commands) {
+  auto path = std::make_shared<std::string>();
+  auto& keygen = addCommand(
+      tool, commands, "keygen", "keygen PATH",
+      "Make a new Ed25519 private key at PATH, readable by you alone and never written over "
+      "another file, and print its public half. Keep it secret and backed up: whoever holds "
+      "it can publish to every player.");
+  keygen.parser->add_option("PATH", *path, "where the new private key (PEM) goes")->required();
+  keygen.run = [path](std::ostream& out, std::ostream& err) {
+    return reported("keygen", err, [&] {
+      auto pem = generatePrivateKeyPem();
+      writeNewPrivateKey(*path, pem);
+      out << "made the private key " << *path << "; its public key is " << toHex(publicKeyOf(pem))
+          << "\n";
+      return kExitOk;
+    });
+  };
+}
+
 }  // namespace
 
 void addPublisherCommands(CLI::App& tool, std::vector<Command>& commands) {
+  addKeygen(tool, commands);
   addPublish(tool, commands);
   addPrune(tool, commands);
   addRotateKey(tool, commands);
