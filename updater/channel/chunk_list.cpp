@@ -1,8 +1,11 @@
 #include "updater/channel/chunk_list.h"
 
+#include <zstd.h>
+
 #include <charconv>
 
 #include "updater/base/failure.h"
+#include "updater/base/sha256.h"
 #include "updater/channel/chunker.h"
 #include "updater/channel/manifest.h"
 
@@ -69,6 +72,23 @@ std::string chunkListPath(std::string_view sha256) {
 
 std::string fileObjectPath(std::string_view sha256) {
   return objectPath("files", sha256);
+}
+
+std::size_t chunkListLimit(std::uint64_t size) {
+  constexpr std::size_t kHeader = 64, kLine = 64 + 1 + 10 + 3;
+  return kHeader + (size / kMinChunk + 2) * kLine;
+}
+
+std::string unpackChunk(const ChunkRef& chunk, std::string stored) {
+  if (chunk.compressed) {
+    std::string bytes(chunk.size, '\0');
+    std::size_t size = ZSTD_decompress(bytes.data(), bytes.size(), stored.data(), stored.size());
+    if (ZSTD_isError(size)) return {};
+    bytes.resize(size);
+    stored = std::move(bytes);
+  }
+  if (stored.size() != chunk.size || sha256Hex(stored) != chunk.sha256) return {};
+  return stored;
 }
 
 }  // namespace kaldra::update

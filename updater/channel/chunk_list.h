@@ -32,6 +32,14 @@ std::string chunkListText(const std::vector<ChunkRef>& chunks);
 // digest, a size of 0 or above the largest chunk.
 std::vector<ChunkRef> parseChunkList(std::string_view text);
 
+// The greatest length of a genuine list of a file of `size` bytes: a line for each chunk at
+// the smallest size, and the slack of a last short one. A list served longer is no list.
+std::size_t chunkListLimit(std::uint64_t size);
+
+// The chunk's own bytes, from what the store holds (decompressed where it is compressed);
+// empty when they are not the chunk's.
+std::string unpackChunk(const ChunkRef& chunk, std::string stored);
+
 // The store's folder in the channel: the publisher's game files are never taken from it.
 inline constexpr std::string_view kStoreFolder = "kaldra-store";
 

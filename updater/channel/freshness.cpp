@@ -140,6 +140,10 @@ void rememberFresh(const Freshness& offered, const std::filesystem::path& ledger
   writeFileDurably(ledger, json.dump() + "\n");
 }
 
+std::string utcDate(std::int64_t seconds) {
+  return utcText(seconds).substr(0, 10);
+}
+
 std::int64_t unixNow() {
   return static_cast<std::int64_t>(std::time(nullptr));
 }

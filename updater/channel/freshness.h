@@ -62,6 +62,9 @@ void requireFresh(const Freshness& offered, const std::filesystem::path& ledger,
 void rememberFresh(const Freshness& offered, const std::filesystem::path& ledger,
                    const std::string& channel);
 
+// The day of a Unix time, as YYYY-MM-DD (UTC).
+std::string utcDate(std::int64_t seconds);
+
 // The Unix time now.
 std::int64_t unixNow();
 

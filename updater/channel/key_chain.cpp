@@ -118,9 +118,10 @@ KeyStatement walkKeyChain(const std::vector<ChainLink>& chain, const KeyStatemen
   return current;
 }
 
-KeyStatement channelKeys(Transfer& transfer, const std::string& channel,
-                         const NetworkSettings& settings, Deadline deadline,
-                         const std::filesystem::path& kept) {
+KeyStatement newestKeys(Transfer& transfer, const std::string& channel,
+                        const NetworkSettings& settings, Deadline deadline,
+                        const KeyStatement& from, const std::string& fromText,
+                        std::string& newestText) {
   auto fetchOptional = [&](std::string_view name, std::size_t limit) -> std::optional<std::string> {
     try {
       return fetchMetadata(transfer, fileUrl(channel, name), limit, FailureKind::manifest, settings,
@@ -130,22 +131,28 @@ KeyStatement channelKeys(Transfer& transfer, const std::string& channel,
       return std::nullopt;
     }
   };
-  auto [from, fromText] = keptStatement(kept);
-  if (auto chain = fetchOptional(kKeyChainName, kChainLimit)) {
-    std::string newestText;
-    auto head = walkKeyChain(parseKeyChain(*chain), from, fromText, newestText);
-    if (newestText != fromText) writeFileDurably(kept, newestText);
-    return head;
-  }
+  if (auto chain = fetchOptional(kKeyChainName, kChainLimit))
+    return walkKeyChain(parseKeyChain(*chain), from, fromText, newestText);
   // A channel whose keys were rotated by a tool before chains.
+  newestText = fromText;
   auto lone = fetchOptional(kKeyStatementName, kStatementLimit);
   if (!lone) return from;
   auto offered = parseKeyStatement(*lone);
   if (offered.sequence <= from.sequence) return from;
   auto signature = fetchOptional(signatureFileName(kKeyStatementName), kStatementLimit);
   requireSignature(*lone, signature.value_or(""), from.keys, "key statement");
-  writeFileDurably(kept, *lone);
+  newestText = *lone;
   return offered;
+}
+
+KeyStatement channelKeys(Transfer& transfer, const std::string& channel,
+                         const NetworkSettings& settings, Deadline deadline,
+                         const std::filesystem::path& kept) {
+  auto [from, fromText] = keptStatement(kept);
+  std::string newestText;
+  auto head = newestKeys(transfer, channel, settings, deadline, from, fromText, newestText);
+  if (newestText != fromText) writeFileDurably(kept, newestText);
+  return head;
 }
 
 void requirePublishedUnder(const KeyStatement& head, std::uint64_t keys, const std::string& what) {

@@ -49,12 +49,19 @@ std::string keyChainJson(const std::vector<ChainLink>& chain);
 KeyStatement walkKeyChain(const std::vector<ChainLink>& chain, const KeyStatement& from,
                           const std::string& fromText, std::string& newestText);
 
+// The newest statement of `channel` reached from `from` (text `fromText`, empty for
+// statement 0) along its chain, with its text in `newestText`; nothing is written. A channel
+// without a chain may still offer a lone keys.json, as tools before chains wrote it: taken
+// when it is newer and a key of `from` signed it. Throws as walkKeyChain, and TransferError.
+KeyStatement newestKeys(Transfer& transfer, const std::string& channel,
+                        const NetworkSettings& settings, Deadline deadline,
+                        const KeyStatement& from, const std::string& fromText,
+                        std::string& newestText);
+
 // The keys trusted for `channel` now: the newest statement reached from the one kept at
 // `kept` (statement 0 when none is kept, or it cannot be read) along the channel's chain,
-// which is kept in its place. A channel without a chain may still offer a lone keys.json,
-// as tools before chains wrote it: taken when it is newer and a trusted key signed it.
-// Fetched with the manifest's or feed's deadline. Throws UpdateError as walkKeyChain, and
-// (disk) when the newest cannot be kept.
+// which is kept in its place (see newestKeys). Fetched with the manifest's or feed's
+// deadline. Throws as newestKeys, and UpdateError (disk) when the newest cannot be kept.
 KeyStatement channelKeys(Transfer& transfer, const std::string& channel,
                          const NetworkSettings& settings, Deadline deadline,
                          const std::filesystem::path& kept);

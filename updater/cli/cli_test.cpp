@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tool_run.h"
+#include "tests/support/web_server.h"
 #include "updater/base/failure.h"
 #include "updater/game/game_folder.h"
 #include "updater/texts/messages.h"
@@ -206,6 +208,65 @@ TEST(Cli, PruneRemovesOnlyWhatNoKeptManifestNames) {
   EXPECT_EQ(prune({}).status, 0);
   alone.insert(std::string(kStoreFolder) + "/lists/.tmp-1-1");
   EXPECT_EQ(storeObjects(channel), alone);
+}
+
+// What a publisher runs after an upload: one line per problem, naming the object, over a
+// folder and over HTTP; a channel that cannot be trusted ends with its kind's status.
+TEST(Cli, CheckNamesEveryObjectThatIsNotItsNamesBytes) {
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel";
+  kaldra::testing::WebServer web(channel);
+  auto objectUnder = [&](const std::string& folder) {
+    for (const auto& entry : fs::recursive_directory_iterator(channel / kStoreFolder / folder))
+      if (entry.is_regular_file()) return entry.path();
+    return fs::path();
+  };
+  auto damage = [](const fs::path& path) { writeFile(path, readFile(path) + "x"); };
+  struct Row {
+    const char* name;
+    std::function<void()> twist;
+    int status;
+    std::string line;  // found on standard output, or on standard error for a failure
+  };
+  const std::vector<Row> rows{
+      {"intact", [] {}, 0, "no problems"},
+      {"a chunk damaged", [&] { damage(objectUnder("chunks")); }, 5,
+       "damaged: kaldra-store/chunks/"},
+      {"a list missing", [&] { fs::remove(objectUnder("lists")); }, 5,
+       "missing: kaldra-store/lists/"},
+      {"a whole file damaged", [&] { damage(objectUnder("files")); }, 5,
+       "damaged: kaldra-store/files/"},
+      {"a game file of an older tool's channel damaged",
+       [&] {
+         publishChannel(channel, {}, "1.1");
+         damage(channel / "data/world.pak");
+       },
+       5, "damaged: data/world.pak"},
+      {"expiring in 3 days", [&] { publishChannel(channel, {}, "1.1", 3, Layout::chunkStore); }, 0,
+       "warning: manifest.json expires on "},
+      {"expired", [&] { publishChannel(channel, {}, "1.1", 0, Layout::chunkStore); }, 5,
+       "expired: manifest.json expired on "},
+      {"signed by a key the channel does not list",
+       [&] {
+         writeFile(channel / "manifest.json.sig",
+                   signBytes(readFile(channel / kManifestName), generatePrivateKeyPem()));
+       },
+       8, "signature"},
+  };
+  for (const auto& where : {std::string("folder"), web.url("http")}) {
+    for (const auto& row : rows) {
+      fs::remove_all(channel);
+      publishChannel(channel, {{"data/world.pak", std::string(300000, 'w') + "end"}, {"a", "b"}},
+                     "1.0", 30, Layout::chunkStore);
+      row.twist();
+      auto run = runTool({"check", where == "folder" ? channel.string() : where});
+      EXPECT_EQ(run.status, row.status) << row.name << "\n" << run.out << run.err;
+      EXPECT_NE((run.status == 0 || run.status == 5 ? run.out : run.err).find(row.line),
+                std::string::npos)
+          << row.name << "\n"
+          << run.out << run.err;
+    }
+  }
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include "updater/base/folder_lock.h"
 #include "updater/base/parallel.h"
 #include "updater/channel/channel.h"
+#include "updater/channel/channel_check.h"
 #include "updater/channel/chunk_store.h"
+#include "updater/channel/freshness.h"
 #include "updater/channel/key_chain.h"
 #include "updater/channel/key_file.h"
 #include "updater/channel/publish.h"
@@ -244,11 +246,40 @@ void addKeygen(CLI::App& tool, std::vector<Command>& commands) {
   };
 }
 
+void addCheck(CLI::App& tool, std::vector<Command>& commands) {
+  auto channel = std::make_shared<std::string>();
+  auto& check = addCommand(
+      tool, commands, "check", "check CHANNEL",
+      "Read the channel (a folder or an http(s) URL) as a new player would, trusting only the "
+      "key built into this tool, and fetch every object its manifest names. Run it after "
+      "every upload. One line per problem; exit 5 when there is one.");
+  check.parser->add_option("CHANNEL", *channel, "the channel: a folder or a URL")->required();
+  check.run = [channel](std::ostream& out, std::ostream& err) {
+    return reported("check", err, [&] {
+      auto url = channelFromSetting(*channel, std::filesystem::current_path());
+      if (url.empty()) throw UsageError("empty CHANNEL");
+      constexpr unsigned kConnections = 8;
+      auto report = checkChannel(url, NetworkSettings::fromEnvironment(), kConnections, unixNow());
+      out << "key statement " << report.keys << "; version " << report.version << ", "
+          << report.files << " files"
+          << (report.expires ? ", expires " + utcDate(*report.expires) : std::string()) << "\n";
+      for (const auto& line : report.problems) out << line << "\n";
+      for (const auto& line : report.warnings) out << "warning: " << line << "\n";
+      out << "checked " << report.objects << " objects: "
+          << (report.problems.empty() ? std::string("no problems")
+                                      : std::to_string(report.problems.size()) + " problems")
+          << "\n";
+      return report.problems.empty() ? kExitOk : exitStatus(FailureKind::integrity);
+    });
+  };
+}
+
 }  // namespace
 
 void addPublisherCommands(CLI::App& tool, std::vector<Command>& commands) {
   addKeygen(tool, commands);
   addPublish(tool, commands);
+  addCheck(tool, commands);
   addPrune(tool, commands);
   addRotateKey(tool, commands);
   addPublishLauncher(tool, commands);

@@ -29,12 +29,6 @@ constexpr unsigned kParallelLists = 8;
 // Chunks a file's build holds at a time, beyond the one it writes.
 constexpr std::size_t kAhead = 16;
 
-// A list's greatest length for a file of `size` bytes: a line for each chunk at the
-// smallest size, and the slack of a last short chunk.
-std::size_t listLimit(std::uint64_t size) {
-  constexpr std::size_t kHeader = 64, kLine = 64 + 1 + 10 + 3;
-  return kHeader + (size / kMinChunk + 2) * kLine;
-}
 // A chunk whose bytes are not its name's is fetched once more before the update fails.
 constexpr int kChunkTries = 2;
 
@@ -49,19 +43,6 @@ std::string bytesAt(int fd, std::uint64_t offset, std::size_t size) {
   return bytes;
 }
 
-// The chunk's own bytes, from what the store holds; empty when they are not the chunk's.
-std::string unpacked(const ChunkRef& chunk, std::string stored) {
-  if (chunk.compressed) {
-    std::string bytes(chunk.size, '\0');
-    std::size_t size = ZSTD_decompress(bytes.data(), bytes.size(), stored.data(), stored.size());
-    if (ZSTD_isError(size)) return {};
-    bytes.resize(size);
-    stored = std::move(bytes);
-  }
-  if (stored.size() != chunk.size || sha256Hex(stored) != chunk.sha256) return {};
-  return stored;
-}
-
 }  // namespace
 
 ChunkedFiles::ChunkedFiles(std::filesystem::path root, std::string channel,
@@ -74,7 +55,7 @@ ChunkedFiles::ChunkedFiles(std::filesystem::path root, std::string channel,
 std::vector<ChunkRef> ChunkedFiles::fetchList(const ManifestFile& file) {
   auto transfer = transfers_.take();
   std::string text =
-      fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)), listLimit(file.size),
+      fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)), chunkListLimit(file.size),
                     FailureKind::manifest, settings_, metadataDeadline(settings_));
   transfers_.give(std::move(transfer));
   received_ += text.size();
@@ -162,7 +143,7 @@ std::string ChunkedFiles::fetchChunk(const ChunkRef& chunk) {
       continue;
     }
     received_ += stored.size();
-    if (std::string bytes = unpacked(chunk, std::move(stored)); !bytes.empty()) {
+    if (std::string bytes = unpackChunk(chunk, std::move(stored)); !bytes.empty()) {
       transfers_.give(std::move(transfer));
       return bytes;
     }

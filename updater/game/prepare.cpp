@@ -14,6 +14,7 @@
 #include "updater/channel/freshness.h"
 #include "updater/channel/key_chain.h"
 #include "updater/channel/manifest.h"
+#include "updater/channel/manifest_fetch.h"
 #include "updater/channel/signature.h"
 #include "updater/game/chunked_files.h"
 #include "updater/game/download.h"
@@ -35,8 +36,6 @@ constexpr double kScanStart = 2;
 constexpr double kDownloadStart = 20;
 constexpr double kInstallAt = 99;
 
-constexpr std::size_t kManifestLimit = 64 << 20;
-constexpr std::size_t kSignatureLimit = 4096;
 // Files in flight at once: enough to hide each request's round trip.
 constexpr unsigned kParallelTransfers = 8;
 
@@ -44,25 +43,13 @@ double share(std::uint64_t done, std::uint64_t total) {
   return total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
 }
 
-// The manifest's bytes, once their signature shows they are the publisher's, and the
-// newest key statement. A channel without a signature is refused like one with a wrong
-// signature.
+// The manifest's bytes, signed by a key of the newest key statement, and that statement.
 std::pair<std::string, KeyStatement> fetchManifest(Transfer& transfer, const std::string& channel,
                                                    const NetworkSettings& settings,
                                                    const std::filesystem::path& root) {
   auto deadline = metadataDeadline(settings);
   auto head = channelKeys(transfer, channel, settings, deadline, keyStatementPath(root));
-  std::string bytes = fetchMetadata(transfer, fileUrl(channel, kManifestName), kManifestLimit,
-                                    FailureKind::manifest, settings, deadline);
-  std::string signature;
-  try {
-    signature = fetchMetadata(transfer, fileUrl(channel, signatureFileName(kManifestName)),
-                              kSignatureLimit, FailureKind::signature, settings, deadline);
-  } catch (const TransferError& error) {
-    if (!error.missing()) throw;
-  }
-  requireSignature(bytes, signature, head.keys, "manifest");
-  return {bytes, head};
+  return {fetchSignedManifest(transfer, channel, settings, deadline, head), head};
 }
 
 void removePartialDir(const std::filesystem::path& root) {
