@@ -9,12 +9,15 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <limits>
+#include <thread>
 
 #include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tool_run.h"
 #include "tests/support/web_server.h"
 #include "updater/base/failure.h"
+#include "updater/channel/manifest.h"
 #include "updater/game/game_folder.h"
 #include "updater/texts/messages.h"
 
@@ -266,6 +269,97 @@ TEST(Cli, CheckNamesEveryObjectThatIsNotItsNamesBytes) {
           << row.name << "\n"
           << run.out << run.err;
     }
+  }
+}
+
+// The publisher is stopped before players are hurt: a key they would refuse, a rotation
+// nobody could follow, a sequence nothing can exceed; and one writer at a time.
+TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel", root = temp / "game";
+  auto key = [&](const std::string& name) {
+    auto path = temp / (name + ".pem");
+    if (!fs::exists(path)) writeFile(path, generatePrivateKeyPem());
+    return path.string();
+  };
+  const std::string built = KALDRA_SIGNING_KEY;
+  auto publish = [&](const std::string& signer, const std::string& content) {
+    writeFile(channel / "kaldrith.exe", content);
+    return runTool({"publish", channel.string(), "--key", signer, "--version", content});
+  };
+  auto rotate = [&](const std::string& signer, const std::string& added) {
+    return runTool(
+        {"rotate-key", channel.string(), "--key", signer, "--new-key", added, "--retire"});
+  };
+  auto prepare = [&] {
+    auto run = runTool({"prepare", "--root", root.string()},
+                       {"KALDRA_UPDATE_CHANNEL=" + channel.string()});
+    return std::pair(run.status, readFile(root / "kaldrith.exe"));
+  };
+  ASSERT_EQ(publish(built, "1").status, 0);
+  struct Row {
+    std::function<ToolRun()> run;
+    std::string refusal;
+  };
+  const std::vector<Row> refused{
+      {[&] { return publish(key("stranger"), "2"); }, "not one the channel's newest"},
+      {[&] { return rotate(key("stranger"), key("a")); }, "not one the channel's newest"},
+      {[&] { return rotate(built, built); }, "the new key is the signing key"},
+      {[&] {
+         EXPECT_EQ(rotate(built, key("a")).status, 0);
+         return rotate(built, key("b"));
+       },
+       "not one the channel's newest"},
+      {[&] { return publish(built, "2"); }, "not one the channel's newest"},
+  };
+  auto published = readFile(channel / kManifestName);
+  for (const auto& row : refused) {
+    auto run = row.run();
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(row.refusal), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(readFile(channel / kManifestName), published);
+
+  // A manifest with a sequence nothing can exceed, signed with key a and taken by a player:
+  // publish refuses to go back, and retiring a recovers every player.
+  auto manifest = parseManifest(readFile(channel / kManifestName));
+  manifest.freshness.sequence = std::numeric_limits<std::uint64_t>::max();
+  manifest.freshness.keys = 1;
+  writeFile(channel / kManifestName, manifestJson(manifest));
+  writeFile(channel / "manifest.json.sig",
+            signBytes(readFile(channel / kManifestName), readFile(key("a"))));
+  EXPECT_EQ(prepare(), std::pair(0, std::string("1")));
+  auto stuck = publish(key("a"), "3");
+  EXPECT_EQ(stuck.status, 1);
+  EXPECT_NE(stuck.err.find("rotate-key --retire"), std::string::npos) << stuck.err;
+  EXPECT_EQ(rotate(key("a"), key("b")).status, 0);
+  EXPECT_EQ(publish(key("b"), "3").status, 0);
+  EXPECT_EQ(prepare(), std::pair(0, std::string("3")));
+
+  // One writer: a held channel makes another wait, then give up as busy, changing nothing.
+  {
+    platform::UniqueFd held{::open(channel.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    ASSERT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0);
+    published = readFile(channel / kManifestName);
+    auto busy =
+        runTool({"publish", channel.string(), "--key", key("b"), "--version", "4", "--wait", "0"});
+    EXPECT_EQ(busy.status, 9) << busy.err;
+    EXPECT_EQ(readFile(channel / kManifestName), published);
+  }
+  // A prune beside a publish never takes what the new manifest names, in either order.
+  for (int round = 0; round < 6; ++round) {
+    writeFile(channel / "data/world.pak", std::string(100000, static_cast<char>('a' + round)));
+    ToolRun published_, pruned;
+    std::function<void()> publishRun = [&] {
+      published_ = publish(key("b"), std::to_string(10 + round));
+    };
+    std::function<void()> pruneRun = [&] { pruned = runTool({"prune", channel.string()}); };
+    std::thread first(round % 2 ? publishRun : pruneRun);
+    (round % 2 ? pruneRun : publishRun)();
+    first.join();
+    EXPECT_EQ(std::pair(published_.status, pruned.status), std::pair(0, 0)) << pruned.err;
+    auto check = runTool({"check", channel.string()});
+    EXPECT_EQ(check.status, 0) << round << check.out;
   }
 }
 
