@@ -5,20 +5,26 @@
 // The seal holds one line per entry below BUNDLE (the seal's own folder left out), in
 // the order of their names: "D MODE - NAME" for a folder, "F MODE SHA256 NAME" for a file,
 // "L - TARGET NAME" for a symbolic link. MODE is the set-id and executable bits in octal;
-// the write bits are not sealed, since attaching a disk image takes them away. NAME and
+// the write bits are not sealed, since attaching a disk image takes them away. An entry's
+// security attributes (file capabilities and every other "security." one but the SELinux
+// label, which the system gives by place) follow MODE as ",NAME=HEX" in name order, so that a
+// capability granted after sealing is caught like a set-id bit. NAME and
 // TARGET are percent-encoded, so that no name can pass for another, and a line feed or a
-// blank in a name cannot split a line. Anything else (a FIFO, a device, a socket) cannot
-// be sealed and fails both commands without being opened.
+// blank in a name cannot split a line. Anything else (a FIFO, a device, a socket), and a
+// link that leads out of the bundle (what it names could change unseen), cannot be sealed
+// and fails both commands without being opened.
 //
 // Signing also writes CodeResources beside it, the seal of earlier versions of this tool
 // ("F<TAB>SHA256<TAB>PATH", "L<TAB>TARGET<TAB>PATH"): launchers that carry such a version
 // verify their update with it, and must still be able to.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -67,6 +73,39 @@ std::string fileDigest(const fs::path& path) {
   return failed ? "" : digest.value_or("");
 }
 
+// ",NAME=HEX" for each security attribute of `path` (not followed if a link), in name order;
+// nullopt when they cannot be read.
+std::optional<std::string> securityAttributes(const fs::path& path) {
+  std::string names(4096, '\0');
+  ssize_t size = ::llistxattr(path.c_str(), names.data(), names.size());
+  if (size < 0) return errno == ENOTSUP ? std::optional<std::string>("") : std::nullopt;
+  names.resize(static_cast<std::size_t>(size));
+  std::vector<std::string> sealed;
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    std::string name = names.c_str() + at;
+    if (name.starts_with("security.") && name != "security.selinux") sealed.push_back(name);
+  }
+  std::sort(sealed.begin(), sealed.end());
+  std::string out;
+  for (const auto& name : sealed) {
+    std::string value(65536, '\0');
+    ssize_t length = ::lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
+    if (length < 0) return std::nullopt;
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "," + encoded(name) + "=";
+    for (unsigned char c : value.substr(0, static_cast<std::size_t>(length)))
+      out += {kHex[c >> 4], kHex[c & 0xf]};
+  }
+  return out;
+}
+
+// Whether the link at `relative` (below the bundle) names something outside it.
+bool leadsOut(const fs::path& relative, const fs::path& target) {
+  if (target.is_absolute()) return true;
+  auto resolved = (relative.parent_path() / target).lexically_normal();
+  return resolved.empty() || *resolved.begin() == "..";
+}
+
 struct Entry {
   char type;          // 'D', 'F', 'L'
   std::string mode;   // octal set-id and executable bits, "-" for a link
@@ -96,13 +135,24 @@ std::optional<Seal> walk(const fs::path& bundle, std::string& problem) {
       return std::nullopt;
     }
     std::string name = encoded(relative.string());
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07111));
+    char bits[8];
+    std::snprintf(bits, sizeof bits, "%04o", static_cast<unsigned>(info.st_mode & 07111));
+    auto attributes = securityAttributes(it->path());
+    if (!attributes) {
+      problem = "could not read the attributes of " + relative.string();
+      return std::nullopt;
+    }
+    std::string mode = (S_ISLNK(info.st_mode) ? "-" : bits) + *attributes;
     if (S_ISDIR(info.st_mode)) {
       seal[name] = {'D', mode, "-", relative.string()};
     } else if (S_ISLNK(info.st_mode)) {
-      auto target = fs::read_symlink(it->path(), error).string();
-      seal[name] = {'L', "-", encoded(target), target + "\t" + relative.string()};
+      auto target = fs::read_symlink(it->path(), error);
+      if (leadsOut(relative, target)) {
+        problem = "link leads out of the bundle: " + relative.string();
+        return std::nullopt;
+      }
+      seal[name] = {'L', mode, encoded(target.string()),
+                    target.string() + "\t" + relative.string()};
     } else if (S_ISREG(info.st_mode)) {
       seal[name] = {'F', mode, "", relative.string()};
       files.emplace_back(name, it->path());

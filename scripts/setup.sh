@@ -8,7 +8,7 @@ packages="build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev fonts-dejavu-core
   nlohmann-json3-dev libplist-dev libssl-dev libcurl4-openssl-dev
   googletest libgtest-dev libbenchmark-dev
-  squashfs-tools procps curl python3
+  squashfs-tools procps curl python3 libcap2-bin
   nginx-light openssl ccache
   wine wine64 gcc-mingw-w64-x86-64-win32 xvfb libzstd-dev libcli11-dev"
 missing=""

@@ -199,6 +199,17 @@ TEST_F(Exchange, VerifyRefusesEveryChangeSinceSealingAndAnotherIdentity) {
          fs::permissions(bundle / "Contents/MacOS/Kaldrith", fs::perms::set_uid,
                          fs::perm_options::add);
        }},
+      // A capability granted after sealing, like a set-id bit.
+      {"mode changed: Contents/MacOS/Kaldrith",
+       [&] {
+         auto file = (bundle / "Contents/MacOS/Kaldrith").string();
+         ASSERT_EQ(std::system(("setcap cap_net_raw+ep '" + file + "'").c_str()), 0);
+       }},
+      // What a link outside names could change unseen, however it is written.
+      {"link leads out of the bundle: Contents/out",
+       [&] { fs::create_symlink("/etc/hostname", bundle / "Contents/out"); }},
+      {"link leads out of the bundle: Contents/MacOS/up",
+       [&] { fs::create_symlink("../../../elsewhere", bundle / "Contents/MacOS/up"); }},
       {"unexpected bundle org.other 2.0",
        [&] { testing::writeSealedBundle(bundle, "2.0", "org.other"); }},
       {"unexpected bundle com.kaldrith.client 2.1",
