@@ -35,7 +35,7 @@ cp -R "$app/Contents/Resources/demo-channel" "$demo/www"
 head -c 4000000 /dev/urandom >"$demo/www/data/music.pak"
 version=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["version"])' \
   "$demo/www/manifest.json")
-"$app/Contents/Resources/bin/kaldra-update" publish "$demo/www" --version "$version" \
+"$app/Contents/Resources/bin/kaldra-update" publish "$demo/www" --version "$version.1" \
   --key build/signing/publisher-key.pem >/dev/null
 port=$(free_port)
 cat >"$demo/nginx/nginx.conf" <<CONF

@@ -164,7 +164,7 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
                                     "--new-key",  (keys_ / "new.pem").string()};
     if (cell().twist == Twist::retired) rotate.push_back("--retire");
     ASSERT_EQ(runTool(rotate).status, 0);
-    publishFolder(channel_, "v2", 2, newKey_);
+    publishFolder({.folder = channel_, .version = "v2", .privateKeyPem = newKey_, .threads = 2});
     if (cell().twist == Twist::retired) signWith(buildSigningKey());
   }
   if (cell().twist == Twist::replayed) {
@@ -209,7 +209,7 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   } else if (cell().twist == Twist::fileChanged) {
     publish("two", '3');
   } else if (cell().twist == Twist::retired) {
-    publishFolder(channel_, "v2", 2, newKey_);
+    publishFolder({.folder = channel_, .version = "v2", .privateKeyPem = newKey_, .threads = 2});
   } else if (cell().twist != Twist::none) {
     publishChannel(channel_, latest_, "v2");
   }

@@ -74,7 +74,7 @@ generate() {
 # adopt FOLDER: publishes FOLDER as a channel and prepares it as its own game folder, so
 # that it holds the tool's saved manifest and cache (and sits in the page cache).
 adopt() {
-  "$tool" publish "$1" --key "$key" >/dev/null
+  "$tool" publish "$1" --key "$key" --version "1.$(date +%s%N)" >/dev/null
   KALDRA_UPDATE_CHANNEL=$1 "$tool" prepare --root "$1" --json >/dev/null 2>&1
 }
 
@@ -150,7 +150,7 @@ if [[ $sections == *[ce]* ]]; then
 echo "== (c) download of 1 GB over loopback HTTP, the tool against curl, same nginx"
 c=$work/c
 generate "$c/channel" 1 1000000000
-"$tool" publish "$c/channel" --key "$key" >/dev/null
+"$tool" publish "$c/channel" --key "$key" --version "1.$(date +%s%N)" >/dev/null
 serve "$c/channel"
 remove_downloads() {
   rm -rf "$c/game" "$c/curl.bin" "$c/dd"
@@ -205,7 +205,7 @@ if [[ $sections == *d* ]]; then
 echo "== (d) 4,000 files of 256 kB over loopback HTTP, the tool against curl --parallel"
 d=$work/d
 generate "$d/channel" 4000 256000
-"$tool" publish "$d/channel" --key "$key" >/dev/null
+"$tool" publish "$d/channel" --key "$key" --version "1.$(date +%s%N)" >/dev/null
 serve "$d/channel"
 (cd "$d/channel" && for f in data/f*; do echo "url = \"$url/$f\""; echo "output = \"$d/curl/$f\""; done) >"$d/curl.cfg"
 remove_many() {
@@ -243,7 +243,7 @@ if [[ $sections == *f* ]]; then
 echo "== (f) a 1 GB file in the chunk store, changed, and fetched again"
 f=$work/f
 generate "$f/channel" 1 1000000000
-"$tool" publish "$f/channel" --key "$key" >/dev/null
+"$tool" publish "$f/channel" --key "$key" --version "1.$(date +%s%N)" >/dev/null
 serve "$f/channel"
 downloaded "$f/game" "$url" >/dev/null
 # 10 places of 1 MB each, spread over the file: 1 % of its bytes.
@@ -251,12 +251,12 @@ for i in $(seq 0 9); do
   head -c 1000000 /dev/urandom |
     dd of="$f/channel/data/f00000" bs=1M seek=$((i * 95 + 3)) conv=notrunc status=none
 done
-"$tool" publish "$f/channel" --key "$key" >/dev/null
+"$tool" publish "$f/channel" --key "$key" --version "1.$(date +%s%N)" >/dev/null
 changed=$(downloaded "$f/game" "$url")
 echo "1 % changed in 10 places        $changed bytes fetched = $(percent "$changed" 1e9) of the file (target <= 2 %)"
 { head -c 65536 /dev/urandom; cat "$f/channel/data/f00000"; } >"$f/inserted"
 mv "$f/inserted" "$f/channel/data/f00000"
-"$tool" publish "$f/channel" --key "$key" >/dev/null
+"$tool" publish "$f/channel" --key "$key" --version "1.$(date +%s%N)" >/dev/null
 inserted=$(downloaded "$f/game" "$url")
 echo "64 KB inserted at the start     $inserted bytes fetched = $(percent "$inserted" 1e9) of the file (target <= 1 %)"
 stop_serving
@@ -268,8 +268,8 @@ echo "== (g) a fresh install of 1 GB in 2,000 files: chunk store against whole f
 g=$work/g
 generate "$g/whole" 2000 500000
 cp -r "$g/whole" "$g/chunked"
-"$tool" publish "$g/whole" --key "$key" --whole-files >/dev/null
-"$tool" publish "$g/chunked" --key "$key" >/dev/null
+"$tool" publish "$g/whole" --key "$key" --version "1.$(date +%s%N)" --whole-files >/dev/null
+"$tool" publish "$g/chunked" --key "$key" --version "1.$(date +%s%N)" >/dev/null
 serve "$g"
 remove_installs() { rm -rf "$g/game"; sync; }
 whole= chunked=
@@ -293,8 +293,8 @@ generate "$h" 1 1000000000
 sha= first= again=
 for _ in 1 2 3; do
   best sha "$(elapsed : sha256sum "$h/data/f00000")"
-  best first "$(elapsed "rm -rf $h/kaldra-store" "$tool" publish "$h" --key "$key")"
-  best again "$(elapsed : "$tool" publish "$h" --key "$key")"
+  best first "$(elapsed "rm -rf $h/kaldra-store" "$tool" publish "$h" --key "$key" --version "1.$(date +%s%N)")"
+  best again "$(elapsed : "$tool" publish "$h" --key "$key" --version "1.$(date +%s%N)")"
 done
 echo "sha256sum                      $(seconds "$sha") s"
 echo "publish, empty store           $(seconds "$first") s  $(ratio "$first" "$sha")x sha256sum"

@@ -40,7 +40,13 @@ inline Manifest publishChannel(const std::filesystem::path& folder,
                                const std::string& version = "1.0", unsigned expiresDays = 30,
                                Layout layout = Layout::wholeFiles) {
   for (const auto& [path, content] : files) writeFile(folder / path, content);
-  return publishFolder(folder, version, 2, buildSigningKey(), expiresDays, layout);
+  return publishFolder({.folder = folder,
+                        .version = version,
+                        .privateKeyPem = buildSigningKey(),
+                        .threads = 2,
+                        .expiresDays = expiresDays,
+                        .layout = layout})
+      .manifest;
 }
 
 // The chunk store's objects, by their paths in the channel.

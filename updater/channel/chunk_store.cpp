@@ -91,14 +91,20 @@ class Compressor {
 
 }  // namespace
 
-ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
+ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool dryRun) {
   platform::UniqueFd in{::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
   if (in.get() < 0) throwDiskError("cannot open " + file.string(), errno);
   Compressor compressor;
   std::string compressed;
   BackgroundSha256 whole;
-  std::vector<ChunkRef> chunks;
   Stored stored;
+  // Adds an object the store lacks, or only counts it in a dry run.
+  auto add = [&](const std::filesystem::path& path, std::uint64_t size, const auto& write) {
+    if (std::filesystem::exists(path)) return;
+    ++stored.addedObjects;
+    stored.addedBytes += size;
+    if (!dryRun) write();
+  };
   auto store = [&](std::string_view chunk) {
     whole.update(chunk);
     stored.size += chunk.size();
@@ -106,21 +112,29 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file) {
     auto raw = channel_ / chunkObjectPath(ref);
     ref.compressed = true;
     auto packed = channel_ / chunkObjectPath(ref);
-    ref.compressed = !std::filesystem::exists(raw) &&
-                     (std::filesystem::exists(packed) || compressor.compress(chunk, compressed));
-    if (!std::filesystem::exists(ref.compressed ? packed : raw))
-      addObject(ref.compressed ? packed : raw, ref.compressed ? compressed : chunk);
-    stored.storedBytes += ref.compressed ? std::filesystem::file_size(packed) : chunk.size();
-    chunks.push_back(std::move(ref));
+    bool packedThere = std::filesystem::exists(packed);
+    ref.compressed =
+        !std::filesystem::exists(raw) && (packedThere || compressor.compress(chunk, compressed));
+    std::uint64_t bytes = !ref.compressed ? chunk.size()
+                          : packedThere   ? std::filesystem::file_size(packed)
+                                          : compressed.size();
+    add(ref.compressed ? packed : raw, bytes,
+        [&] { addObject(ref.compressed ? packed : raw, ref.compressed ? compressed : chunk); });
+    stored.storedBytes += bytes;
+    stored.chunkBytes.push_back(bytes);
+    stored.chunks.push_back(std::move(ref));
   };
 
   if (!forEachChunk(in.get(), [&](std::string_view chunk, std::uint64_t) { store(chunk); }))
     throwDiskError("cannot read " + file.string(), errno);
-  std::string list = chunkListText(chunks);
+  std::string list = chunkListText(stored.chunks);
   stored.list = sha256Hex(list);
+  stored.listBytes = list.size();
   stored.sha256 = whole.finishHex();
-  addObject(channel_ / chunkListPath(stored.list), list);
-  addFileObject(file, channel_ / fileObjectPath(stored.sha256), stored.sha256);
+  add(channel_ / chunkListPath(stored.list), list.size(),
+      [&] { addObject(channel_ / chunkListPath(stored.list), list); });
+  auto copy = channel_ / fileObjectPath(stored.sha256);
+  add(copy, stored.size, [&] { addFileObject(file, copy, stored.sha256); });
   return stored;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "updater/channel/chunk_list.h"
 #include "updater/channel/manifest.h"
 
 namespace kaldra::update {
@@ -23,12 +24,17 @@ class ChunkStore {
     std::string sha256;             // of the whole file
     std::string list;               // the SHA-256 that names its chunk list
     std::uint64_t storedBytes = 0;  // of its chunks, as stored
+    std::uint64_t listBytes = 0;
+    std::vector<ChunkRef> chunks;
+    std::vector<std::uint64_t> chunkBytes;  // each chunk's, as stored
+    std::size_t addedObjects = 0;           // new to the store
+    std::uint64_t addedBytes = 0;
   };
 
   // Cuts the regular file at `file` into chunks and stores what the store lacks, its list
-  // and its whole copy included. Safe to call from several threads at once. Throws UpdateError
-  // (disk).
-  Stored storeFile(const std::filesystem::path& file);
+  // and its whole copy included; with `dryRun` only counts what it would add. Safe to call
+  // from several threads at once. Throws UpdateError (disk).
+  Stored storeFile(const std::filesystem::path& file, bool dryRun = false);
 
   // Flushes what was written to the disk, before a manifest names it. Throws UpdateError.
   void sync();

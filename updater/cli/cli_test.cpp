@@ -17,6 +17,7 @@
 #include "tests/support/tool_run.h"
 #include "tests/support/web_server.h"
 #include "updater/base/failure.h"
+#include "updater/channel/freshness.h"
 #include "updater/channel/manifest.h"
 #include "updater/game/game_folder.h"
 #include "updater/texts/messages.h"
@@ -150,23 +151,53 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
   EXPECT_TRUE(isOneLine(none.err) && isOneLine(bad.err)) << none.err << bad.err;
 }
 
-// What a publisher ships: regular files only, each readable by a web server of another user.
-TEST(Cli, PublishShipsOnlyRegularFilesReadableByAnyone) {
+// What a publisher ships: regular files only, each readable by a web server of another
+// user, without what is left out; what it says; and nothing written where it refuses.
+TEST(Cli, PublishSaysWhatItDoesAndShipsOnlyWhatItShould) {
   kaldra::testing::TempDir temp;
   const fs::path channel = temp / "channel";
   writeFile(temp / "private.key", "secret");
-  writeFile(channel / "kaldrith.exe", "MZ");
-  auto publish = [&] {
-    return runTool({"publish", channel.string(), "--key", KALDRA_SIGNING_KEY, "--version", "1"});
+  for (const auto* path : {"kaldrith.exe", ".env", ".git/config", "notes.txt~", "data/dev/x.pdb",
+                           "logs/a.log", "data/logs"})
+    writeFile(channel / path, path);
+  writeFile(channel / ".kaldra-ignore", "# what never ships\nlogs/\n*.pdb\n");
+  auto publish = [&](const std::string& version, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"publish",   channel.string(), "--key",     KALDRA_SIGNING_KEY,
+                                  "--version", version,          "--exclude", ".git/"};
+    args.insert(args.end(), more.begin(), more.end());
+    return runTool(args);
   };
-  EXPECT_EQ(publish().status, 0);
+  auto first = publish("1.0");
+  EXPECT_EQ(first.status, 0) << first.err;
+  const std::string expiry = "players refuse it after " + utcDate(unixNow() + 30 * 86400);
+  for (const auto* said : {"  added    kaldrith.exe (12 B)\n", "warning: 2 files look like",
+                           " .env notes.txt~;", expiry.c_str()})
+    EXPECT_NE(first.out.find(said), std::string::npos) << said << "\n" << first.out;
+  std::set<std::string> paths;
+  for (const auto& file : parseManifest(readFile(channel / kManifestName)).files)
+    paths.insert(file.path);
+  EXPECT_EQ(paths, (std::set<std::string>{".env", "data/logs", "kaldrith.exe", "notes.txt~"}));
   for (std::string_view name : {kManifestName, std::string_view("manifest.json.sig")})
     EXPECT_NE(fs::status(channel / name).permissions() & fs::perms::others_read, fs::perms::none);
-  auto published = readFile(channel / kManifestName);
+
+  const auto published = readFile(channel / kManifestName);
+  const auto objects = storeObjects(channel);
+  writeFile(channel / "kaldrith.exe", "MZ 2");
+  fs::remove(channel / ".env");
+  auto dry = publish("1.1", {"--dry-run"});
+  for (const auto* said :
+       {"  changed  kaldrith.exe (4 B)\n", "  removed  .env\n", "the store would grow by ",
+        "players on 1.0 would fetch about ", "dry run: nothing written"})
+    EXPECT_NE(dry.out.find(said), std::string::npos) << said << "\n" << dry.out;
+  // Refused: an older or equal version, a version that is no numbers, a link.
   fs::create_symlink(temp / "private.key", channel / "key.pem");
-  auto refused = publish();
-  EXPECT_EQ(refused.status, exitStatus(FailureKind::other));
-  EXPECT_EQ(readFile(channel / kManifestName), published);
+  for (const auto& [version, status] :
+       {std::pair{"1.1", 1}, {"1.0", 1}, {"0.9.9", 1}, {"1.x", 2}, {"", 2}}) {
+    if (std::string(version) != "1.1") fs::remove(channel / "key.pem");
+    EXPECT_EQ(publish(version).status, status) << version;
+  }
+  EXPECT_EQ(std::pair(readFile(channel / kManifestName), storeObjects(channel)),
+            std::pair(published, objects));
 }
 
 // Only what no kept manifest names goes, and nothing at all when a list a kept manifest

@@ -1,7 +1,10 @@
 // The publisher's commands: keys, publishing the game and the launcher, pruning the store.
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 
+#include "swap/bundle_identity.h"
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
 #include "updater/base/folder_lock.h"
@@ -13,6 +16,7 @@
 #include "updater/channel/key_chain.h"
 #include "updater/channel/key_file.h"
 #include "updater/channel/publish.h"
+#include "updater/channel/publish_filter.h"
 #include "updater/cli/command.h"
 #include "updater/launcher/publish_launcher.h"
 #include "updater/launcher/xplat.h"
@@ -66,7 +70,74 @@ struct PublishOptions {
   std::string version;
   unsigned expiresDays = 30;
   bool wholeFiles = false;
+  bool dryRun = false;
+  std::vector<std::string> excludes;
 };
+
+// Decimal units, as players' disks are sold: "950 B", "292 KB", "52.7 MB", "1.20 GB".
+std::string bytesText(std::uint64_t bytes) {
+  constexpr const char* kUnits[] = {"B", "KB", "MB", "GB", "TB"};
+  double value = static_cast<double>(bytes);
+  std::size_t unit = 0;
+  while (value >= 1000 && unit + 1 < std::size(kUnits)) {
+    value /= 1000;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text,
+                unit == 0 || value >= 100 ? "%.0f %s"
+                : value >= 10             ? "%.1f %s"
+                                          : "%.2f %s",
+                value, kUnits[unit]);
+  return text;
+}
+
+// Numbers separated by dots, each a number players' tools compare as such.
+void requireNewerVersion(const std::string& version, const std::optional<Manifest>& previous) {
+  bool dotted = !version.empty() && version.front() != '.' && version.back() != '.' &&
+                version.find("..") == std::string::npos &&
+                version.find_first_not_of("0123456789.") == std::string::npos;
+  if (!dotted) throw UsageError("--version takes numbers separated by dots, such as 1.0.4");
+  if (previous && cmpVersion(version, previous->version) <= 0 &&
+      previous->version.find_first_not_of("0123456789.") == std::string::npos)
+    throw UpdateError(FailureKind::other, "the channel holds version " + previous->version +
+                                              " already; publish a greater version than that");
+}
+
+void printReport(const PublishReport& report, const PublishOptions& options, std::ostream& out) {
+  const auto& manifest = report.manifest;
+  out << (options.dryRun ? "dry run: " : "") << "publishing " << manifest.version
+      << (report.previous ? " over " + report.previous->version : std::string()) << " in "
+      << options.folder << "\n";
+  std::map<std::string, std::uint64_t> sizes;
+  for (const auto& file : manifest.files) sizes[file.path] = file.size;
+  for (const auto& [word, paths] :
+       {std::pair{"added  ", &report.added}, {"changed", &report.changed}})
+    for (const auto& path : *paths)
+      out << "  " << word << "  " << path << " (" << bytesText(sizes[path]) << ")\n";
+  for (const auto& path : report.removed) out << "  removed  " << path << "\n";
+  if (!report.private_.empty()) {
+    out << "warning: " << report.private_.size()
+        << " files look like nothing to ship (hidden, version control, editor backups):";
+    for (std::size_t i = 0; i < std::min<std::size_t>(report.private_.size(), 5); ++i)
+      out << " " << report.private_[i];
+    out << (report.private_.size() > 5 ? " ..." : "") << "; leave them out with --exclude or "
+        << kIgnoreFileName << "\n";
+  }
+  if (!options.wholeFiles)
+    out << "the store " << (options.dryRun ? "would grow" : "grew") << " by " << bytesText(report.storeGrowth) << " ("
+        << report.newObjects << " objects)\n";
+  if (report.previous)
+    out << "players on " << report.previous->version << " " << (options.dryRun ? "would" : "will")
+        << " fetch about " << bytesText(report.fetchFromPrevious) << "; a new player "
+        << bytesText(report.fetchFresh) << "\n";
+  out << "players refuse it after " << utcDate(*manifest.freshness.expires)
+      << " unless it is published again before then\n";
+  out << (options.dryRun ? "dry run: nothing written"
+                         : "published " + std::to_string(manifest.files.size()) + " files in " +
+                               (std::filesystem::path(options.folder) / kManifestName).string())
+      << "\n";
+}
 
 struct RotateOptions {
   unsigned wait = 60;
@@ -99,7 +170,8 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
   auto options = std::make_shared<PublishOptions>();
   auto& publish = addCommand(
       tool, commands, "publish",
-      "publish DIR --key KEY --version VERSION [--expires-days N] [--whole-files] [--wait S]",
+      "publish DIR --key KEY --version VERSION [--expires-days N] [--exclude PATTERN]... "
+      "[--dry-run] [--whole-files] [--wait S]",
       "Turn the folder of game files DIR into a channel: store what changed in its "
       "kaldra-store/, then write and sign manifest.json.");
   auto& parser = *publish.parser;
@@ -111,16 +183,28 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
   addExpiresDays(parser, options->expiresDays);
   parser.add_flag("--whole-files", options->wholeFiles,
                   "no chunk store: every player fetches changed files whole");
+  parser.add_option("--exclude", options->excludes,
+                    "leave out what matches PATTERN (repeatable; see also " +
+                        std::string(kIgnoreFileName) +
+                        " in DIR): a name such as *.pdb, a "
+                        "folder such as logs/, a path such as data/dev/*");
+  parser.add_flag("--dry-run", options->dryRun, "say what publishing would do, and write nothing");
   addWait(parser, options->wait);
   publish.run = [options](std::ostream& out, std::ostream& err) {
     return reported("publish", err, [&] {
       std::filesystem::path folder = options->folder;
       auto lock = lockChannel(folder, options->wait);
-      auto manifest = publishFolder(folder, options->version, workerThreads(),
-                                    readKey(options->key), options->expiresDays,
-                                    options->wholeFiles ? Layout::wholeFiles : Layout::chunkStore);
-      out << "published " << manifest.files.size() << " files in "
-          << (folder / kManifestName).string() << "\n";
+      requireNewerVersion(options->version, publishedManifest(folder));
+      auto report =
+          publishFolder({.folder = folder,
+                         .version = options->version,
+                         .privateKeyPem = readKey(options->key),
+                         .threads = workerThreads(),
+                         .expiresDays = options->expiresDays,
+                         .layout = options->wholeFiles ? Layout::wholeFiles : Layout::chunkStore,
+                         .excludes = options->excludes,
+                         .dryRun = options->dryRun});
+      printReport(report, *options, out);
       return kExitOk;
     });
   };

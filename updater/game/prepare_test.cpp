@@ -219,15 +219,24 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   std::mt19937_64 random(7);
   std::string world(2'000'000, '\0');
   for (char& c : world) c = static_cast<char>(random());
-  // The chunks and lists (not the whole files) that publishing added to the store.
+  // The chunks and lists (not the whole files) that publishing added to the store; what
+  // publishing said of it is right to the byte.
+  PublishReport report;
   auto publishWorld = [&](const std::string& version) {
     files_["data/world.pak"] = world;
     auto before = storeObjects(channel_);
-    publishChannel(channel_, files_, version, 30, Layout::chunkStore);
+    for (const auto& [path, content] : files_) writeFile(channel_ / path, content);
+    report = publishFolder(
+        {.folder = channel_, .version = version, .privateKeyPem = buildSigningKey(), .threads = 2});
     std::set<fs::path> added;
-    for (const auto& object : storeObjects(channel_))
-      if (!before.contains(object) && !object.starts_with(std::string(kStoreFolder) + "/files/"))
+    std::uint64_t grown = 0;
+    for (const auto& object : storeObjects(channel_)) {
+      if (before.contains(object)) continue;
+      grown += fs::file_size(channel_ / object);
+      if (!object.starts_with(std::string(kStoreFolder) + "/files/"))
         added.insert(channel_ / object);
+    }
+    EXPECT_EQ(report.storeGrowth, grown);
     return added;
   };
   publishWorld("1.0");
@@ -246,6 +255,7 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   run();
   expectGameFiles();
   EXPECT_EQ(summary_.bytesDownloaded, addedBytes);
+  EXPECT_EQ(report.fetchFromPrevious, addedBytes);
   EXPECT_LT(addedBytes, 65536 + 4 * kMaxChunk);
   // Something other than a file in its place is no source of chunks, and never waited on.
   fs::remove(root_ / "data/world.pak");
@@ -278,7 +288,7 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
       run();
       ADD_FAILURE() << "prepare succeeded";
     } catch (const UpdateError& error) {
-      EXPECT_EQ(error.kind(), spoil == missing        ? FailureKind::network
+      EXPECT_EQ(error.kind(), spoil == missing       ? FailureKind::network
                               : spoil == endlessList ? FailureKind::manifest
                                                      : FailureKind::integrity)
           << error.what();
