@@ -54,9 +54,9 @@ ChunkedFiles::ChunkedFiles(std::filesystem::path root, std::string channel,
 
 std::vector<ChunkRef> ChunkedFiles::fetchList(const ManifestFile& file) {
   auto transfer = transfers_.take();
-  std::string text =
-      fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)), chunkListLimit(file.size),
-                    FailureKind::manifest, settings_, metadataDeadline(settings_));
+  std::string text = fetchMetadata(*transfer, fileUrl(channel_, chunkListPath(file.chunks)),
+                                   chunkListLimit(file.size), FailureKind::manifest, settings_,
+                                   metadataDeadline(settings_));
   transfers_.give(std::move(transfer));
   received_ += text.size();
   if (sha256Hex(text) != file.chunks) damaged(file.path + ": chunk list is not the one listed");

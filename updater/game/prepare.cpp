@@ -18,6 +18,7 @@
 #include "updater/channel/signature.h"
 #include "updater/game/chunked_files.h"
 #include "updater/game/download.h"
+#include "updater/game/dropped_files.h"
 #include "updater/game/file_cache.h"
 #include "updater/game/game_folder.h"
 #include "updater/game/game_tree.h"
@@ -74,6 +75,17 @@ void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::str
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
 }
 
+// The manifest of the version installed; none when it is missing or damaged.
+std::optional<Manifest> installedManifest(const std::filesystem::path& root) {
+  auto bytes = readFile(savedManifestPath(root));
+  if (!bytes) return std::nullopt;
+  try {
+    return parseManifest(*bytes);
+  } catch (const UpdateError&) {
+    return std::nullopt;
+  }
+}
+
 // The saved manifest is rewritten only when it says something new.
 void saveManifest(const std::filesystem::path& root, const Manifest& manifest) {
   std::string json = manifestJson(manifest);
@@ -120,6 +132,11 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
 
   PrepareSummary summary{.version = manifest.version, .files = manifest.files.size()};
   makeDirectories(root);
+  // What the installed version holds and this one does not goes once this one is in place;
+  // the cache still knows those files here.
+  std::vector<DroppedFile> dropped;
+  if (auto installed = installedManifest(root))
+    dropped = droppedFiles(root, *installed, manifest, cache, request.note);
   std::vector<std::string_view> paths;
   for (const auto& file : manifest.files) paths.push_back(file.path);
   cache.retainOnly(paths);
@@ -135,6 +152,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
 
   if (scan.stale.empty()) {
     removePartialDir(root);
+    removeDropped(root, dropped, request.note);
     saveManifest(root, manifest);
     cache.setMatched(std::move(fetched));
     if (cache.changed()) cache.save(statePath(root));
@@ -241,6 +259,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
 
   events.progress(Stage::install, kInstallAt, say(Message::finishing));
   for (const auto& folder : touchedFolders) syncDirectory(folder);
+  removeDropped(root, dropped, request.note);
   saveManifest(root, manifest);
   cache.setMatched(std::move(fetched));
   cache.save(statePath(root));

@@ -43,7 +43,8 @@ class Prepare : public ::testing::Test {
                         .channel = channelFromSetting(channel_.string(), "/"),
                         .language = Language::de,
                         .threads = 2,
-                        .network = {.firstPause = std::chrono::milliseconds(1)}},
+                        .network = {.firstPause = std::chrono::milliseconds(1)},
+                        .note = [this](const std::string& line) { notes_ += line + "\n"; }},
                        events);
     return {summary_.filesRead, summary_.filesDownloaded, summary_.bytesDownloaded,
             parseEvents(out_.str()).back()["label"].get<std::string>()};
@@ -62,7 +63,38 @@ class Prepare : public ::testing::Test {
                                             {"data/maps/harbour.map", "harbour"}};
   std::ostringstream out_;
   PrepareSummary summary_;
+  std::string notes_;
 };
+
+// Files a new version no longer lists go, with the folders they leave empty; what the
+// player changed or made stays.
+TEST_F(Prepare, DroppedFilesGoAndThePlayersStay) {
+  files_["data/maps/cove.map"] = "cove";
+  files_["data/old/a.pak"] = "a";
+  publishChannel(channel_, files_, "1.1");
+  run();
+  writeFile(root_ / "saves/slot1.sav", "the player's");
+  writeFile(root_ / "data/maps/notes.txt", "the player's too");
+  writeFile(root_ / "data/maps/cove.map", "changed by the player");
+  // A run cut short between two removals left this one removed already.
+  fs::remove(root_ / "data/maps/harbour.map");
+  for (const auto* path : {"data/maps/harbour.map", "data/maps/cove.map", "data/old/a.pak"}) {
+    files_.erase(path);
+    fs::remove(channel_ / path);
+  }
+  publishChannel(channel_, files_, "1.2");
+  run();
+  expectGameFiles();
+  struct Row {
+    const char* path;
+    bool kept;
+  } rows[] = {{"data/old/a.pak", false},        {"data/old", false},
+              {"data/maps/harbour.map", false}, {"data/maps/cove.map", true},
+              {"data/maps/notes.txt", true},    {"saves/slot1.sav", true}};
+  for (const auto& row : rows) EXPECT_EQ(fs::exists(root_ / row.path), row.kept) << row.path;
+  EXPECT_NE(notes_.find("kept data/maps/cove.map"), std::string::npos) << notes_;
+  EXPECT_NE(notes_.find("removed data/old/a.pak"), std::string::npos) << notes_;
+}
 
 TEST_F(Prepare, OnlyFilesThatDoNotMatchAreFetchedAndAnUnchangedRunRestoresTheSavedManifest) {
   writeFile(root_ / "kaldrith.exe", files_["kaldrith.exe"]);
