@@ -76,13 +76,19 @@ int askAfterFailure(UI& ui, const Event& lastError) {
   return kUpdateQuit;
 }
 
-// Why the installed files are checked offline instead: the game runs from them, or the
-// channel's manifest was refused as stale. An exit code; a crash by a signal of the same
-// number is neither.
-std::optional<std::string> offlineReason(const platform::ChildExit& exit) {
+// Why the installed files are checked offline instead (the game runs from them, or the
+// channel's manifest was refused as stale), and the status text that says so. An exit code;
+// a crash by a signal of the same number is neither.
+struct OfflineCheck {
+  std::string reason;
+  const char* status;
+};
+std::optional<OfflineCheck> offlineCheck(const platform::ChildExit& exit) {
   if (exit.bySignal) return std::nullopt;
-  if (exit.status == updater::kGameRunning) return "game already running";
-  if (exit.status == updater::kChannelStale) return "channel manifest refused as stale";
+  if (exit.status == updater::kGameRunning)
+    return OfflineCheck{"game already running", "stage_verify"};
+  if (exit.status == updater::kChannelStale)
+    return OfflineCheck{"channel manifest refused as stale", "stage_verify_installed"};
   return std::nullopt;
 }
 
@@ -96,11 +102,11 @@ int update(UI& ui) {
   PrepareOutcome prepare = runPrepare(ui);
   log("updater exit " + std::to_string(prepare.exit.status));
   if (prepare.exit.status == 0) return ready(ui);
-  if (auto reason = offlineReason(prepare.exit)) {
-    ui.set(T("stage_verify"), std::nullopt, "");
+  if (auto offline = offlineCheck(prepare.exit)) {
+    ui.set(T(offline->status), std::nullopt, "");
     int verify =
         runCapture(cfg.updater, updater::verifyCommand(cfg.clientDir.string(), cfg.lang)).first;
-    log(*reason + ", offline verify exit " + std::to_string(verify));
+    log(offline->reason + ", offline verify exit " + std::to_string(verify));
     if (verify == 0) return ready(ui);
   }
   return askAfterFailure(ui, prepare.lastError);

@@ -112,15 +112,16 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
 // A running game, or a channel whose manifest is refused as stale, leaves the installed
 // files to check offline; when they are sound, the game starts on them.
 TEST_F(GameUpdate, RunningGameOrStaleChannelGoesOnAfterOfflineVerify) {
-  for (const auto& [status, reason] :
-       {std::pair{6, "game already running"}, {10, "channel manifest refused as stale"}}) {
+  for (const auto& [status, reason, shownText] :
+       {std::tuple{6, "game already running", "stage_verify"},
+        {10, "channel manifest refused as stale", "stage_verify_installed"}}) {
     testing::FakeUI shown;
     fs::remove(cfg.logsDir / "launcher.log");
     useTool("case \"$1\" in prepare) exit " + std::to_string(status) +
             " ;; verify) exit 0 ;; esac\nexit 99\n");
     EXPECT_EQ(update(shown), kUpdateDone);
     EXPECT_EQ(calls(), prepareLine() + "verify --root " + cfg.clientDir.string() + " --lang xx\n");
-    EXPECT_EQ(shown.statuses[1], (ShownStatus{"stage_verify", std::nullopt, ""}));
+    EXPECT_EQ(shown.statuses[1], (ShownStatus{shownText, std::nullopt, ""}));
     EXPECT_EQ(shown.statuses.back().text, "stage_ready");
     EXPECT_TRUE(shown.dialogs.empty());
     EXPECT_EQ(logLines(), (Lines{"updater exit " + std::to_string(status),

@@ -70,6 +70,7 @@ class WebServer {
         conf << "location /" << prefix << "/ { limit_req zone=once; limit_req_status 409;"
              << " error_page 409 = @whole; try_files /nothing =" << status << "; }\n";
       conf << "location @whole { rewrite ^/[a-z]+(/.*)$ $1 break; }\n"
+           << "location /forbidden/ { return 403; }\n"
            << "location = /drip {" << drip << " }\n"
            << "location ~ ^/trickle(/.*)$ { alias " << root_.string() << "$1; limit_rate 150; }\n"
            << "location ~ ^/stall-(\\d+)(/.*)$ { alias " << root_.string()

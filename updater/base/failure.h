@@ -25,15 +25,18 @@ const char* kindName(FailureKind kind);
 int exitStatus(FailureKind kind);
 
 // A failure that ends the current command. what() is the English diagnostic for the log,
-// with the path or URL it concerns.
+// with the path or URL it concerns; user() the player's text where the failure has one of
+// its own (already in the player's language), empty where its kind's text says it all.
 class UpdateError : public std::runtime_error {
  public:
-  UpdateError(FailureKind kind, const std::string& detail)
-      : std::runtime_error(detail), kind_(kind) {}
+  UpdateError(FailureKind kind, const std::string& detail, std::string user = {})
+      : std::runtime_error(detail), kind_(kind), user_(std::move(user)) {}
   FailureKind kind() const { return kind_; }
+  const std::string& user() const { return user_; }
 
  private:
   FailureKind kind_;
+  std::string user_;
 };
 
 // "what: the system's text for errno" as a disk failure.

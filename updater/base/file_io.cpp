@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -96,6 +97,12 @@ std::optional<std::string> readFile(const std::filesystem::path& path, std::stri
   }
   ::close(fd);
   return bytes;
+}
+
+std::optional<std::uint64_t> freeBytes(const std::filesystem::path& path) {
+  struct statvfs disk {};
+  if (::statvfs(path.c_str(), &disk) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
 }
 
 }  // namespace kaldra::update

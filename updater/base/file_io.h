@@ -30,6 +30,10 @@ void syncDirectory(const std::filesystem::path& folder);
 // a part of the path is a regular file.
 void makeDirectories(const std::filesystem::path& folder);
 
+// The bytes an unprivileged writer may still put on the disk that holds `path`; nothing
+// when it cannot be asked.
+std::optional<std::uint64_t> freeBytes(const std::filesystem::path& path);
+
 // The whole content of the regular file at `path`; nothing when it cannot be read or is
 // anything else (a FIFO is never waited on), with the reason in `*error` when given.
 std::optional<std::string> readFile(const std::filesystem::path& path,

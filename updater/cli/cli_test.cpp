@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -392,6 +394,43 @@ TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
     auto check = runTool({"check", channel.string()});
     EXPECT_EQ(check.status, 0) << round << check.out;
   }
+}
+
+// A player is told what is wrong: a channel that is not there or not for them is not a
+// connection to check, and a disk too small is known before a byte is fetched.
+TEST(Cli, PrepareTellsAWrongChannelAndAFullDiskApart) {
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel", small = temp / "small";
+  kaldra::testing::WebServer web(channel);
+  publishChannel(channel, {{"data/big.pak", std::string(20'000'000, 'b')}}, "1.0", 30,
+                 Layout::chunkStore);
+  fs::create_directories(small);
+  ASSERT_EQ(::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=16m"), 0) << std::strerror(errno);
+  struct Row {
+    std::string channel;
+    fs::path root;
+    int status;
+    std::string user, logged;
+  };
+  const auto free = fs::space(small).available / 1000000;
+  const Row rows[] = {
+      {web.url("http") + "/nowhere", temp / "game", 3, std::string(notOfferedMessage(Language::pl)),
+       "404"},
+      {web.url("http") + "/forbidden", temp / "game", 3,
+       std::string(notOfferedMessage(Language::pl)), "403"},
+      {web.url("http"), small / "game", 4,
+       spaceMessage(20, (small / "game").string(), free, Language::pl), small.string()},
+  };
+  for (const auto& row : rows) {
+    auto run = runTool({"prepare", "--root", row.root.string(), "--json", "--lang", "pl"},
+                       {"KALDRA_UPDATE_CHANNEL=" + row.channel, "KALDRA_TEST_RETRY_MS=1"});
+    auto last = parseEvents(run.out).back();
+    EXPECT_EQ(std::tuple(run.status, last["user"].get<std::string>()),
+              std::tuple(row.status, row.user));
+    EXPECT_NE(run.err.find(row.logged), std::string::npos) << run.err;
+  }
+  EXPECT_GE(fs::space(small).available / 1000000 + 1, free) << "the full disk was written to";
+  ::umount2(small.c_str(), MNT_DETACH);
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ int prepareCommand(const GameOptions& options, std::ostream& out, std::ostream& 
     return kExitOk;
   } catch (const UpdateError& error) {
     err << "prepare failed (" << kindName(error.kind()) << "): " << error.what() << "\n";
-    events.error(error.kind(), failureMessage(error.kind(), language));
+    events.error(error.kind(),
+                 error.user().empty() ? failureMessage(error.kind(), language) : error.user());
     return exitStatus(error.kind());
   } catch (const std::exception& error) {
     err << "prepare failed unexpectedly: " << error.what() << "\n";

@@ -47,10 +47,29 @@ double share(std::uint64_t done, std::uint64_t total) {
 // The manifest's bytes, signed by a key of the newest key statement, and that statement.
 std::pair<std::string, KeyStatement> fetchManifest(Transfer& transfer, const std::string& channel,
                                                    const NetworkSettings& settings,
-                                                   const std::filesystem::path& root) {
+                                                   const std::filesystem::path& root,
+                                                   Language language) {
   auto deadline = metadataDeadline(settings);
-  auto head = channelKeys(transfer, channel, settings, deadline, keyStatementPath(root));
-  return {fetchSignedManifest(transfer, channel, settings, deadline, head), head};
+  try {
+    auto head = channelKeys(transfer, channel, settings, deadline, keyStatementPath(root));
+    return {fetchSignedManifest(transfer, channel, settings, deadline, head), head};
+  } catch (const TransferError& error) {
+    // Not there, or not for us: a wrong or withdrawn channel, not a connection to check.
+    if (!error.missing() && error.httpStatus() != 403) throw;
+    throw UpdateError(FailureKind::network, error.what(), std::string(notOfferedMessage(language)));
+  }
+}
+
+// Throws UpdateError (disk) before anything is fetched when the disk holding `root` cannot
+// take `needed` more bytes.
+void requireSpace(const std::filesystem::path& root, std::uint64_t needed, Language language) {
+  auto free = freeBytes(root);
+  if (!free || *free >= needed) return;
+  constexpr std::uint64_t kMb = 1000000;
+  throw UpdateError(FailureKind::disk,
+                    "the update needs " + std::to_string(needed) + " bytes in " + root.string() +
+                        ", and " + std::to_string(*free) + " are free",
+                    spaceMessage((needed + kMb - 1) / kMb, root.string(), *free / kMb, language));
 }
 
 void removePartialDir(const std::filesystem::path& root) {
@@ -101,7 +120,8 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   events.progress(Stage::manifest, 0, say(Message::loadingManifest));
   TransferPool transfers(request.network);
   auto first = transfers.take();
-  auto [manifestBytes, head] = fetchManifest(*first, request.channel, request.network, root);
+  auto [manifestBytes, head] =
+      fetchManifest(*first, request.channel, request.network, root, request.language);
   transfers.give(std::move(first));
   // Its freshness is read before anything else: even the manifest of the last run may have
   // been replayed or held back past its time.
@@ -186,6 +206,14 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
     return true;
   });
   bytes.total += chunked.bytesToFetch();
+  // Every file is written whole beside the one it replaces; what a build left is counted.
+  std::uint64_t toWrite = 0;
+  for (auto i : scan.stale) {
+    const auto& file = manifest.files[i];
+    auto begun = stampOf(partialDir(root) / partialName(file));
+    toWrite += file.size - std::min(file.size, begun ? begun->size : 0);
+  }
+  requireSpace(root, toWrite, request.language);
   events.progress(Stage::download, kDownloadStart, say(Message::downloading), bytes);
 
   std::set<std::filesystem::path> touchedFolders;

@@ -218,7 +218,7 @@ void Transfer::perform(const std::string& url, Receiver& receiver) {
   long status = 0;
   lib.easyGetinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   std::string reason = *message ? message : lib.easyStrerror(code);
-  throw TransferError(causeOf(code, status), "cannot fetch " + url + ": " + reason);
+  throw TransferError(causeOf(code, status), "cannot fetch " + url + ": " + reason, status);
 }
 
 }  // namespace kaldra::update

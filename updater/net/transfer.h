@@ -28,14 +28,17 @@ class TransferError : public UpdateError {
     rangeRefused,  // the server cannot continue at the asked offset (416)
     refused,       // anything else: bad certificate, a forbidden redirect, 403, ...
   };
-  TransferError(Cause cause, const std::string& detail)
-      : UpdateError(FailureKind::network, detail), cause_(cause) {}
+  TransferError(Cause cause, const std::string& detail, long httpStatus = 0)
+      : UpdateError(FailureKind::network, detail), cause_(cause), httpStatus_(httpStatus) {}
   Cause cause() const { return cause_; }
+  // The server's answer, such as 403; 0 when it gave none.
+  long httpStatus() const { return httpStatus_; }
   bool transient() const { return cause_ == Cause::transient; }
   bool missing() const { return cause_ == Cause::missing; }
 
  private:
   Cause cause_;
+  long httpStatus_ = 0;
 };
 
 // Whether a fetch that failed with `error` on its `attempt`-th try (counting from 1) is

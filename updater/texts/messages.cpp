@@ -92,11 +92,11 @@ constexpr Translations kFailures[] = {
      "Serwer aktualizacji przesłał nieprawidłową listę plików gry. Spróbuj ponownie później.",
      "Serverul de actualizări a trimis o listă nevalidă a fișierelor jocului. Încercați din "
      "nou mai târziu.",
-     "El servidor de actualizaciones ha enviado una lista de archivos del juego no válida. "
+     "El servidor de actualizaciones ha enviado una lista no válida de archivos del juego. "
      "Inténtalo de nuevo más tarde.",
-     "Le serveur de mises à jour a envoyé une liste de fichiers du jeu non valide. Réessayez "
+     "Le serveur de mises à jour a envoyé une liste non valide de fichiers du jeu. Réessayez "
      "plus tard.",
-     "Il server degli aggiornamenti ha inviato un elenco di file di gioco non valido. Riprova "
+     "Il server degli aggiornamenti ha inviato un elenco non valido dei file di gioco. Riprova "
      "più tardi."},
     {"Die Liste der Spieldateien stammt nicht vom Herausgeber des Spiels und wurde "
      "abgelehnt. Bitte später erneut versuchen.",
@@ -124,19 +124,20 @@ constexpr Translations kFailures[] = {
      "Spróbuj ponownie później.",
      "Serverul de actualizări a trimis o listă învechită a fișierelor jocului, care a fost "
      "respinsă. Încercați din nou mai târziu.",
-     "El servidor de actualizaciones ha enviado una lista de archivos del juego obsoleta y se "
+     "El servidor de actualizaciones ha enviado una lista obsoleta de archivos del juego y se "
      "ha rechazado. Inténtalo de nuevo más tarde.",
-     "Le serveur de mises à jour a envoyé une liste de fichiers du jeu périmée, qui a été "
+     "Le serveur de mises à jour a envoyé une liste périmée de fichiers du jeu, qui a été "
      "refusée. Réessayez plus tard.",
-     "Il server degli aggiornamenti ha inviato un elenco di file di gioco non aggiornato, che "
-     "è stato rifiutato. Riprova più tardi."},
-    {"Ein anderes Kaldrith aktualisiert die Spieldateien bereits. Bitte warten, bis es fertig "
-     "ist, und es erneut versuchen.",
-     "Another Kaldrith is already updating the game files. Wait until it has finished and try "
-     "again.",
-     "Başka bir Kaldrith oyun dosyalarını zaten güncelliyor. Bitmesini bekleyip yeniden "
-     "deneyin.",
-     "Inna kopia Kaldrith już aktualizuje pliki gry. Zaczekaj, aż skończy, i spróbuj ponownie.",
+     "Il server degli aggiornamenti ha inviato un elenco obsoleto dei file di gioco, che è "
+     "stato rifiutato. Riprova più tardi."},
+    {"Eine andere Kopie von Kaldrith aktualisiert die Spieldateien bereits. Bitte warten, bis "
+     "sie fertig ist, und es erneut versuchen.",
+     "Another copy of Kaldrith is already updating the game files. Wait until it has finished "
+     "and try again.",
+     "Kaldrith’in başka bir kopyası oyun dosyalarını zaten güncelliyor. Bitmesini bekleyip "
+     "yeniden deneyin.",
+     "Inna kopia aplikacji Kaldrith już aktualizuje pliki gry. Zaczekaj, aż skończy, i "
+     "spróbuj ponownie.",
      "O altă copie a aplicației Kaldrith actualizează deja fișierele jocului. Așteptați să "
      "termine și încercați din nou.",
      "Otra copia de Kaldrith ya está actualizando los archivos del juego. Espera a que termine "
@@ -181,11 +182,11 @@ constexpr Translations kLauncherFailures[] = {
      "Serwer aktualizacji przesłał nieprawidłowy opis aktualizacji. Spróbuj ponownie później.",
      "Serverul de actualizări a trimis o descriere nevalidă a actualizării. Încercați din nou "
      "mai târziu.",
-     "El servidor de actualizaciones ha enviado una descripción de la actualización no válida. "
+     "El servidor de actualizaciones ha enviado una descripción no válida de la actualización. "
      "Inténtalo de nuevo más tarde.",
-     "Le serveur de mises à jour a envoyé une description de la mise à jour non valide. "
+     "Le serveur de mises à jour a envoyé une description non valide de la mise à jour. "
      "Réessayez plus tard.",
-     "Il server degli aggiornamenti ha inviato una descrizione dell’aggiornamento non valida. "
+     "Il server degli aggiornamenti ha inviato una descrizione non valida dell’aggiornamento. "
      "Riprova più tardi."},
     {"Das Update stammt nicht vom Herausgeber von Kaldrith und wurde abgelehnt. Bitte später "
      "erneut versuchen.",
@@ -213,13 +214,50 @@ constexpr Translations kLauncherFailures[] = {
      "Spróbuj ponownie później.",
      "Serverul de actualizări a trimis o descriere învechită a actualizării, care a fost "
      "respinsă. Încercați din nou mai târziu.",
-     "El servidor de actualizaciones ha enviado una descripción de la actualización obsoleta "
+     "El servidor de actualizaciones ha enviado una descripción obsoleta de la actualización "
      "y se ha rechazado. Inténtalo de nuevo más tarde.",
-     "Le serveur de mises à jour a envoyé une description de la mise à jour périmée, qui a "
+     "Le serveur de mises à jour a envoyé une description périmée de la mise à jour, qui a "
      "été refusée. Réessayez plus tard.",
-     "Il server degli aggiornamenti ha inviato una descrizione dell’aggiornamento non "
-     "aggiornata, che è stata rifiutata. Riprova più tardi."},
+     "Il server degli aggiornamenti ha inviato una descrizione obsoleta dell’aggiornamento, "
+     "che è stata rifiutata. Riprova più tardi."},
 };
+
+constexpr Translations kNotOffered{
+    "Der Update-Server bietet dieses Spiel derzeit nicht an. Bitte später erneut versuchen; "
+    "wenn das so bleibt, den Support des Spiels kontaktieren.",
+    "The update server does not offer this game at the moment. Please try again later; if "
+    "this goes on, contact the game’s support.",
+    "Güncelleme sunucusu şu anda bu oyunu sunmuyor. Lütfen daha sonra yeniden deneyin; sorun "
+    "sürerse oyunun destek ekibine başvurun.",
+    "Serwer aktualizacji nie udostępnia obecnie tej gry. Spróbuj ponownie później; jeśli "
+    "problem się powtarza, skontaktuj się z pomocą techniczną gry.",
+    "Serverul de actualizări nu oferă acest joc în acest moment. Încercați din nou mai "
+    "târziu; dacă problema persistă, contactați asistența jocului.",
+    "El servidor de actualizaciones no ofrece este juego en este momento. Inténtalo de nuevo "
+    "más tarde; si el problema continúa, ponte en contacto con el soporte del juego.",
+    "Le serveur de mises à jour ne propose pas ce jeu pour le moment. Réessayez plus tard ; "
+    "si le problème persiste, contactez le support du jeu.",
+    "Il server degli aggiornamenti non offre questo gioco al momento. Riprova più tardi; se il "
+    "problema persiste, contatta l’assistenza del gioco."};
+
+// %1 the megabytes needed, %2 the folder, %3 the megabytes free.
+constexpr Translations kNoSpace{
+    "Für das Update ist nicht genug Speicherplatz frei: Es braucht %1 MB in %2, frei sind nur "
+    "%3 MB. Bitte Platz schaffen und es erneut versuchen.",
+    "There isn’t enough free disk space for the update: it needs %1 MB in %2, and only %3 MB "
+    "are free. Free up some space and try again.",
+    "Güncelleme için yeterli boş disk alanı yok: %2 konumunda %1 MB gerekiyor, yalnızca %3 MB "
+    "boş. Biraz yer açıp yeniden deneyin.",
+    "Za mało wolnego miejsca na dysku na aktualizację: potrzeba %1 MB w %2, a wolne jest tylko "
+    "%3 MB. Zwolnij trochę miejsca i spróbuj ponownie.",
+    "Nu există suficient spațiu liber pe disc pentru actualizare: sunt necesari %1 MB în %2, "
+    "iar liberi sunt doar %3 MB. Eliberați spațiu și încercați din nou.",
+    "No hay suficiente espacio libre en el disco para la actualización: se necesitan %1 MB en "
+    "%2 y solo hay %3 MB libres. Libera espacio e inténtalo de nuevo.",
+    "Il n’y a pas assez d’espace disque libre pour la mise à jour : il faut %1 Mo dans "
+    "%2, et seuls %3 Mo sont libres. Libérez de l’espace, puis réessayez.",
+    "Non c’è abbastanza spazio libero su disco per l’aggiornamento: servono %1 MB in %2 e ne "
+    "sono liberi solo %3 MB. Libera spazio e riprova."};
 
 static_assert(std::size(kLauncherFailures) == static_cast<std::size_t>(FailureKind::busy) - 1);
 static_assert(std::size(kMessages) == static_cast<std::size_t>(Message::readyUpdated) + 1);
@@ -231,6 +269,27 @@ std::string_view launcherFailureMessage(FailureKind kind, Language language) {
   if (kind == FailureKind::network || kind >= FailureKind::busy)
     return failureMessage(kind, language);
   return in(kLauncherFailures[static_cast<std::size_t>(kind) - 1], language);
+}
+
+std::string_view notOfferedMessage(Language language) {
+  return in(kNotOffered, language);
+}
+
+std::string spaceMessage(std::uint64_t neededMb, const std::string& folder, std::uint64_t freeMb,
+                         Language language) {
+  // One pass, so that a "%" in the folder's name stays as it is.
+  const std::string values[] = {std::to_string(neededMb), folder, std::to_string(freeMb)};
+  std::string_view pattern = in(kNoSpace, language);
+  std::string text;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
+        pattern[i + 1] <= '3') {
+      text += values[pattern[++i] - '1'];
+    } else {
+      text += pattern[i];
+    }
+  }
+  return text;
 }
 
 std::string_view message(Message message, Language language) {
