@@ -88,7 +88,8 @@ std::string readAll(int fd);
 // One read of at most `size` bytes: the count, 0 at end of file, -1 on error.
 long readSome(int fd, char* buffer, unsigned long size);
 
-// Creates (or empties) a file and opens it for writing; an invalid descriptor on failure.
+// Creates (or empties) a file and opens it for appending, so that another process emptying
+// it meanwhile leaves no hole; an invalid descriptor on failure.
 UniqueFd createTruncated(const std::string& path);
 
 // Opens a file for appending, creating it with mode 0644 when missing; an invalid

@@ -165,7 +165,7 @@ long readSome(int fd, char* buffer, unsigned long size) {
 }
 
 UniqueFd createTruncated(const std::string& path) {
-  return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
 }
 
 UniqueFd openForAppending(const std::string& path) {

@@ -1,5 +1,6 @@
 #include "platform/spawn.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -29,6 +30,20 @@ TEST(Spawn, ChildSeesOnlyItsStandardDescriptorsAndMayLeaveTheCallersSession) {
   EXPECT_EQ(open, "0 1 2 3 ");
   std::string sid = runShell("ps -o sid= -p $$ | tr -d ' \\n'", {.newSession = true});
   EXPECT_NE(sid, std::to_string(getsid(0)));
+}
+
+// A log that another process empties while a tool still writes to it holds no hole of NUL
+// bytes where the older text was.
+TEST(Spawn, ALogEmptiedByAnotherWriterHasNoHole) {
+  char path[] = "/tmp/kaldra-log-XXXXXX";
+  ::close(::mkstemp(path));
+  UniqueFd first = createTruncated(path);
+  ASSERT_EQ(::write(first.get(), "earlier run\n", 12), 12);
+  UniqueFd second = createTruncated(path);
+  ASSERT_EQ(::write(first.get(), "late\n", 5), 5);
+  UniqueFd read{::open(path, O_RDONLY)};
+  EXPECT_EQ(readAll(read.get()), "late\n");
+  ::unlink(path);
 }
 
 }  // namespace

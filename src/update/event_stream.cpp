@@ -122,11 +122,13 @@ std::optional<double> numberMember(const Event& event, std::string_view key) {
 }
 
 std::string byteCountText(double done, double total) {
-  const char* format = "%.0f / %.0f MB";
-  double doneMB = done / 1e6, totalMB = total / 1e6;
-  int length = std::snprintf(nullptr, 0, format, doneMB, totalMB);
+  // Under a megabyte in all, megabytes would read "0 / 0 MB": kilobytes then.
+  bool small = total < 1e6;
+  const char* format = small ? "%.0f / %.0f KB" : "%.0f / %.0f MB";
+  double unit = small ? 1e3 : 1e6;
+  int length = std::snprintf(nullptr, 0, format, done / unit, total / unit);
   std::string text(static_cast<std::size_t>(length), '\0');
-  std::snprintf(text.data(), text.size() + 1, format, doneMB, totalMB);
+  std::snprintf(text.data(), text.size() + 1, format, done / unit, total / unit);
   return text;
 }
 

@@ -46,7 +46,8 @@ ByteSource pipeSource(int fd);
 std::optional<std::string> stringMember(const Event& event, std::string_view key);
 std::optional<double> numberMember(const Event& event, std::string_view key);
 
-// Downloaded and total bytes in decimal megabytes, rounded: "1 / 3 MB".
+// Downloaded and total bytes in decimal megabytes, rounded: "1 / 3 MB"; in kilobytes when
+// the total is under a megabyte: "400 / 900 KB".
 std::string byteCountText(double done, double total);
 
 }  // namespace kaldra::updater

@@ -1,6 +1,8 @@
 #include "update/game_update.h"
 
+#include <fstream>
 #include <optional>
+#include <sstream>
 
 #include <string>
 #include <system_error>
@@ -29,6 +31,33 @@ fs::path toolLogPath() {
   return cfg.logsDir / "updater.log";
 }
 
+// The runs before the last one stay readable beside it, the newest 512 KiB of them.
+void keepPreviousRun() {
+  constexpr std::streamoff kKept = 512 << 10;
+  std::ifstream last(toolLogPath(), std::ios::binary);
+  if (!last) return;
+  fs::path previous = cfg.logsDir / "updater-previous.log";
+  std::ofstream(previous, std::ios::binary | std::ios::app) << last.rdbuf();
+  std::error_code ignored;
+  auto size = fs::file_size(previous, ignored);
+  if (ignored || static_cast<std::streamoff>(size) <= 2 * kKept) return;
+  std::ifstream whole(previous, std::ios::binary);
+  whole.seekg(static_cast<std::streamoff>(size) - kKept);
+  std::ostringstream tail;
+  tail << whole.rdbuf();
+  std::ofstream(previous.string() + ".new", std::ios::binary) << tail.str();
+  fs::rename(previous.string() + ".new", previous, ignored);
+}
+
+// The tool's own line on why it failed, for the launcher's log.
+std::optional<std::string> toolFailureLine() {
+  std::ifstream log(toolLogPath());
+  std::optional<std::string> found;
+  for (std::string line; std::getline(log, line);)
+    if (line.find(" failed") != std::string::npos) found = line;
+  return found;
+}
+
 void showProgress(UI& ui, const Event& event) {
   std::string detail;
   auto done = updater::numberMember(event, "done");
@@ -41,7 +70,9 @@ void showProgress(UI& ui, const Event& event) {
 
 PrepareOutcome runPrepare(UI& ui) {
   PrepareOutcome outcome;
-  // Holds the last run only; when it cannot be created the tool writes where we do.
+  // Holds the last run only; when it cannot be created the tool writes where we do. Every
+  // write appends, so that another launcher emptying it meanwhile leaves no hole.
+  keepPreviousRun();
   platform::UniqueFd toolLog = platform::createTruncated(toolLogPath().string());
   platform::Spawned child =
       platform::spawnProcess({.program = cfg.updater.string(),
@@ -102,6 +133,7 @@ int update(UI& ui) {
   PrepareOutcome prepare = runPrepare(ui);
   log("updater exit " + std::to_string(prepare.exit.status));
   if (prepare.exit.status == 0) return ready(ui);
+  if (auto line = toolFailureLine()) log("updater: " + *line);
   if (auto offline = offlineCheck(prepare.exit)) {
     ui.set(T(offline->status), std::nullopt, "");
     int verify =

@@ -51,7 +51,9 @@ class GameUpdate : public ::testing::Test {
 };
 
 TEST_F(GameUpdate, SuccessShowsProgressWithByteCountsOnlyForDownloads) {
-  useTool(emit(R"({"type":"progress","label":"Downloading","pct":12.5,)"
+  useTool(emit(R"({"type":"progress","label":"Downloading","pct":5,)"
+               R"("stage":"download","done":400000,"total":999999})") +
+          emit(R"({"type":"progress","label":"Downloading","pct":12.5,)"
                R"("stage":"download","done":1400000,"total":3000000})") +
           emit(R"({"type":"progress","label":"Downloading","pct":13,)"
                R"("stage":"download","done":1400000,"total":0})") +
@@ -61,6 +63,7 @@ TEST_F(GameUpdate, SuccessShowsProgressWithByteCountsOnlyForDownloads) {
           "exit 0\n");
   EXPECT_EQ(update(ui), kUpdateDone);
   EXPECT_EQ(ui.statuses, (std::vector<ShownStatus>{{"stage_manifest", 0.0, ""},
+                                                   {"Downloading", 5.0, "400 / 1000 KB"},
                                                    {"Downloading", 12.5, "1 / 3 MB"},
                                                    {"Downloading", 13.0, ""},
                                                    {"Installing", 90.0, ""},
@@ -81,7 +84,8 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
     std::string message;
     std::int64_t answer;
     int result;
-  } cases[] = {{"exit 3\n", 3, "Unexpected:" + log, 0, kUpdateAgain},
+  } cases[] = {{"echo 'prepare failed (network): cannot fetch x' >&2\nexit 3\n", 3,
+                "Unexpected:" + log, 0, kUpdateAgain},
                {emit(R"({"type":"error","kind":"other","user":"Disk full"})") + "exit 4\n", 4,
                 "Disk full" + log, 1, kUpdateQuit},
                // A refused list of files is no running game: the old files are not verified.
@@ -102,9 +106,14 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
     EXPECT_EQ(asked.dialogs,
               (std::vector<testing::AskedDialog>{
                   {c.message, {"btn_retry", "btn_logs", "btn_quit"}, AlertStyle::warning}}));
-    EXPECT_EQ(logLines(), (Lines{"updater exit " + std::to_string(c.loggedStatus)}));
-    EXPECT_EQ(calls(), prepareLine());                                    // no offline verify
-    EXPECT_EQ(testing::readFile(cfg.logsDir / "updater.log"), "said\n");  // this run's only
+    // The tool's own reason, where it gave one, in the launcher's log too.
+    Lines logged{"updater exit " + std::to_string(c.loggedStatus)};
+    if (c.loggedStatus == 3) logged.push_back("updater: prepare failed (network): cannot fetch x");
+    EXPECT_EQ(logLines(), logged);
+    EXPECT_EQ(calls(), prepareLine());  // no offline verify
+    EXPECT_TRUE(testing::readFile(cfg.logsDir / "updater.log").starts_with("said\n"));
+    EXPECT_TRUE(
+        testing::readFile(cfg.logsDir / "updater-previous.log").ends_with("an earlier run's\n"));
     EXPECT_EQ(asked.calls, c.answer == 1 ? Lines{"openLogs"} : Lines{});
   }
 }
