@@ -29,11 +29,16 @@ constexpr auto kQuietPeriod = std::chrono::milliseconds(100);
 
 }  // namespace
 
-EventWriter::EventWriter(std::ostream& out, bool json, Clock clock)
-    : out_(out), json_(json), clock_(std::move(clock)) {}
+EventWriter::EventWriter(std::ostream& out, Style style, Clock clock)
+    : out_(out), style_(style), clock_(clock), line_(out, clock) {}
 
 void EventWriter::progress(Stage stage, double pct, std::string_view label,
                            std::optional<ByteProgress> bytes) {
+  if (style_ == Style::terminal) {
+    line_.show(label, pct, bytes ? bytes->done : 0, bytes ? bytes->total : 0);
+    if (stage == Stage::ready) line_.finish();
+    return;
+  }
   int whole = static_cast<int>(std::floor(std::clamp(pct, 0.0, 100.0)));
   std::lock_guard lock(mutex_);
   auto now = clock_();
@@ -45,7 +50,7 @@ void EventWriter::progress(Stage stage, double pct, std::string_view label,
   lastPct_ = whole;
   lastTime_ = now;
 
-  if (!json_) {
+  if (style_ == Style::lines) {
     char line[64] = "";
     if (bytes)
       std::snprintf(line, sizeof line, " (%.0f / %.0f MB)", bytes->done / 1e6, bytes->total / 1e6);
@@ -62,8 +67,9 @@ void EventWriter::progress(Stage stage, double pct, std::string_view label,
 }
 
 void EventWriter::error(FailureKind kind, std::string_view user) {
+  line_.finish();
   std::lock_guard lock(mutex_);
-  if (!json_) {
+  if (style_ != Style::json) {
     write("error (" + std::string(kindName(kind)) + "): " + std::string(user) + "\n");
     return;
   }
@@ -73,8 +79,9 @@ void EventWriter::error(FailureKind kind, std::string_view user) {
 
 void EventWriter::xplatFile(const std::string& path, const std::string& sha256,
                             const std::string& version) {
+  line_.finish();
   std::lock_guard lock(mutex_);
-  if (!json_) {
+  if (style_ != Style::json) {
     write("downloaded " + version + " to " + path + " (SHA-256 " + sha256 + ")\n");
     return;
   }

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "updater/base/failure.h"
+#include "updater/base/progress_line.h"
 
 namespace kaldra::update {
 
@@ -29,8 +30,11 @@ class EventWriter {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-  // `json` false writes one readable line per event instead, for a person at a terminal.
-  explicit EventWriter(std::ostream& out, bool json = true,
+  // json: the launcher's stream. lines: one readable line per event (into a pipe or a file).
+  // terminal: progress redrawn in place on one line (ProgressLine), other events below it.
+  enum class Style { json, lines, terminal };
+
+  explicit EventWriter(std::ostream& out, Style style = Style::json,
                        Clock clock = std::chrono::steady_clock::now);
 
   // Writes a progress event, flushed at once, unless it adds too little: an event with the
@@ -49,8 +53,9 @@ class EventWriter {
   void write(const std::string& line);
 
   std::ostream& out_;
-  bool json_;
+  Style style_;
   Clock clock_;
+  ProgressLine line_;
   std::mutex mutex_;
   bool anyWritten_ = false;
   Stage lastStage_ = Stage::manifest;

@@ -91,7 +91,8 @@ class Compressor {
 
 }  // namespace
 
-ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool dryRun) {
+ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool dryRun,
+                                         const std::function<void(std::uint64_t)>& onChunk) {
   platform::UniqueFd in{::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
   if (in.get() < 0) throwDiskError("cannot open " + file.string(), errno);
   Compressor compressor;
@@ -123,6 +124,7 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool
     stored.storedBytes += bytes;
     stored.chunkBytes.push_back(bytes);
     stored.chunks.push_back(std::move(ref));
+    onChunk(chunk.size());
   };
 
   if (!forEachChunk(in.get(), [&](std::string_view chunk, std::uint64_t) { store(chunk); }))

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,12 @@ class ChunkStore {
   };
 
   // Cuts the regular file at `file` into chunks and stores what the store lacks, its list
-  // and its whole copy included; with `dryRun` only counts what it would add. Safe to call
-  // from several threads at once. Throws UpdateError (disk).
-  Stored storeFile(const std::filesystem::path& file, bool dryRun = false);
+  // and its whole copy included; with `dryRun` only counts what it would add. `onChunk`
+  // hears each chunk's size as it is cut. Safe to call from several threads at once. Throws
+  // UpdateError (disk).
+  Stored storeFile(
+      const std::filesystem::path& file, bool dryRun = false,
+      const std::function<void(std::uint64_t)>& onChunk = [](std::uint64_t) {});
 
   // Flushes what was written to the disk, before a manifest names it. Throws UpdateError.
   void sync();

@@ -1,6 +1,7 @@
 #include "updater/channel/publish.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <set>
 
@@ -106,19 +107,29 @@ PublishReport publishFolder(const PublishRequest& request) {
 
   ChunkStore store(folder);
   std::vector<ChunkStore::Stored> stored(manifest.files.size());
+  std::uint64_t total = 0;
+  std::error_code ignored;
+  for (const auto& file : manifest.files) {
+    auto size = std::filesystem::file_size(folder / file.path, ignored);
+    if (!ignored) total += size;
+  }
+  std::atomic<std::uint64_t> done{0};
   parallelFor(manifest.files.size(), request.threads, [&](std::size_t i) {
     auto& file = manifest.files[i];
-    if (request.layout == Layout::wholeFiles) {
-      auto digest = hashFile(folder / file.path);
-      file.size = digest.size;
-      file.sha256 = std::move(digest.sha256);
+    if (request.layout == Layout::chunkStore) {
+      stored[i] = store.storeFile(folder / file.path, request.dryRun, [&](std::uint64_t bytes) {
+        request.progress(done += bytes, total);
+      });
+      file.size = stored[i].size;
+      file.sha256 = stored[i].sha256;
+      file.chunks = stored[i].list;
+      file.stored = stored[i].storedBytes;
       return;
     }
-    stored[i] = store.storeFile(folder / file.path, request.dryRun);
-    file.size = stored[i].size;
-    file.sha256 = stored[i].sha256;
-    file.chunks = stored[i].list;
-    file.stored = stored[i].storedBytes;
+    auto digest = hashFile(folder / file.path);
+    file.size = digest.size;
+    file.sha256 = std::move(digest.sha256);
+    request.progress(done += file.size, total);
   });
   compare(report);
 

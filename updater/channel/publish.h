@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ struct PublishRequest {
   Layout layout = Layout::chunkStore;
   std::vector<std::string> excludes;  // patterns besides the folder's ignore file
   bool dryRun = false;                // everything but writing
+  // Hears the bytes read so far and in all, from the threads as they go.
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress = [](std::uint64_t,
+                                                                             std::uint64_t) {};
 };
 
 struct PublishReport {

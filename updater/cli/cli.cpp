@@ -1,7 +1,10 @@
 #include "updater/cli/cli.h"
 
+#include <unistd.h>
 #include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <iostream>
 
 #include "updater/base/failure.h"
 #include "updater/cli/command.h"
@@ -26,6 +29,15 @@ int usageFailure(std::ostream& err, const std::string& reason, const std::string
 }
 
 }  // namespace
+
+bool isTerminal(const std::ostream& out) {
+  return &out == &std::cout && ::isatty(STDOUT_FILENO) == 1;
+}
+
+EventWriter::Style eventStyle(const std::ostream& out, bool json) {
+  if (json) return EventWriter::Style::json;
+  return isTerminal(out) ? EventWriter::Style::terminal : EventWriter::Style::lines;
+}
 
 Command& addCommand(CLI::App& tool, std::vector<Command>& commands, const std::string& name,
                     const std::string& usage, const std::string& summary) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "updater/base/events.h"
 #include "updater/texts/languages.h"
 
 namespace kaldra::update {
@@ -38,6 +39,14 @@ void addPlayerCommands(CLI::App& tool, std::vector<Command>& commands);
 
 // The publisher's: keygen, publish, check, prune, rotate-key, publish-launcher.
 void addPublisherCommands(CLI::App& tool, std::vector<Command>& commands);
+
+// Whether `out` is the tool's standard output and a person's terminal: long commands then
+// redraw one line of progress in place.
+bool isTerminal(const std::ostream& out);
+
+// How a command's events read on `out`: the launcher's JSON with `json`, else redrawn in
+// place on a terminal, else one line each.
+EventWriter::Style eventStyle(const std::ostream& out, bool json);
 
 // The --lang value as a language; throws UsageError for an unknown code.
 Language languageOption(const std::string& code);

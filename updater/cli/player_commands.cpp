@@ -13,6 +13,7 @@
 #include "updater/base/file_io.h"
 #include "updater/base/folder_lock.h"
 #include "updater/base/parallel.h"
+#include "updater/base/progress_line.h"
 #include "updater/channel/channel.h"
 #include "updater/cli/command.h"
 #include "updater/game/game_process.h"
@@ -51,7 +52,7 @@ int prepareCommand(const GameOptions& options, std::ostream& out, std::ostream& 
         << "); nothing done\n";
     return kExitGameRunning;
   }
-  EventWriter events(out, options.json);
+  EventWriter events(out, eventStyle(out, options.json));
   try {
     FolderLock lock(root, true);
     PrepareRequest request{
@@ -88,7 +89,13 @@ int verifyCommand(const GameOptions& options, std::ostream& out, std::ostream& e
   languageOption(options.lang);  // checked for a clear error; the verdict is the exit status
   try {
     FolderLock lock(root, false);
-    auto summary = verifyFolder(root, workerThreads());
+    std::optional<ProgressLine> line;
+    if (isTerminal(out)) line.emplace(out);
+    auto summary =
+        verifyFolder(root, workerThreads(), [&](std::uint64_t done, std::uint64_t total) {
+          if (line) line->showBytes("Verifying", done, total);
+        });
+    line.reset();
     out << "verified " << summary.files << " files (" << summary.bytes << " bytes) in "
         << root.string() << "\n";
     return kExitOk;
@@ -180,7 +187,7 @@ int xplatFetchCommand(const XplatOptions& options, std::ostream& out, std::ostre
   auto language = languageOption(options.lang);
   auto request = xplatRequest(options);
   auto outDir = std::filesystem::absolute(options.out).lexically_normal();
-  EventWriter events(out, options.json);
+  EventWriter events(out, eventStyle(out, options.json));
   try {
     if (request.channel.empty())
       throw UpdateError(FailureKind::other, "no launcher channel is configured");

@@ -9,6 +9,7 @@
 #include "updater/base/file_io.h"
 #include "updater/base/folder_lock.h"
 #include "updater/base/parallel.h"
+#include "updater/base/progress_line.h"
 #include "updater/channel/channel.h"
 #include "updater/channel/channel_check.h"
 #include "updater/channel/chunk_store.h"
@@ -125,8 +126,8 @@ void printReport(const PublishReport& report, const PublishOptions& options, std
         << kIgnoreFileName << "\n";
   }
   if (!options.wholeFiles)
-    out << "the store " << (options.dryRun ? "would grow" : "grew") << " by " << bytesText(report.storeGrowth) << " ("
-        << report.newObjects << " objects)\n";
+    out << "the store " << (options.dryRun ? "would grow" : "grew") << " by "
+        << bytesText(report.storeGrowth) << " (" << report.newObjects << " objects)\n";
   if (report.previous)
     out << "players on " << report.previous->version << " " << (options.dryRun ? "would" : "will")
         << " fetch about " << bytesText(report.fetchFromPrevious) << "; a new player "
@@ -195,6 +196,8 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
       std::filesystem::path folder = options->folder;
       auto lock = lockChannel(folder, options->wait);
       requireNewerVersion(options->version, publishedManifest(folder));
+      std::optional<ProgressLine> line;
+      if (isTerminal(out)) line.emplace(out);
       auto report =
           publishFolder({.folder = folder,
                          .version = options->version,
@@ -203,7 +206,11 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
                          .expiresDays = options->expiresDays,
                          .layout = options->wholeFiles ? Layout::wholeFiles : Layout::chunkStore,
                          .excludes = options->excludes,
-                         .dryRun = options->dryRun});
+                         .dryRun = options->dryRun,
+                         .progress = [&](std::uint64_t done, std::uint64_t total) {
+                           if (line) line->showBytes("Publishing", done, total);
+                         }});
+      line.reset();
       printReport(report, *options, out);
       return kExitOk;
     });
@@ -303,7 +310,11 @@ void addPublishLauncher(CLI::App& tool, std::vector<Command>& commands) {
                                    .expiresDays = options->expiresDays};
     return reported("publish-launcher", err, [&] {
       auto lock = lockChannel(request.channel, options->wait);
+      std::optional<ProgressLine> line;
+      if (isTerminal(out))
+        line.emplace(out).show("Building the disk image and signing the feed", 0);
       auto feed = publishLauncher(request);
+      line.reset();
       out << "published launcher " << feed.version << " for " << feed.platform << " in "
           << (request.channel / launcherFeedName(feed.platform)).string() << "\n";
       return kExitOk;

@@ -153,13 +153,28 @@ TEST(Freshness, OnlyAPlausibleClockMakesAManifestExpire) {
 TEST(Events, EachNewPercentIsSentAndRepeatsWaitForAQuietSpell) {
   std::ostringstream out;
   std::chrono::steady_clock::time_point now{};
-  EventWriter events(out, true, [&] { return now; });
+  EventWriter events(out, EventWriter::Style::json, [&] { return now; });
   for (double pct : {1.2, 1.9, 2.0, 2.5}) events.progress(Stage::download, pct, "L");
   now += std::chrono::milliseconds(100);
   events.progress(Stage::download, 2.5, "L");
   std::vector<int> sent;
   for (const auto& event : parseEvents(out.str())) sent.push_back(event["pct"]);
   EXPECT_EQ(sent, (std::vector<int>{1, 2, 2}));
+
+  // At a terminal: one line redrawn in place, at most every 100 ms within a label, with the
+  // rate since the first bytes and the time left; a new label keeps the old line above.
+  std::ostringstream terminal;
+  EventWriter line(terminal, EventWriter::Style::terminal, [&] { return now; });
+  line.progress(Stage::download, 10, "L", ByteProgress{10'000'000, 100'000'000});
+  now += std::chrono::milliseconds(99);
+  line.progress(Stage::download, 20, "L", ByteProgress{20'000'000, 100'000'000});
+  now += std::chrono::seconds(2);
+  line.progress(Stage::download, 50, "L", ByteProgress{50'000'000, 100'000'000});
+  line.progress(Stage::ready, 100, "Done");
+  EXPECT_EQ(terminal.str(),
+            "\r[##------------------]  10% L  10.0 / 100.0 MB\x1b[K"
+            "\r[##########----------]  50% L  50.0 / 100.0 MB  19.1 MB/s  3 s left\x1b[K\n"
+            "\r[####################] 100% Done\x1b[K\n");
 }
 
 // Everything below `folder`, path and content, to see that nothing there changed.

@@ -1,5 +1,6 @@
 #include "updater/game/verify.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,14 @@ Manifest savedManifest(const std::filesystem::path& root) {
 
 }  // namespace
 
-VerifySummary verifyFolder(const std::filesystem::path& root, unsigned threads) {
+VerifySummary verifyFolder(const std::filesystem::path& root, unsigned threads,
+                           const ByteCount& progress) {
   Manifest manifest = savedManifest(root);
   std::vector<std::string> problems(manifest.files.size());
   std::vector<std::uint64_t> bytesRead(manifest.files.size());
+  std::uint64_t total = 0;
+  for (const auto& file : manifest.files) total += file.size;
+  std::atomic<std::uint64_t> done{0};
 
   parallelFor(manifest.files.size(), threads, [&](std::size_t i) {
     const auto& file = manifest.files[i];
@@ -51,6 +56,7 @@ VerifySummary verifyFolder(const std::filesystem::path& root, unsigned threads) 
       bytesRead[i] = digest.size;
       if (digest.sha256 != file.sha256) problems[i] = "content differs: " + path.string();
     }
+    progress(done += file.size, total);
   });
 
   VerifySummary summary{.files = manifest.files.size()};

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 namespace kaldra::update {
 
@@ -17,6 +18,10 @@ struct VerifySummary {
 // Throws UpdateError: manifest when there is no readable saved manifest; integrity when a
 // file is missing or differs in size or content (the message names the first and the
 // count); disk when a file cannot be read.
-VerifySummary verifyFolder(const std::filesystem::path& root, unsigned threads);
+// `progress` hears the bytes checked so far and in all, from the threads as they go.
+using ByteCount = std::function<void(std::uint64_t done, std::uint64_t total)>;
+VerifySummary verifyFolder(
+    const std::filesystem::path& root, unsigned threads,
+    const ByteCount& progress = [](std::uint64_t, std::uint64_t) {});
 
 }  // namespace kaldra::update
