@@ -26,4 +26,6 @@ if [ -n "$missing" ]; then
 fi
 
 # One configuration for the demo and the tests, so that neither rebuilds what the other built.
-cmake -S . -B build -G Ninja -DKALDRA_WERROR=ON -DKALDRA_BENCH=OFF >/dev/null
+# Warnings fail the tests (scripts/test.sh) without -Werror on the command line, so that a
+# release build of the same sources (the README's) finds every object in the compiler cache.
+cmake -S . -B build -G Ninja -DKALDRA_WERROR=OFF -DKALDRA_BENCH=OFF >/dev/null

@@ -8,7 +8,13 @@ sh scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
-cmake --build build -j "$jobs"
+# Warnings are errors: the compiler cache replays them for objects it did not compile again.
+cmake --build build -j "$jobs" >build/build.log 2>&1 || { cat build/build.log; exit 1; }
+if grep -q "warning:" build/build.log; then
+  grep -B2 -A6 "warning:" build/build.log
+  echo "test: the build warns; warnings count as errors" >&2
+  exit 1
+fi
 (cd build && ctest --output-on-failure -j "$jobs" -L 'unit|e2e')
 
 cmake -S . -B build-asan -G Ninja -DKALDRA_WERROR=ON -DKALDRA_SANITIZE=ON \

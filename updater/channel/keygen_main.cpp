@@ -1,6 +1,7 @@
-// kaldra-keygen PRIVATE_PEM PUBLIC_INC: the build's publisher key. Keeps an existing
-// private key, so that channels published with it stay valid across rebuilds, and
-// writes its public half as C initialiser bytes for built_in_key.cpp.
+// kaldra-keygen [--existing] PRIVATE_PEM PUBLIC_INC: the build's publisher key. Keeps an
+// existing private key, so that channels published with it stay valid across rebuilds, and
+// writes its public half as C initialiser bytes for built_in_key.cpp. With --existing (the
+// publisher's own key) a missing key is an error, never made anew.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,14 +26,17 @@ std::string readAll(const std::filesystem::path& path) {
 
 int main(int argc, char** argv) {
   using namespace kaldra::update;
-  if (argc != 3) {
-    std::cerr << "usage: kaldra-keygen PRIVATE_PEM PUBLIC_INC\n";
+  bool existing = argc == 4 && std::string(argv[1]) == "--existing";
+  if (argc != 3 + existing) {
+    std::cerr << "usage: kaldra-keygen [--existing] PRIVATE_PEM PUBLIC_INC\n";
     return 2;
   }
-  std::filesystem::path privatePath = argv[1], includePath = argv[2];
+  std::filesystem::path privatePath = argv[1 + existing], includePath = argv[2 + existing];
   try {
-    if (!std::filesystem::exists(privatePath))
+    if (!std::filesystem::exists(privatePath)) {
+      if (existing) throw std::runtime_error("no publisher key at " + privatePath.string());
       writeNewPrivateKey(privatePath, generatePrivateKeyPem());
+    }
     std::ostringstream include;
     for (unsigned char byte : publicKeyOf(readAll(privatePath))) {
       char hex[8];
