@@ -15,8 +15,9 @@
 #       published whole: bytes fetched and time
 #   (h) publishing 1 GB into the chunk store (chunking, hashing, compressing, writing), and
 #       again (chunking and hashing only), against sha256sum
+#   (k) a fresh install that walks 100 key rotations, against one without any
 #
-#   bench/updater/run.sh [BUILD_DIR [SECTIONS]]      (default: build abcdefgh)
+#   bench/updater/run.sh [BUILD_DIR [SECTIONS]]      (default: build abcdefgh; k on request)
 #
 # Needs about 4 GB free under /tmp; what it generates there is removed at the end. Run it
 # on an otherwise idle machine: every figure is the best of a few runs.
@@ -300,4 +301,31 @@ echo "sha256sum                      $(seconds "$sha") s"
 echo "publish, empty store           $(seconds "$first") s  $(ratio "$first" "$sha")x sha256sum"
 echo "publish, chunks all stored     $(seconds "$again") s  $(ratio "$again" "$sha")x sha256sum (target <= 1.5)"
 rm -rf "$h"
+fi
+
+if [[ $sections == *k* ]]; then
+echo "== (k) a fresh install that walks 100 key rotations, over loopback HTTP"
+k=$work/k
+mkdir -p "$k/plain" "$k/keys"
+echo "a small game" >"$k/plain/kaldrith.exe"
+cp -r "$k/plain" "$k/rotated"
+"$tool" publish "$k/plain" --key "$key" --version 1.0 >/dev/null
+signer=$key
+for n in $(seq 1 100); do
+  "$tool" keygen "$k/keys/$n.pem" >/dev/null
+  "$tool" rotate-key "$k/rotated" --key "$signer" --new-key "$k/keys/$n.pem" --retire >/dev/null
+  signer=$k/keys/$n.pem
+done
+"$tool" publish "$k/rotated" --key "$signer" --version 1.0 >/dev/null
+serve "$k"
+remove_install() { rm -rf "$k/game"; }
+plain= rotated=
+for _ in 1 2 3 4 5; do
+  best plain "$(elapsed remove_install env KALDRA_UPDATE_CHANNEL="$url/plain" "$tool" prepare --root "$k/game" --json)"
+  best rotated "$(elapsed remove_install env KALDRA_UPDATE_CHANNEL="$url/rotated" "$tool" prepare --root "$k/game" --json)"
+done
+echo "no rotation                    $(seconds "$plain") s"
+echo "100 rotations walked           $(seconds "$rotated") s  (target < 1 s)"
+stop_serving
+rm -rf "$k"
 fi

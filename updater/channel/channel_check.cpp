@@ -22,13 +22,12 @@ namespace {
 
 constexpr std::int64_t kWarnAhead = 7 * 86400;
 
-// What an object must be: `size` bytes whose SHA-256 is `sha256`, or a chunk as the store
-// holds it.
+// What an object must be: bytes whose SHA-256 is `sha256`, or a chunk as the store holds
+// it; `size` bounds what is read of it.
 struct Expected {
   std::uint64_t size = 0;
   std::string sha256;
   std::optional<ChunkRef> chunk;
-  bool atMost = false;  // `size` is a limit (a chunk list's)
 };
 
 class Checker {
@@ -71,8 +70,7 @@ class Checker {
     }
     bool right = expected.chunk
                      ? !unpackChunk(*expected.chunk, bytes).empty()
-                     : (expected.atMost ? size <= expected.size : size == expected.size) &&
-                           (inMemory ? sha256Hex(bytes) : digest.finishHex()) == expected.sha256;
+                     : (inMemory ? sha256Hex(bytes) : digest.finishHex()) == expected.sha256;
     if (!right) {
       problem("damaged: " + path + ": not its name's bytes");
       return std::nullopt;
@@ -133,8 +131,8 @@ ChannelCheck checkChannel(const std::string& channel, const NetworkSettings& set
   std::vector<std::optional<std::string>> lists(chunked.size());
   parallelFor(chunked.size(), threads, [&](std::size_t i) {
     const auto& file = *chunked[i];
-    lists[i] = checker.check(chunkListPath(file.chunks),
-                             {chunkListLimit(file.size), file.chunks, std::nullopt, true}, true);
+    lists[i] =
+        checker.check(chunkListPath(file.chunks), {chunkListLimit(file.size), file.chunks}, true);
   });
   for (std::size_t i = 0; i < chunked.size(); ++i) {
     if (!lists[i]) continue;

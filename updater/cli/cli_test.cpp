@@ -368,6 +368,16 @@ TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
   EXPECT_EQ(rotate(key("a"), key("b")).status, 0);
   EXPECT_EQ(publish(key("b"), "3").status, 0);
   EXPECT_EQ(prepare(), std::pair(0, std::string("3")));
+  // Nor can a key claim a statement the chain has not reached, to outrank the next one.
+  const auto recovered = readFile(channel / kManifestName);
+  manifest = parseManifest(recovered);
+  manifest.freshness.keys = 3;
+  writeFile(channel / kManifestName, manifestJson(manifest));
+  writeFile(channel / "manifest.json.sig",
+            signBytes(readFile(channel / kManifestName), readFile(key("b"))));
+  EXPECT_EQ(prepare(), std::pair(8, std::string("3")));
+  writeFile(channel / kManifestName, recovered);
+  writeFile(channel / "manifest.json.sig", signBytes(recovered, readFile(key("b"))));
 
   // One writer: a held channel makes another wait, then give up as busy, changing nothing.
   {

@@ -170,17 +170,20 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
       });
   summary.filesRead = scan.filesRead;
 
-  if (scan.stale.empty()) {
-    removePartialDir(root);
+  // The version is in place: what it no longer lists goes, then the folder is marked as
+  // holding it, and only then are the partial builds given up.
+  auto finish = [&](Message ready) {
     removeDropped(root, dropped, request.note);
     saveManifest(root, manifest);
     cache.setMatched(std::move(fetched));
     if (cache.changed()) cache.save(statePath(root));
     accepted();
-    events.progress(Stage::ready, 100,
-                    say(scan.filesRead == 0 ? Message::readyUnchanged : Message::readyChecked));
+    removePartialDir(root);
+    events.progress(Stage::ready, 100, say(ready));
     return summary;
-  }
+  };
+  if (scan.stale.empty())
+    return finish(scan.filesRead == 0 ? Message::readyUnchanged : Message::readyChecked);
 
   // Files the channel's store describes are built from chunks; the others come whole.
   std::set<std::string> partials;
@@ -287,14 +290,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
 
   events.progress(Stage::install, kInstallAt, say(Message::finishing));
   for (const auto& folder : touchedFolders) syncDirectory(folder);
-  removeDropped(root, dropped, request.note);
-  saveManifest(root, manifest);
-  cache.setMatched(std::move(fetched));
-  cache.save(statePath(root));
-  accepted();
-  removePartialDir(root);
-  events.progress(Stage::ready, 100, say(Message::readyUpdated));
-  return summary;
+  return finish(Message::readyUpdated);
 }
 
 }  // namespace kaldra::update

@@ -82,6 +82,7 @@ TEST_F(Prepare, DroppedFilesGoAndThePlayersStay) {
     files_.erase(path);
     fs::remove(channel_ / path);
   }
+  files_["kaldrith.exe"] = "MZ 1.2";
   publishChannel(channel_, files_, "1.2");
   run();
   expectGameFiles();
