@@ -205,6 +205,9 @@ TEST_F(Exchange, VerifyRefusesEveryChangeSinceSealingAndAnotherIdentity) {
          auto file = (bundle / "Contents/MacOS/Kaldrith").string();
          ASSERT_EQ(std::system(("setcap cap_net_raw+ep '" + file + "'").c_str()), 0);
        }},
+      // A name that reads as another's encoding is another name.
+      {"file removed: Contents/x%20y",
+       [&] { fs::rename(bundle / "Contents/x y", bundle / "Contents/x%20y"); }},
       // What a link outside names could change unseen, however it is written.
       {"link leads out of the bundle: Contents/out",
        [&] { fs::create_symlink("/etc/hostname", bundle / "Contents/out"); }},
@@ -221,6 +224,7 @@ TEST_F(Exchange, VerifyRefusesEveryChangeSinceSealingAndAnotherIdentity) {
     fs::create_directories(bundle / "Contents");
     fs::create_symlink("MacOS/Kaldrith", bundle / "Contents/link");
     std::ofstream(bundle / "Contents/a name\twith 100% blanks");  // sealed as it is
+    std::ofstream(bundle / "Contents/x y");
     testing::writeSealedBundle(bundle, "2.0");
     change();
     std::string failure;
