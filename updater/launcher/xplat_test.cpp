@@ -13,6 +13,7 @@
 #include "updater/base/failure.h"
 #include "updater/base/sha256.h"
 #include "updater/channel/signature.h"
+#include "updater/game/download.h"
 #include "updater/launcher/launcher_feed.h"
 
 namespace kaldra::update {
@@ -138,12 +139,20 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
       EXPECT_EQ(nlohmann::json::parse(checked.out)["update"], status == 0);
     }
 
-    // Only the image on offer is kept, and a complete one is never fetched again.
+    // Only the image on offer is kept, its own download continued where it stopped, and a
+    // complete one is never fetched again.
     publish("9.0", "", "", buildSigningKey(), std::string(5000, 'i'), Freshness{7, now + 60});
     writeFile(out / "Kaldrith-8.0.dmg", "an older image");
     writeFile(out / "0123-4567.part", "part of an older image");
     writeFile(out / "notes.txt", "the player's own");
-    EXPECT_EQ(tool("xplat-fetch").status, 0);
+    const std::string image(5000, 'i');
+    writeFile(
+        out / partialName({.path = "Kaldrith-9.0.dmg", .size = 5000, .sha256 = sha256Hex(image)}),
+        image.substr(0, 3000));
+    auto continued = tool("xplat-fetch");
+    EXPECT_EQ(continued.status, 0);
+    EXPECT_NE(continued.err.find("2000 of them fetched in this run"), std::string::npos)
+        << continued.err;
     fs::remove(channel / "Kaldrith.dmg");
     auto again = tool("xplat-fetch");
     EXPECT_EQ(again.status, 0) << again.err;
