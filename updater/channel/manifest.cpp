@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "updater/base/failure.h"
+#include "updater/base/file_io.h"
 
 namespace kaldra::update {
 
@@ -142,6 +143,16 @@ std::string manifestJson(const Manifest& manifest) {
   writeFreshness(json, manifest.freshness);
   json["files"] = std::move(files);
   return json.dump(1) + "\n";
+}
+
+std::optional<Manifest> readManifest(const std::filesystem::path& file) {
+  auto bytes = readFile(file);
+  if (!bytes) return std::nullopt;
+  try {
+    return parseManifest(*bytes);
+  } catch (const UpdateError&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace kaldra::update

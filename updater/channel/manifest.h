@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,9 @@ struct Manifest {
 // member, a malformed digest, an unsafe or repeated path, a file that is also a folder,
 // sizes whose total does not fit in 64 bits.
 Manifest parseManifest(std::string_view bytes);
+
+// The manifest in `file`; none when it is missing, unreadable or damaged.
+std::optional<Manifest> readManifest(const std::filesystem::path& file);
 
 // Only the manifest's sequence and expiry, without its list of files; throws as
 // parseManifest does for those.

@@ -84,21 +84,11 @@ void compare(PublishReport& report) {
 
 }  // namespace
 
-std::optional<Manifest> publishedManifest(const std::filesystem::path& folder) {
-  auto bytes = readFile(folder / kManifestName);
-  if (!bytes) return std::nullopt;
-  try {
-    return parseManifest(*bytes);
-  } catch (const UpdateError&) {
-    return std::nullopt;
-  }
-}
-
 PublishReport publishFolder(const PublishRequest& request) {
   const auto& folder = request.folder;
   auto keys = publishedKeys(folder);
   requireListedKey(keys, request.privateKeyPem);
-  PublishReport report{.previous = publishedManifest(folder)};
+  PublishReport report{.previous = readManifest(folder / kManifestName)};
   auto& manifest = report.manifest;
   manifest = {.version = request.version,
               .files = gameFiles(folder, PublishFilter(folder, request.excludes)),

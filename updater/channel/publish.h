@@ -42,9 +42,6 @@ struct PublishReport {
   std::uint64_t fetchFresh = 0;         // what a new player fetches
 };
 
-// The manifest published in `folder`; none when there is none, or it cannot be read.
-std::optional<Manifest> publishedManifest(const std::filesystem::path& folder);
-
 // Lists every regular file below the folder (except the channel's own files: manifest.json,
 // the key statements, their signatures, the chunk store "kaldra-store/" and the ignore file,
 // and what the filter leaves out) with its size, digest and chunk list, sorted by path; adds

@@ -195,7 +195,7 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
     return reported("publish", err, [&] {
       std::filesystem::path folder = options->folder;
       auto lock = lockChannel(folder, options->wait);
-      requireNewerVersion(options->version, publishedManifest(folder));
+      requireNewerVersion(options->version, readManifest(folder / kManifestName));
       std::optional<ProgressLine> line;
       if (isTerminal(out)) line.emplace(out);
       auto report =

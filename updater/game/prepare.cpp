@@ -94,17 +94,6 @@ void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::str
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
 }
 
-// The manifest of the version installed; none when it is missing or damaged.
-std::optional<Manifest> installedManifest(const std::filesystem::path& root) {
-  auto bytes = readFile(savedManifestPath(root));
-  if (!bytes) return std::nullopt;
-  try {
-    return parseManifest(*bytes);
-  } catch (const UpdateError&) {
-    return std::nullopt;
-  }
-}
-
 // The saved manifest is rewritten only when it says something new.
 void saveManifest(const std::filesystem::path& root, const Manifest& manifest) {
   std::string json = manifestJson(manifest);
@@ -155,7 +144,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   // What the installed version holds and this one does not goes once this one is in place;
   // the cache still knows those files here.
   std::vector<DroppedFile> dropped;
-  if (auto installed = installedManifest(root))
+  if (auto installed = readManifest(savedManifestPath(root)))
     dropped = droppedFiles(root, *installed, manifest, cache, request.note);
   std::vector<std::string_view> paths;
   for (const auto& file : manifest.files) paths.push_back(file.path);
