@@ -4,6 +4,7 @@
 // launcher's: quietly, with the failure dialog, or without waiting for a busy Wine.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -146,6 +147,20 @@ TEST(GameRun, TheGameStartsUnderWineOrWithoutAndItsEndDecidesTheLauncherEnd) {
   EXPECT_EQ(run.opened(), std::vector<std::string>(dialogs, run.logsDir().string()));
   for (const char* path : {"kaldrith.exe", "data/strings.txt", "data/maps/harbour.map"})
     EXPECT_EQ(run.file(game / path), run.file(run.resources() / "demo-channel" / path)) << path;
+}
+
+// Real Wine refuses a prefix that is another user's: its set-up fails, and the prefix is not
+// taken as ready, so that the next start sets it up again.
+TEST(GameRun, APrefixWhoseSetUpFailedIsNotTakenAsReady) {
+  LauncherRun run;
+  run.env["KALDRA_WINE_DIR"] = run.resources() / "wine";
+  fs::path prefix = run.dataDir() / "prefix";
+  fs::create_directories(prefix);
+  ASSERT_EQ(::chown(prefix.c_str(), 65534, 65534), 0);
+  auto result =
+      run.startProgram("/bin/sh", {(run.resources() / "share/kaldra-wine.sh").string(), "run"});
+  EXPECT_EQ(result.status, 70) << result.output;
+  EXPECT_FALSE(fs::exists(prefix / ".kaldra-runtime"));
 }
 
 // The game's process as the launcher sees it ends with the game's status, whatever ended

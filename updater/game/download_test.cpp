@@ -1,17 +1,46 @@
 #include "updater/game/download.h"
 
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/web_server.h"
+#include "updater/base/failure.h"
 #include "updater/base/sha256.h"
+#include "updater/game/partial_file.h"
+
+// The disk's side of a flush cannot be made to fail on demand: the next one fails here.
+static std::atomic<bool> failNextFlush{false};
+extern "C" int fdatasync(int fd) {
+  if (failNextFlush.exchange(false)) {
+    errno = EIO;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_fdatasync, fd));
+}
 
 namespace kaldra::update {
 namespace {
 
 using namespace kaldra::update::testing;
 namespace fs = std::filesystem;
+
+// A big file is flushed as it arrives, on another thread; a failure there stops its install.
+TEST(Download, AFailedFlushOfABigFileIsNotInstalled) {
+  kaldra::testing::TempDir temp;
+  failNextFlush = true;
+  {
+    PartialFile partial(temp / "partial");
+    partial.write(std::string(64 << 20, 'x'));
+    EXPECT_THROW(partial.install(temp / "game.pak"), UpdateError);
+  }
+  EXPECT_FALSE(fs::exists(temp / "game.pak"));
+  EXPECT_FALSE(failNextFlush);
+}
 
 TEST(Download, KeptBytesContinueOnlyWhenTheyFitRedirectsKeepToHttpsAndATrickleStalls) {
   kaldra::testing::TempDir temp;

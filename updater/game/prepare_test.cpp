@@ -18,6 +18,7 @@
 #include "updater/channel/channel.h"
 #include "updater/channel/chunk_list.h"
 #include "updater/channel/chunker.h"
+#include "updater/game/chunked_files.h"
 #include "updater/game/download.h"
 #include "updater/game/game_folder.h"
 #include "updater/game/verify.h"
@@ -265,7 +266,8 @@ TEST_F(Prepare, EachFailureHasItsKindAndInstallsNothingInItsWay) {
 // kinds and leave the game's files whole; chunks that arrived before a failure stay.
 TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   std::mt19937_64 random(7);
-  std::string world(2'000'000, '\0');
+  // Beyond the chunker's first 4 MiB read, where offsets must still be right.
+  std::string world(6'000'000, '\0');
   for (char& c : world) c = static_cast<char>(random());
   // The chunks and lists (not the whole files) that publishing added to the store; what
   // publishing said of it is right to the byte.
@@ -287,15 +289,21 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
     EXPECT_EQ(report.storeGrowth, grown);
     return added;
   };
+  files_["data/plain.txt"] = std::string(300'000, 'p');
   publishWorld("1.0");
   run();
+  // Each file whole without its list, but the one that compresses: its list and chunks.
   std::uint64_t gameBytes = 0;
-  for (const auto& [path, content] : files_) gameBytes += content.size();
-  EXPECT_EQ(summary_.bytesDownloaded, gameBytes);  // each file whole, without its list
+  for (const auto& file : parseManifest(readFile(channel_ / kManifestName)).files)
+    gameBytes += *file.stored < file.size
+                     ? *file.stored + fs::file_size(channel_ / chunkListPath(file.chunks))
+                     : file.size;
+  EXPECT_EQ(summary_.bytesDownloaded, gameBytes);
+  EXPECT_LT(summary_.bytesDownloaded, world.size() + 10'000);
 
-  // 64 KiB at the start and a hundred bytes in the middle, and a new file that compresses:
-  // the new chunks and the new lists, each once, and nothing else.
-  files_["data/plain.txt"] = std::string(300'000, 'p');
+  // 64 KiB at the start and a hundred bytes in the middle, and a file that now compresses
+  // less: the new chunks and the new lists, each once, and nothing else.
+  files_["data/plain.txt"] = std::string(300'000, 'p') + std::string(70'000, 'q');
   world.insert(0, std::string(65536, 'i'));
   world.replace(1'000'000, 100, std::string(100, 'c'));
   std::uint64_t addedBytes = 0;
@@ -342,6 +350,8 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
           << error.what();
     }
     EXPECT_EQ(readFile(root_ / "data/world.pak"), before["data/world.pak"]);
+    // Only a build cut by the network keeps its beginning.
+    EXPECT_EQ(partialFileCount(root_), spoil == missing ? 1u : 0u);
 
     // Put right, the next run fetches nothing that is not new; of a build begun before, only
     // what is still right is kept.
@@ -355,6 +365,20 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
     for (const auto& object : added) newBytes += fs::file_size(object);
     EXPECT_LE(summary_.bytesDownloaded, newBytes);
   }
+
+  // A chunk found here that changed after it was found is fetched, not used.
+  world.replace(10, 10, "0123456789");
+  publishWorld("4.0");
+  auto manifest = parseManifest(readFile(channel_ / kManifestName));
+  const auto& file = *std::ranges::find(manifest.files, "data/world.pak", &ManifestFile::path);
+  const NetworkSettings settings;
+  TransferPool transfers(settings);
+  ChunkedFiles chunked(root_, channelFromSetting(channel_.string(), "/"), settings, transfers);
+  chunked.plan({&file});
+  std::fstream(root_ / "data/world.pak", std::ios::in | std::ios::out).seekp(5'000'000) << 'x';
+  fs::create_directories(partialDir(root_));
+  chunked.build(file, 1, [](std::uint64_t) {});
+  expectGameFiles();
 }
 
 }  // namespace
