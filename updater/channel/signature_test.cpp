@@ -1,13 +1,11 @@
 #include "updater/channel/signature.h"
 
 #include <gtest/gtest.h>
-
-#include <functional>
-
 #include <sys/stat.h>
 
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 
 #include "tests/support/game_channel.h"
 #include "tests/support/temp_dir.h"
@@ -49,8 +47,6 @@ TEST(Signature, OnlyTheTrustedKeysSignatureMatchesAsRawBytesOrTextWithBlanksOrCa
   EXPECT_THROW(signBytes(bytes, "not a key"), UpdateError);
 }
 
-// The build's key maker, as anyone on a shared machine would watch it: even under a umask
-// of 0, the key and its new folder are its owner's alone.
 // The build's key maker keeps a key it finds; the publisher's "keygen" never writes over
 // anything. Both make folder and file for the owner alone, whatever the umask.
 TEST(Signature, KeyMakersWriteTheKeyForItsOwnerOnly) {
