@@ -69,19 +69,23 @@ std::vector<ChunkRef> ChunkedFiles::fetchList(const ManifestFile& file) {
   return list;
 }
 
-void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files) {
-  // The files about to be replaced, and builds an earlier run began. Kept open, so that
-  // their chunks can be read even after another file's build has replaced them.
-  std::vector<int> sources;
+void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files,
+                        const std::vector<std::string>& otherPaths) {
+  // The files about to be replaced or dropped, and builds an earlier run began. Kept open,
+  // so that their chunks can be read even after another file's build has replaced them.
+  std::vector<std::filesystem::path> paths;
   for (const ManifestFile* file : files)
-    for (const auto& path : {root_ / file->path, partialDir(root_) / partialName(*file)}) {
-      // Regular files only: a FIFO in its place would never answer.
-      int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-      if (fd < 0) continue;
-      openFiles_.emplace_back(fd);
-      struct stat info {};
-      if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) sources.push_back(fd);
-    }
+    paths.insert(paths.end(), {root_ / file->path, partialDir(root_) / partialName(*file)});
+  for (const auto& path : otherPaths) paths.push_back(root_ / path);
+  std::vector<int> sources;
+  for (const auto& path : paths) {
+    // Regular files only: a FIFO in its place would never answer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) continue;
+    openFiles_.emplace_back(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) sources.push_back(fd);
+  }
 
   // With nothing here to build from (a fresh install), a file that zstd does not shrink
   // comes whole without its list; the others' lists say what is here and what zstd saves.

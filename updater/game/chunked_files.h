@@ -1,12 +1,12 @@
 // Game files that the channel's chunk store describes, brought up to date from what the
-// game folder already holds: chunks found in the files being replaced, in other files being
-// replaced and in the partial folder (a build an earlier run began) are reused; only the
-// others are fetched, several at once, each checked against its name as it arrives. Each
+// game folder already holds: chunks found in the files being replaced or dropped (a file moved
+// to another path included) and in the partial folder (a build an earlier run began) are reused;
+// only the others are fetched, several at once, each checked against its name as it arrives. Each
 // file is built in order in the partial folder, checked whole by size and SHA-256 and moved
 // into place; a build cut short keeps what it had, to be continued.
 //
 //   ChunkedFiles chunked(root, channel, settings, transfers);
-//   chunked.plan(files);                  // lists fetched, local chunks found
+//   chunked.plan(files, dropped);         // lists fetched, local chunks found
 //   chunked.fetchWhole(file);             // nothing of it here: fetch it in one piece
 //   auto bytes = chunked.bytesToFetch();  // what the store must add
 //   auto done = chunked.build(file, onBytes);  // per file, from several threads at once
@@ -36,8 +36,11 @@ class ChunkedFiles {
                TransferPool& transfers);
 
   // Fetches each file's chunk list and checks it against the manifest, and finds the chunks
-  // the game folder holds. Throws UpdateError.
-  void plan(const std::vector<const ManifestFile*>& files);
+  // the game folder holds: in the files being replaced, their partial builds, and the files
+  // at `otherPaths` (those the new version drops, so that a moved file is not fetched again).
+  // Throws UpdateError.
+  void plan(const std::vector<const ManifestFile*>& files,
+            const std::vector<std::string>& otherPaths = {});
 
   // Whether `file` is better fetched whole, by its content's name in the store: the game
   // folder holds none of its chunks, and zstd makes none of them smaller. build() still

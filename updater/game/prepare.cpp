@@ -190,7 +190,9 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   }
   keepOnlyPartials(root, partials);
   ChunkedFiles chunked(root, request.channel, request.network, transfers);
-  chunked.plan(fromChunks);
+  std::vector<std::string> droppedPaths;
+  for (const auto& file : dropped) droppedPaths.push_back(file.path);
+  chunked.plan(fromChunks, droppedPaths);
   std::erase_if(fromChunks, [&](const ManifestFile* file) {
     if (!chunked.fetchWhole(*file)) return false;
     whole.push_back(file);

@@ -379,6 +379,15 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   fs::create_directories(partialDir(root_));
   chunked.build(file, 1, [](std::uint64_t) {});
   expectGameFiles();
+
+  // A file under a new path is built from the one the installed version had under the old.
+  run();
+  fs::rename(channel_ / "data/world.pak", channel_ / "data/moved.pak");
+  files_["data/moved.pak"] = files_.extract("data/world.pak").mapped();
+  publishFolder({.folder = channel_, .version = "5.0", .privateKeyPem = buildSigningKey()});
+  run();
+  expectGameFiles();
+  EXPECT_LT(summary_.bytesDownloaded, 10'000u);  // its list
 }
 
 }  // namespace
