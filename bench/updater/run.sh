@@ -16,8 +16,13 @@
 #   (h) publishing 1 GB into the chunk store (chunking, hashing, compressing, writing), and
 #       again (chunking and hashing only), against sha256sum
 #   (k) a fresh install that walks 100 key rotations, against one without any
+#   (r) real update pairs: the two versions of each Debian package in KALDRA_BENCH_PACKAGES
+#       that the archive lists, unpacked; the tool against a seeded casync extract, zsync
+#       (on a tar of each tree) and a seeded rsync -z, all over loopback: bytes, requests,
+#       time, store size, publish time; and the changed files compressed whole (zstd -3).
+#       Needs scripts/setup.sh --bench (casync, zsync, rsync) and the archive.
 #
-#   bench/updater/run.sh [BUILD_DIR [SECTIONS]]      (default: build abcdefgh; k on request)
+#   bench/updater/run.sh [BUILD_DIR [SECTIONS]]      (default: build abcdefgh; k, r on request)
 #
 # Needs about 4 GB free under /tmp; what it generates there is removed at the end. Run it
 # on an otherwise idle machine: every figure is the best of a few runs.
@@ -120,7 +125,8 @@ echo "verify               $(seconds "$full") s  prepare $(ratio "$full" "$uncha
 rm -rf "$b"
 fi
 
-# serve FOLDER: nginx on a free loopback port, serving FOLDER; sets url.
+# serve FOLDER: nginx on a free loopback port, serving FOLDER; sets url. Each request is
+# logged to $work/nginx/access.log as "status bytes request".
 serve() {
   local port conf=$work/nginx
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -128,7 +134,8 @@ serve() {
   cat >"$conf/nginx.conf" <<CONF
 daemon off; master_process off; user root; pid $conf/nginx.pid; error_log $conf/error.log;
 events { worker_connections 256; }
-http { access_log off; sendfile on; keepalive_requests 100000;
+http { log_format counted '\$status \$body_bytes_sent \$request';
+  access_log $conf/access.log counted; sendfile on; keepalive_requests 100000;
   client_body_temp_path $conf/b; proxy_temp_path $conf/p; fastcgi_temp_path $conf/f;
   uwsgi_temp_path $conf/u; scgi_temp_path $conf/s;
   server { listen 127.0.0.1:$port; root $1; } }
@@ -328,4 +335,78 @@ echo "no rotation                    $(seconds "$plain") s"
 echo "100 rotations walked           $(seconds "$rotated") s  (target < 1 s)"
 stop_serving
 rm -rf "$k"
+fi
+
+if [[ $sections == *r* ]]; then
+echo "== (r) real update pairs, over loopback: the tool, casync (seeded), zsync, rsync -z (seeded)"
+r=$work/r
+log=$work/nginx/access.log
+# requests / bytes: of what nginx sent since the log was emptied.
+requests() { wc -l <"$log"; }
+sent() { awk '{ s += $2 } END { print s + 0 }' "$log"; }
+timed() { local start; start=$(date +%s%N); "$@" >/dev/null 2>&1; sync; seconds $(($(date +%s%N) - start)); }
+same() { diff -r --exclude='.kaldra-*' "$1" "$2" >/dev/null && echo same || echo DIFFERENT; }
+for package in ${KALDRA_BENCH_PACKAGES:-openjdk-17-jre-headless libreoffice-core}; do
+  mapfile -t versions < <(apt-cache madison "$package" | awk '{ print $3 }' | sort -uV)
+  if ((${#versions[@]} < 2)); then
+    echo "$package: the archive lists one version, skipped"
+    continue
+  fi
+  rm -rf "$r"
+  for i in 0 1; do
+    mkdir -p "$r/deb$i"
+    (cd "$r/deb$i" && apt-get download "$package=${versions[i - 2 + ${#versions[@]}]}" >/dev/null 2>&1)
+    dpkg-deb -x "$r/deb$i"/*.deb "$r/v$i"
+  done
+  # A game channel carries regular files only: the package's links (and the folders they
+  # leave empty) go, for every contender.
+  find "$r/v0" "$r/v1" -type l -delete
+  find "$r/v0" "$r/v1" -type d -empty -delete
+  echo "-- $package ${versions[-2]} -> ${versions[-1]}: $(du -sm "$r/v1" | cut -f1) MB, $(find "$r/v1" -type f | wc -l) files"
+  serve "$r"
+  # The tool: v0 published and installed, then v1 published into the same store.
+  mkdir -p "$r/ch" && cp -a "$r/v0/." "$r/ch/"
+  publish0=$(timed "$tool" publish "$r/ch" --key "$key" --version 1.0)
+  KALDRA_UPDATE_CHANNEL=$url/ch "$tool" prepare --root "$r/game" --json >/dev/null 2>&1
+  find "$r/ch" -mindepth 1 -maxdepth 1 ! -name kaldra-store ! -name 'manifest.json*' -exec rm -rf {} +
+  cp -a "$r/v1/." "$r/ch/"
+  publish1=$(timed "$tool" publish "$r/ch" --key "$key" --version 2.0)
+  : >"$log"
+  took=$(timed env KALDRA_UPDATE_CHANNEL="$url/ch" "$tool" prepare --root "$r/game" --json)
+  echo "this tool        $(sent) bytes, $(requests) requests, $took s, store $(du -sb "$r/ch/kaldra-store" | cut -f1) bytes, publish $publish0 s + $publish1 s, $(same "$r/game" "$r/v1")"
+  # casync: both versions into one store, v1 extracted with v0 as its seed.
+  make0=$(timed casync make --store="$r/castore" "$r/v0.caidx" "$r/v0")
+  make1=$(timed casync make --store="$r/castore" "$r/v1.caidx" "$r/v1")
+  cp -a "$r/v0" "$r/caseed"
+  : >"$log"
+  took=$(timed casync extract --store="$url/castore" --seed="$r/caseed" "$r/v1.caidx" "$r/caout")
+  echo "casync           $(sent) bytes, $(requests) requests, $took s, store $(du -sb "$r/castore" | cut -f1) bytes, make $make0 s + $make1 s, $(same "$r/caout" "$r/v1")"
+  # zsync: a tar of each tree, v0's as the seed.
+  tar -C "$r/v0" -cf "$r/v0.tar" . && tar -C "$r/v1" -cf "$r/v1.tar" .
+  (cd "$r" && zsyncmake -u v1.tar -o v1.tar.zsync v1.tar)
+  : >"$log"
+  took=$(timed zsync -q -i "$r/v0.tar" -o "$r/zout.tar" "$url/v1.tar.zsync")
+  echo "zsync            $(sent) bytes, $(requests) requests, $took s, $(cmp -s "$r/zout.tar" "$r/v1.tar" && echo same || echo DIFFERENT)"
+  # rsync -z from a daemon on loopback into a copy of v0.
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf 'port = %s\nuse chroot = no\n[v1]\npath = %s\n' "$port" "$r/v1" >"$r/rsyncd.conf"
+  rsync --daemon --no-detach --config="$r/rsyncd.conf" --address=127.0.0.1 &
+  rsync_pid=$!
+  sleep 0.5
+  cp -a "$r/v0" "$r/rseed"
+  start=$(date +%s%N)
+  received=$(rsync -a -z --delete --stats "rsync://127.0.0.1:$port/v1/" "$r/rseed/" |
+    sed -n 's/^Total bytes received: \([0-9,]*\).*/\1/p' | tr -d ,)
+  echo "rsync -z         $received bytes, $(seconds $(($(date +%s%N) - start))) s, $(same "$r/rseed" "$r/v1")"
+  kill "$rsync_pid"
+  # What downloading each new or changed file compressed whole would cost.
+  whole=0
+  while IFS= read -r -d '' file; do
+    rel=${file#"$r/v1/"}
+    if ! cmp -s "$file" "$r/v0/$rel"; then whole=$((whole + $(zstd -3 -c -q "$file" | wc -c))); fi
+  done < <(find "$r/v1" -type f -print0)
+  echo "changed files, zstd -3 each: $whole bytes"
+  stop_serving
+done
+rm -rf "$r"
 fi
