@@ -34,7 +34,7 @@ inline std::string buildSigningKey() {
 }
 
 // Writes `files` (path -> content) below `folder` and publishes them there, signed with
-// the build's key; fetched whole unless `layout` says otherwise.
+// the build's key; fetched whole unless `layout` says otherwise, and without patches.
 inline Manifest publishChannel(const std::filesystem::path& folder,
                                const std::map<std::string, std::string>& files,
                                const std::string& version = "1.0", unsigned expiresDays = 30,
@@ -45,7 +45,8 @@ inline Manifest publishChannel(const std::filesystem::path& folder,
                         .privateKeyPem = buildSigningKey(),
                         .threads = 2,
                         .expiresDays = expiresDays,
-                        .layout = layout})
+                        .layout = layout,
+                        .patches = false})
       .manifest;
 }
 

@@ -39,21 +39,6 @@ void linkIntoPlace(const std::filesystem::path& temporary, const std::filesystem
   if (linked != 0 && linked != EEXIST) throwDiskError("cannot add " + path.string(), linked);
 }
 
-void addObject(const std::filesystem::path& path, std::string_view bytes) {
-  auto temporary = temporaryBeside(path);
-  {
-    platform::UniqueFd out{
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
-    if (out.get() < 0) throwDiskError("cannot create " + temporary.string(), errno);
-    if (!writeAll(out.get(), bytes)) {
-      int error = errno;
-      ::unlink(temporary.c_str());
-      throwDiskError("cannot write " + temporary.string(), error);
-    }
-  }
-  linkIntoPlace(temporary, path);
-}
-
 // A copy, not a link: the publisher may change the game file in place later. Checked, as
 // it may have changed since it was cut.
 void addFileObject(const std::filesystem::path& file, const std::filesystem::path& path,
@@ -91,6 +76,21 @@ class Compressor {
 
 }  // namespace
 
+void addStoreObject(const std::filesystem::path& path, std::string_view bytes) {
+  auto temporary = temporaryBeside(path);
+  {
+    platform::UniqueFd out{
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
+    if (out.get() < 0) throwDiskError("cannot create " + temporary.string(), errno);
+    if (!writeAll(out.get(), bytes)) {
+      int error = errno;
+      ::unlink(temporary.c_str());
+      throwDiskError("cannot write " + temporary.string(), error);
+    }
+  }
+  linkIntoPlace(temporary, path);
+}
+
 ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool dryRun,
                                          const std::function<void(std::uint64_t)>& onChunk) {
   platform::UniqueFd in{::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
@@ -119,8 +119,9 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool
     std::uint64_t bytes = !ref.compressed ? chunk.size()
                           : packedThere   ? std::filesystem::file_size(packed)
                                           : compressed.size();
-    add(ref.compressed ? packed : raw, bytes,
-        [&] { addObject(ref.compressed ? packed : raw, ref.compressed ? compressed : chunk); });
+    add(ref.compressed ? packed : raw, bytes, [&] {
+      addStoreObject(ref.compressed ? packed : raw, ref.compressed ? compressed : chunk);
+    });
     stored.storedBytes += bytes;
     stored.chunkBytes.push_back(bytes);
     stored.chunks.push_back(std::move(ref));
@@ -134,14 +135,15 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool
   stored.listBytes = list.size();
   stored.sha256 = whole.finishHex();
   add(channel_ / chunkListPath(stored.list), list.size(),
-      [&] { addObject(channel_ / chunkListPath(stored.list), list); });
+      [&] { addStoreObject(channel_ / chunkListPath(stored.list), list); });
   auto copy = channel_ / fileObjectPath(stored.sha256);
   add(copy, stored.size, [&] { addFileObject(file, copy, stored.sha256); });
   return stored;
 }
 
-ChunkStore::Pruned ChunkStore::prune(const std::vector<Manifest>& kept, bool dryRun) {
-  std::set<std::string> named;
+ChunkStore::Pruned ChunkStore::prune(const std::vector<Manifest>& kept, bool dryRun,
+                                     const std::vector<std::string>& alsoKept) {
+  std::set<std::string> named(alsoKept.begin(), alsoKept.end());
   for (const auto& manifest : kept)
     for (const auto& file : manifest.files) {
       if (file.chunks.empty()) continue;

@@ -9,12 +9,17 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "updater/channel/chunk_list.h"
 #include "updater/channel/manifest.h"
 
 namespace kaldra::update {
+
+// Adds the object `bytes` at `path` of the store unless one is there: written beside, then
+// linked into place, so that no one ever reads half an object. Throws UpdateError (disk).
+void addStoreObject(const std::filesystem::path& path, std::string_view bytes);
 
 class ChunkStore {
  public:
@@ -48,9 +53,10 @@ class ChunkStore {
     std::uint64_t bytes = 0;
   };
   // Removes (or with `dryRun` only counts) the objects that none of the `kept` manifests
-  // names. Throws UpdateError, removing nothing, when a list they name cannot be read: what
-  // it names would be unknown.
-  Pruned prune(const std::vector<Manifest>& kept, bool dryRun);
+  // names, but those at the store paths `alsoKept`. Throws UpdateError, removing nothing, when
+  // a list they name cannot be read: what it names would be unknown.
+  Pruned prune(const std::vector<Manifest>& kept, bool dryRun,
+               const std::vector<std::string>& alsoKept = {});
 
  private:
   std::filesystem::path channel_;

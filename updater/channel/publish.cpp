@@ -128,6 +128,7 @@ PublishReport publishFolder(const PublishRequest& request) {
   auto previousChunks =
       report.previous ? chunksOf(folder, *report.previous) : std::set<std::string>();
   std::set<std::string> counted;
+  std::map<std::string, std::uint64_t> chunkCost;  // by file digest, for players on `previous`
   std::set<std::string> changed(report.changed.begin(), report.changed.end());
   changed.insert(report.added.begin(), report.added.end());
   for (std::size_t i = 0; i < manifest.files.size(); ++i) {
@@ -142,12 +143,13 @@ PublishReport publishFolder(const PublishRequest& request) {
     report.storeGrowth += stored[i].addedBytes;
     report.fetchFresh += std::min(file.size, *file.stored);
     if (!toFetch) continue;
-    report.fetchFromPrevious += stored[i].listBytes;
+    auto& cost = chunkCost[file.sha256];
     for (std::size_t c = 0; c < stored[i].chunks.size(); ++c) {
       const auto& digest = stored[i].chunks[c].sha256;
       if (!previousChunks.contains(digest) && counted.insert(digest).second)
-        report.fetchFromPrevious += stored[i].chunkBytes[c];
+        cost += stored[i].chunkBytes[c];
     }
+    report.fetchFromPrevious += stored[i].listBytes + cost;
   }
   if (request.dryRun) return report;
 
@@ -157,6 +159,13 @@ PublishReport publishFolder(const PublishRequest& request) {
   std::string signature = signBytes(json, request.privateKeyPem);
   writeFileDurably(folder / kManifestName, json);
   writeFileDurably(folder / signatureFileName(kManifestName), signature);
+  if (request.patches && report.previous && request.layout == Layout::chunkStore)
+    report.patches = addPatches(folder, *report.previous, manifest, sha256Hex(json),
+                                std::min(request.threads, 2u));
+  // A player takes a patch where it costs less than the chunks.
+  for (const auto& patch : report.patches.patches)
+    if (auto cost = chunkCost[patch.to]; patch.size < cost)
+      report.fetchFromPrevious -= cost - patch.size;
   return report;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "updater/channel/manifest.h"
+#include "updater/channel/patches.h"
 
 namespace kaldra::update {
 
@@ -26,6 +27,7 @@ struct PublishRequest {
   Layout layout = Layout::chunkStore;
   std::vector<std::string> excludes;  // patterns besides the folder's ignore file
   bool dryRun = false;                // everything but writing
+  bool patches = true;                // from the previous version, after the manifest
   // Hears the bytes read so far and in all, from the threads as they go.
   std::function<void(std::uint64_t done, std::uint64_t total)> progress = [](std::uint64_t,
                                                                              std::uint64_t) {};
@@ -40,17 +42,18 @@ struct PublishReport {
   std::uint64_t storeGrowth = 0;
   std::uint64_t fetchFromPrevious = 0;  // about what a player on `previous` fetches
   std::uint64_t fetchFresh = 0;         // what a new player fetches
+  PatchesMade patches;                  // for players on `previous`
 };
 
 // Lists every regular file below the folder (except the channel's own files: manifest.json,
 // the key statements, their signatures, the chunk store "kaldra-store/" and the ignore file,
 // and what the filter leaves out) with its size, digest and chunk list, sorted by path; adds
 // the chunks, lists and copies the store lacks; writes the list durably to manifest.json and
-// signs it beside it. The manifest's sequence follows the one already there (see
-// nextFreshness). Throws UpdateError: disk when a file cannot be read or the manifest
-// written; other for an entry that cannot be published (a symbolic link or special file, or a
-// name that the manifest refuses), an unusable key or one the channel's newest key statement
-// does not list. Nothing is written then.
+// signs it beside it; then adds patches from the previous version (patches.h). The manifest's
+// sequence follows the one already there (see nextFreshness). Throws UpdateError: disk when a file
+// cannot be read or the manifest written; other for an entry that cannot be published (a symbolic
+// link or special file, or a name that the manifest refuses), an unusable key or one the channel's
+// newest key statement does not list. Nothing is written then.
 PublishReport publishFolder(const PublishRequest& request);
 
 }  // namespace kaldra::update

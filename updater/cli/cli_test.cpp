@@ -12,6 +12,7 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <random>
 #include <thread>
 
 #include "tests/support/game_channel.h"
@@ -244,6 +245,24 @@ TEST(Cli, PruneRemovesOnlyWhatNoKeptManifestNames) {
   EXPECT_EQ(prune({}).status, 0);
   alone.insert(std::string(kStoreFolder) + "/lists/.tmp-1-1");
   EXPECT_EQ(storeObjects(channel), alone);
+
+  // The patch from the version before the kept one stays, with its index.
+  std::mt19937 random(1);
+  std::string c(300000, '\0');
+  for (char& byte : c) byte = static_cast<char>(random());
+  for (const auto* version : {"3.0", "4.0"}) {
+    writeFile(channel / "data/c.pak", c);
+    ASSERT_EQ(
+        runTool({"publish", channel.string(), "--key", KALDRA_SIGNING_KEY, "--version", version})
+            .status,
+        0);
+    for (std::size_t at = 0; at < c.size(); at += 1000) c[at] ^= 1;
+  }
+  EXPECT_EQ(prune({}).status, 0);
+  EXPECT_EQ(std::ranges::count_if(
+                storeObjects(channel),
+                [](const auto& object) { return object.find("/patches/") != object.npos; }),
+            2);
 }
 
 // What a publisher runs after an upload: one line per problem, naming the object, over a

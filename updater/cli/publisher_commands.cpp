@@ -10,12 +10,14 @@
 #include "updater/base/folder_lock.h"
 #include "updater/base/parallel.h"
 #include "updater/base/progress_line.h"
+#include "updater/base/sha256.h"
 #include "updater/channel/channel.h"
 #include "updater/channel/channel_check.h"
 #include "updater/channel/chunk_store.h"
 #include "updater/channel/freshness.h"
 #include "updater/channel/key_chain.h"
 #include "updater/channel/key_file.h"
+#include "updater/channel/patches.h"
 #include "updater/channel/publish.h"
 #include "updater/channel/publish_filter.h"
 #include "updater/cli/command.h"
@@ -72,6 +74,7 @@ struct PublishOptions {
   unsigned expiresDays = 30;
   bool wholeFiles = false;
   bool dryRun = false;
+  bool noPatches = false;
   std::vector<std::string> excludes;
 };
 
@@ -128,6 +131,9 @@ void printReport(const PublishReport& report, const PublishOptions& options, std
   if (!options.wholeFiles)
     out << "the store " << (options.dryRun ? "would grow" : "grew") << " by "
         << bytesText(report.storeGrowth) << " (" << report.newObjects << " objects)\n";
+  if (!report.patches.patches.empty())
+    out << "patches for players on " << report.previous->version << ": "
+        << report.patches.patches.size() << " files, " << bytesText(report.patches.bytes) << "\n";
   if (report.previous)
     out << "players on " << report.previous->version << " " << (options.dryRun ? "would" : "will")
         << " fetch about " << bytesText(report.fetchFromPrevious) << "; a new player "
@@ -190,6 +196,8 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
                         " in DIR): a name such as *.pdb, a "
                         "folder such as logs/, a path such as data/dev/*");
   parser.add_flag("--dry-run", options->dryRun, "say what publishing would do, and write nothing");
+  parser.add_flag("--no-patches", options->noPatches,
+                  "make no patches from the previous version (they follow the manifest)");
   addWait(parser, options->wait);
   publish.run = [options](std::ostream& out, std::ostream& err) {
     return reported("publish", err, [&] {
@@ -207,6 +215,7 @@ void addPublish(CLI::App& tool, std::vector<Command>& commands) {
                          .layout = options->wholeFiles ? Layout::wholeFiles : Layout::chunkStore,
                          .excludes = options->excludes,
                          .dryRun = options->dryRun,
+                         .patches = !options->noPatches,
                          .progress = [&](std::uint64_t done, std::uint64_t total) {
                            if (line) line->showBytes("Publishing", done, total);
                          }});
@@ -265,13 +274,16 @@ void addPrune(CLI::App& tool, std::vector<Command>& commands) {
       std::vector<std::string> paths{(channel / kManifestName).string()};
       paths.insert(paths.end(), options->olderManifests.begin(), options->olderManifests.end());
       std::vector<Manifest> kept;
+      std::vector<std::string> patches;
       for (const auto& path : paths) {
         std::string reason;
         auto bytes = readFile(path, &reason);
         if (!bytes) throw UpdateError(FailureKind::manifest, "cannot read " + path + ": " + reason);
         kept.push_back(parseManifest(*bytes));
+        auto named = patchObjectsOf(channel, sha256Hex(*bytes));
+        patches.insert(patches.end(), named.begin(), named.end());
       }
-      auto pruned = ChunkStore(channel).prune(kept, options->dryRun);
+      auto pruned = ChunkStore(channel).prune(kept, options->dryRun, patches);
       out << (options->dryRun ? "would remove " : "removed ") << pruned.objects << " objects ("
           << pruned.bytes << " bytes) that no kept manifest names\n";
       return kExitOk;

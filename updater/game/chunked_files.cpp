@@ -1,6 +1,7 @@
 #include "updater/game/chunked_files.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zstd.h>
@@ -15,6 +16,7 @@
 #include "updater/base/sha256.h"
 #include "updater/channel/channel.h"
 #include "updater/channel/chunker.h"
+#include "updater/channel/patches.h"
 #include "updater/game/game_folder.h"
 #include "updater/game/game_tree.h"
 #include "updater/game/partial_file.h"
@@ -35,6 +37,31 @@ constexpr int kChunkTries = 2;
 [[noreturn]] void damaged(const std::string& what) {
   throw UpdateError(FailureKind::integrity, what);
 }
+
+// The whole of an open regular file, mapped for reading (empty when it cannot be).
+class MappedFile {
+ public:
+  explicit MappedFile(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) return;
+    size_ = static_cast<std::size_t>(info.st_size);
+    at_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (at_ == MAP_FAILED) size_ = 0;
+  }
+  ~MappedFile() {
+    if (at_ != MAP_FAILED) ::munmap(at_, size_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  std::string_view bytes() const {
+    return at_ == MAP_FAILED ? std::string_view()
+                             : std::string_view(static_cast<char*>(at_), size_);
+  }
+
+ private:
+  void* at_ = MAP_FAILED;
+  std::size_t size_ = 0;
+};
 
 // Up to `size` bytes at `offset`; a read that fails gives what no chunk is.
 std::string bytesAt(int fd, std::uint64_t offset, std::size_t size) {
@@ -70,7 +97,8 @@ std::vector<ChunkRef> ChunkedFiles::fetchList(const ManifestFile& file) {
 }
 
 void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files,
-                        const std::vector<std::string>& otherPaths) {
+                        const std::vector<std::string>& otherPaths,
+                        const std::map<std::string, PatchRef>& patches) {
   // The files about to be replaced or dropped, and builds an earlier run began. Kept open,
   // so that their chunks can be read even after another file's build has replaced them.
   std::vector<std::filesystem::path> paths;
@@ -113,9 +141,21 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files,
         }))
       whole_.insert(path);
 
+  // A patch where it costs less than the chunks it spares.
+  for (const auto& [path, patch] : patches) {
+    auto list = lists_.find(path);
+    if (list == lists_.end() || whole_.contains(path)) continue;
+    std::uint64_t missing = 0;
+    for (const auto& chunk : list->second)
+      missing += found_.contains(chunk.sha256) ? 0 : chunk.size;
+    if (patch.size >= missing) continue;
+    patched_.emplace(path, patch);
+    bytesToFetch_ += patch.size;
+  }
+
   std::set<std::string> counted;
   for (const auto& [path, chunks] : lists_) {
-    if (whole_.contains(path)) continue;
+    if (whole_.contains(path) || patched_.contains(path)) continue;
     for (const auto& chunk : chunks)
       if (!found_.contains(chunk.sha256) && counted.insert(chunk.sha256).second)
         bytesToFetch_ += chunk.size;
@@ -131,15 +171,21 @@ void ChunkedFiles::index(int fd, const std::set<std::string>& needed) {
 }
 
 std::string ChunkedFiles::fetchChunk(const ChunkRef& chunk) {
-  std::string url = fileUrl(channel_, chunkObjectPath(chunk));
-  std::size_t limit = chunk.compressed ? ZSTD_compressBound(chunk.size) : chunk.size;
+  return fetchObject(chunkObjectPath(chunk),
+                     chunk.compressed ? ZSTD_compressBound(chunk.size) : chunk.size,
+                     [&](std::string stored) { return unpackChunk(chunk, std::move(stored)); });
+}
+
+std::string ChunkedFiles::fetchObject(const std::string& path, std::size_t limit,
+                                      const std::function<std::string(std::string)>& unpack) {
+  std::string url = fileUrl(channel_, path);
   auto transfer = transfers_.take();
   for (int attempt = 1, tries = 1;; ++attempt) {
     std::string stored;
     stored.reserve(limit);
     try {
       transfer->fetch(url, [&](std::string_view piece) {
-        if (stored.size() + piece.size() > limit) damaged(url + ": longer than its chunk");
+        if (stored.size() + piece.size() > limit) damaged(url + ": longer than its object");
         stored.append(piece);
       });
     } catch (const TransferError& error) {
@@ -147,11 +193,11 @@ std::string ChunkedFiles::fetchChunk(const ChunkRef& chunk) {
       continue;
     }
     received_ += stored.size();
-    if (std::string bytes = unpackChunk(chunk, std::move(stored)); !bytes.empty()) {
+    if (std::string bytes = unpack(std::move(stored)); !bytes.empty()) {
       transfers_.give(std::move(transfer));
       return bytes;
     }
-    if (++tries > kChunkTries) damaged(url + ": the bytes are not the chunk's");
+    if (++tries > kChunkTries) damaged(url + ": the bytes are not the object's");
   }
 }
 
@@ -164,8 +210,39 @@ std::string ChunkedFiles::localChunk(const ChunkRef& chunk) const {
   return bytes;
 }
 
+Downloaded ChunkedFiles::buildFromPatch(const ManifestFile& file, const PatchRef& patch) {
+  auto target = root_ / file.path;
+  std::string bytes = fetchObject(patchObjectPath(patch.patch), patch.size, [&](std::string s) {
+    return sha256Hex(s) == patch.patch ? s : std::string();
+  });
+  platform::UniqueFd old{::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
+  auto made =
+      old.get() < 0 ? std::nullopt : applyPatch(MappedFile(old.get()).bytes(), bytes, file.size);
+  if (!made || sha256Hex(*made) != file.sha256)
+    damaged(file.path + ": the patch from the installed copy does not make the listed file");
+  PartialFile partial(partialDir(root_) / partialName(file));
+  partial.clear();
+  partial.write(*made);
+  partial.install(target);
+  auto stamp = stampOf(target);
+  if (!stamp) throwDiskError("installed file vanished: " + target.string(), ENOENT);
+  return {.stamp = *stamp};
+}
+
 Downloaded ChunkedFiles::build(const ManifestFile& file, unsigned fetchers,
                                const std::function<void(std::uint64_t)>& onBytes) {
+  if (auto patch = patched_.find(file.path); patch != patched_.end()) {
+    try {
+      auto done = buildFromPatch(file, patch->second);
+      onBytes(patch->second.size);
+      return done;
+    } catch (const UpdateError& error) {
+      // A patch missing or not what it says: the chunks still are.
+      auto* transferError = dynamic_cast<const TransferError*>(&error);
+      if (error.kind() != FailureKind::integrity && !(transferError && transferError->missing()))
+        throw;
+    }
+  }
   // A file meant to come whole has no list yet when it comes in chunks after all.
   std::vector<ChunkRef> fetched;
   auto list = lists_.find(file.path);

@@ -24,6 +24,7 @@
 #include "platform/spawn.h"
 #include "updater/channel/chunk_list.h"
 #include "updater/channel/manifest.h"
+#include "updater/channel/patches.h"
 #include "updater/game/download.h"
 #include "updater/net/network_settings.h"
 #include "updater/net/transfer_pool.h"
@@ -39,8 +40,11 @@ class ChunkedFiles {
   // the game folder holds: in the files being replaced, their partial builds, and the files
   // at `otherPaths` (those the new version drops, so that a moved file is not fetched again).
   // Throws UpdateError.
+  // A file with one of `patches` (by path; each from the content now at that path) is made
+  // with it where it costs less than the chunks it lacks, and from them when it fails.
   void plan(const std::vector<const ManifestFile*>& files,
-            const std::vector<std::string>& otherPaths = {});
+            const std::vector<std::string>& otherPaths = {},
+            const std::map<std::string, PatchRef>& patches = {});
 
   // Whether `file` is better fetched whole, by its content's name in the store: the game
   // folder holds none of its chunks, and zstd makes none of them smaller. build() still
@@ -69,6 +73,11 @@ class ChunkedFiles {
   std::vector<ChunkRef> fetchList(const ManifestFile& file);
   void index(int fd, const std::set<std::string>& needed);
   std::string fetchChunk(const ChunkRef& chunk);
+  // The object at `path` of the store, no longer than `limit`, as `unpack` makes it (empty:
+  // not the object's bytes), fetched again once when it is not.
+  std::string fetchObject(const std::string& path, std::size_t limit,
+                          const std::function<std::string(std::string)>& unpack);
+  Downloaded buildFromPatch(const ManifestFile& file, const PatchRef& patch);
   std::string localChunk(const ChunkRef& chunk) const;
 
   std::filesystem::path root_;
@@ -78,6 +87,7 @@ class ChunkedFiles {
   std::map<std::string, std::vector<ChunkRef>> lists_;  // by file path
   std::map<std::string, Source> found_;                 // by chunk digest
   std::set<std::string> whole_;                         // paths of files fetched whole
+  std::map<std::string, PatchRef> patched_;             // by path: files made with a patch
   std::uint64_t bytesToFetch_ = 0;
   std::atomic<std::uint64_t> received_{0};
   std::vector<platform::UniqueFd> openFiles_;  // read even once replaced

@@ -1,6 +1,7 @@
 #include "updater/game/prepare.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -15,6 +16,7 @@
 #include "updater/channel/key_chain.h"
 #include "updater/channel/manifest.h"
 #include "updater/channel/manifest_fetch.h"
+#include "updater/channel/patches.h"
 #include "updater/channel/signature.h"
 #include "updater/game/chunked_files.h"
 #include "updater/game/download.h"
@@ -92,6 +94,38 @@ void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::str
     std::filesystem::remove_all(it->path(), error);
   }
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
+}
+
+// The patches of the manifest whose bytes have `manifestSha256` (of `listed` files) that lead
+// from what each of `files` holds now (by the cache's word) to what the manifest lists, by path.
+// Patches only save bytes: without an index, or with one that cannot be had, there are none.
+std::map<std::string, PatchRef> usablePatches(TransferPool& transfers,
+                                              const PrepareRequest& request,
+                                              const std::string& manifestSha256, std::size_t listed,
+                                              const std::vector<const ManifestFile*>& files,
+                                              const FileCache& cache) {
+  std::map<std::string, const ManifestFile*> byDigest;
+  for (const ManifestFile* file : files)
+    if (auto stamp = stampOf(request.root / file->path))
+      if (auto held = cache.digestIfUnchanged(file->path, *stamp))
+        byDigest[std::string(*held) + file->sha256] = file;
+  std::map<std::string, PatchRef> usable;
+  if (byDigest.empty()) return usable;
+  auto transfer = transfers.take();
+  try {
+    auto text = fetchMetadata(*transfer, fileUrl(request.channel, patchIndexPath(manifestSha256)),
+                              listed * 256 + 64, FailureKind::manifest, request.network,
+                              metadataDeadline(request.network));
+    for (auto& patch : parsePatchIndex(text))
+      if (auto file = byDigest.find(patch.from + patch.to); file != byDigest.end())
+        usable.emplace(file->second->path, std::move(patch));
+  } catch (const UpdateError& error) {
+    auto* transferError = dynamic_cast<const TransferError*>(&error);
+    if (!transferError || !transferError->missing())
+      request.note(std::string("no patches: ") + error.what());
+  }
+  transfers.give(std::move(transfer));
+  return usable;
 }
 
 // The saved manifest is rewritten only when it says something new.
@@ -192,7 +226,9 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   ChunkedFiles chunked(root, request.channel, request.network, transfers);
   std::vector<std::string> droppedPaths;
   for (const auto& file : dropped) droppedPaths.push_back(file.path);
-  chunked.plan(fromChunks, droppedPaths);
+  chunked.plan(
+      fromChunks, droppedPaths,
+      usablePatches(transfers, request, fetched.sha256, manifest.files.size(), fromChunks, cache));
   std::erase_if(fromChunks, [&](const ManifestFile* file) {
     if (!chunked.fetchWhole(*file)) return false;
     whole.push_back(file);

@@ -18,6 +18,7 @@
 #include "updater/channel/channel.h"
 #include "updater/channel/chunk_list.h"
 #include "updater/channel/chunker.h"
+#include "updater/channel/patches.h"
 #include "updater/game/chunked_files.h"
 #include "updater/game/download.h"
 #include "updater/game/game_folder.h"
@@ -272,16 +273,19 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   // The chunks and lists (not the whole files) that publishing added to the store; what
   // publishing said of it is right to the byte.
   PublishReport report;
-  auto publishWorld = [&](const std::string& version) {
+  auto publishWorld = [&](const std::string& version, bool patches = false) {
     files_["data/world.pak"] = world;
     auto before = storeObjects(channel_);
     for (const auto& [path, content] : files_) writeFile(channel_ / path, content);
-    report = publishFolder(
-        {.folder = channel_, .version = version, .privateKeyPem = buildSigningKey(), .threads = 2});
+    report = publishFolder({.folder = channel_,
+                            .version = version,
+                            .privateKeyPem = buildSigningKey(),
+                            .threads = 2,
+                            .patches = patches});
     std::set<fs::path> added;
     std::uint64_t grown = 0;
     for (const auto& object : storeObjects(channel_)) {
-      if (before.contains(object)) continue;
+      if (before.contains(object) || object.find("/patches/") != std::string::npos) continue;
       grown += fs::file_size(channel_ / object);
       if (!object.starts_with(std::string(kStoreFolder) + "/files/"))
         added.insert(channel_ / object);
@@ -364,6 +368,27 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
     std::uint64_t newBytes = 0;
     for (const auto& object : added) newBytes += fs::file_size(object);
     EXPECT_LE(summary_.bytesDownloaded, newBytes);
+  }
+
+  // A change every 50 kB makes every chunk new, but the patch from the installed copy is
+  // small, and what publishing says a player fetches. An index that names another version's
+  // patch (under its own name) misleads no one: what it makes is not the listed file.
+  std::vector<PatchRef> earlier;
+  for (bool misled : {false, true}) {
+    for (std::size_t at = 1000; at < world.size(); at += 50'000) world[at] ^= 1;
+    publishWorld(misled ? "3.9" : "3.8", true);
+    auto index = channel_ / patchIndexPath(sha256Hex(readFile(channel_ / kManifestName)));
+    auto patches = parsePatchIndex(readFile(index));
+    ASSERT_EQ(patches.size(), 1u);
+    if (misled) {
+      std::tie(patches[0].patch, patches[0].size) = std::tie(earlier[0].patch, earlier[0].size);
+      writeFile(index, patchIndexText(patches));
+    }
+    earlier = patches;
+    run();
+    expectGameFiles();
+    EXPECT_TRUE(misled || summary_.bytesDownloaded == report.fetchFromPrevious);
+    EXPECT_EQ(summary_.bytesDownloaded < 100'000, !misled) << summary_.bytesDownloaded;
   }
 
   // A chunk found here that changed after it was found is fetched, not used.

@@ -1,0 +1,154 @@
+#include "updater/channel/patches.h"
+
+#include <zstd.h>
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "updater/base/failure.h"
+#include "updater/base/file_io.h"
+#include "updater/base/parallel.h"
+#include "updater/base/sha256.h"
+#include "updater/channel/chunk_list.h"
+#include "updater/channel/chunk_store.h"
+
+namespace kaldra::update {
+
+namespace {
+
+constexpr std::string_view kHeader = "kaldra-patches 1\n";
+// zstd's fast levels find the long matches a patch is made of about as well as its slow ones.
+constexpr int kPatchLevel = 3;
+// zstd's bounds on a window, 64-bit systems (public only in its static-linking part).
+constexpr int kMinWindowLog = 10, kMaxWindowLog = 31;
+
+// A window that covers the old bytes and the new, so that any of the old can be referred to.
+int windowLog(std::size_t previous, std::size_t next) {
+  auto bits = static_cast<int>(std::bit_width(previous + next));
+  return std::clamp(bits, kMinWindowLog, kMaxWindowLog);
+}
+
+}  // namespace
+
+std::string patchIndexText(const std::vector<PatchRef>& patches) {
+  std::string text(kHeader);
+  for (const auto& p : patches)
+    text += p.from + " " + p.to + " " + p.patch + " " + std::to_string(p.size) + "\n";
+  return text;
+}
+
+std::vector<PatchRef> parsePatchIndex(std::string_view text) {
+  auto malformed = [](std::size_t line) {
+    throw UpdateError(FailureKind::manifest, "patch index line " + std::to_string(line));
+  };
+  if (!text.starts_with(kHeader)) malformed(1);
+  text.remove_prefix(kHeader.size());
+  std::vector<PatchRef> patches;
+  for (std::size_t line = 2; !text.empty(); ++line) {
+    auto end = text.find('\n');
+    if (end == std::string_view::npos || end < 3 * 65 + 1) malformed(line);
+    std::string_view entry = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    PatchRef ref{.from = lowerHexDigest(entry.substr(0, 64)),
+                 .to = lowerHexDigest(entry.substr(65, 64)),
+                 .patch = lowerHexDigest(entry.substr(130, 64))};
+    std::string_view size = entry.substr(195);
+    auto [rest, error] = std::from_chars(size.data(), size.data() + size.size(), ref.size);
+    if (ref.from.empty() || ref.to.empty() || ref.patch.empty() || entry[64] != ' ' ||
+        entry[129] != ' ' || entry[194] != ' ' || error != std::errc() ||
+        rest != size.data() + size.size())
+      malformed(line);
+    patches.push_back(std::move(ref));
+  }
+  return patches;
+}
+
+std::string patchIndexPath(std::string_view manifestSha256) {
+  return std::string(kStoreFolder) + "/patches/" + std::string(manifestSha256);
+}
+
+std::string patchObjectPath(std::string_view sha256) {
+  return std::string(kStoreFolder) + "/patches/" + std::string(sha256.substr(0, 2)) + "/" +
+         std::string(sha256);
+}
+
+std::string makePatch(std::string_view previous, std::string_view next) {
+  std::unique_ptr<ZSTD_CCtx, std::size_t (*)(ZSTD_CCtx*)> context(ZSTD_createCCtx(), ZSTD_freeCCtx);
+  ZSTD_CCtx_setParameter(context.get(), ZSTD_c_compressionLevel, kPatchLevel);
+  ZSTD_CCtx_setParameter(context.get(), ZSTD_c_windowLog, windowLog(previous.size(), next.size()));
+  ZSTD_CCtx_setParameter(context.get(), ZSTD_c_enableLongDistanceMatching, 1);
+  ZSTD_CCtx_refPrefix(context.get(), previous.data(), previous.size());
+  std::string patch(ZSTD_compressBound(next.size()), '\0');
+  std::size_t size =
+      ZSTD_compress2(context.get(), patch.data(), patch.size(), next.data(), next.size());
+  if (ZSTD_isError(size)) throw UpdateError(FailureKind::other, ZSTD_getErrorName(size));
+  patch.resize(size);
+  return patch;
+}
+
+std::optional<std::string> applyPatch(std::string_view previous, std::string_view patch,
+                                      std::uint64_t size) {
+  std::unique_ptr<ZSTD_DCtx, std::size_t (*)(ZSTD_DCtx*)> context(ZSTD_createDCtx(), ZSTD_freeDCtx);
+  ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
+  ZSTD_DCtx_refPrefix(context.get(), previous.data(), previous.size());
+  // One byte more than wanted, to see a patch that makes more.
+  std::string bytes(size + 1, '\0');
+  std::size_t made =
+      ZSTD_decompressDCtx(context.get(), bytes.data(), bytes.size(), patch.data(), patch.size());
+  if (ZSTD_isError(made) || made != size) return std::nullopt;
+  bytes.resize(size);
+  return bytes;
+}
+
+PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& previous,
+                       const Manifest& next, const std::string& manifestSha256, unsigned threads) {
+  std::map<std::string, const ManifestFile*> before;
+  for (const auto& file : previous.files) before[file.path] = &file;
+  std::vector<std::pair<const ManifestFile*, const ManifestFile*>> changed;
+  for (const auto& file : next.files) {
+    auto old = before.find(file.path);
+    if (old != before.end() && old->second->sha256 != file.sha256 && !file.chunks.empty() &&
+        old->second->size <= kPatchLimit && file.size <= kPatchLimit)
+      changed.emplace_back(old->second, &file);
+  }
+  std::vector<PatchRef> made;
+  std::mutex madeMutex;
+  parallelFor(changed.size(), threads, [&](std::size_t i) {
+    auto [old, file] = changed[i];
+    // The store's copies: a game file may have changed since it was published.
+    auto from = readFile(channel / fileObjectPath(old->sha256));
+    auto to = readFile(channel / fileObjectPath(file->sha256));
+    if (!from || !to || sha256Hex(*from) != old->sha256 || sha256Hex(*to) != file->sha256) return;
+    std::string patch = makePatch(*from, *to);
+    if (patch.size() >= file->stored.value_or(file->size)) return;
+    PatchRef ref{
+        .from = old->sha256, .to = file->sha256, .patch = sha256Hex(patch), .size = patch.size()};
+    addStoreObject(channel / patchObjectPath(ref.patch), patch);
+    std::lock_guard lock(madeMutex);
+    made.push_back(std::move(ref));
+  });
+  std::sort(made.begin(), made.end(), [](const auto& a, const auto& b) { return a.to < b.to; });
+  addStoreObject(channel / patchIndexPath(manifestSha256), patchIndexText(made));
+  PatchesMade result;
+  for (const auto& ref : made) result.bytes += ref.size;
+  result.patches = std::move(made);
+  return result;
+}
+
+std::vector<std::string> patchObjectsOf(const std::filesystem::path& channel,
+                                        const std::string& manifestSha256) {
+  auto text = readFile(channel / patchIndexPath(manifestSha256));
+  if (!text) return {};
+  std::vector<std::string> objects{patchIndexPath(manifestSha256)};
+  try {
+    for (const auto& ref : parsePatchIndex(*text)) objects.push_back(patchObjectPath(ref.patch));
+  } catch (const UpdateError&) {
+  }
+  return objects;
+}
+
+}  // namespace kaldra::update
