@@ -370,10 +370,14 @@ for package in ${KALDRA_BENCH_PACKAGES:-openjdk-17-jre-headless libreoffice-core
   KALDRA_UPDATE_CHANNEL=$url/ch "$tool" prepare --root "$r/game" --json >/dev/null 2>&1
   find "$r/ch" -mindepth 1 -maxdepth 1 ! -name kaldra-store ! -name 'manifest.json*' -exec rm -rf {} +
   cp -a "$r/v1/." "$r/ch/"
+  # The same publish without patches, in a copy: the time until the manifest is written.
+  cp -a "$r/ch" "$r/ch-nopatches"
+  manifest1=$(timed "$tool" publish "$r/ch-nopatches" --key "$key" --version 2.0 --no-patches)
+  rm -rf "$r/ch-nopatches"
   publish1=$(timed "$tool" publish "$r/ch" --key "$key" --version 2.0)
   : >"$log"
   took=$(timed env KALDRA_UPDATE_CHANNEL="$url/ch" "$tool" prepare --root "$r/game" --json)
-  echo "this tool        $(sent) bytes, $(requests) requests, $took s, store $(du -sb "$r/ch/kaldra-store" | cut -f1) bytes, publish $publish0 s + $publish1 s, $(same "$r/game" "$r/v1")"
+  echo "this tool        $(sent) bytes, $(requests) requests, $took s, store $(du -sb "$r/ch/kaldra-store" | cut -f1) bytes, publish $publish0 s + $publish1 s ($manifest1 s without patches), $(same "$r/game" "$r/v1")"
   # casync: both versions into one store, v1 extracted with v0 as its seed.
   make0=$(timed casync make --store="$r/castore" "$r/v0.caidx" "$r/v0")
   make1=$(timed casync make --store="$r/castore" "$r/v1.caidx" "$r/v1")

@@ -126,7 +126,7 @@ ChannelCheck checkChannel(const std::string& channel, const NetworkSettings& set
       continue;
     }
     chunked.push_back(&file);
-    objects[fileObjectPath(file.sha256)] = {file.size, file.sha256};
+    if (storedWhole(file)) objects[fileObjectPath(file.sha256)] = {file.size, file.sha256};
   }
   std::vector<std::optional<std::string>> lists(chunked.size());
   parallelFor(chunked.size(), threads, [&](std::size_t i) {

@@ -136,8 +136,10 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool
   stored.sha256 = whole.finishHex();
   add(channel_ / chunkListPath(stored.list), list.size(),
       [&] { addStoreObject(channel_ / chunkListPath(stored.list), list); });
-  auto copy = channel_ / fileObjectPath(stored.sha256);
-  add(copy, stored.size, [&] { addFileObject(file, copy, stored.sha256); });
+  if (stored.storedBytes >= stored.size) {
+    auto copy = channel_ / fileObjectPath(stored.sha256);
+    add(copy, stored.size, [&] { addFileObject(file, copy, stored.sha256); });
+  }
   return stored;
 }
 

@@ -1,6 +1,7 @@
 // The channel's chunk store as a publisher writes it: every chunk once, under the SHA-256 of
 // its bytes (compressed with zstd where that saves space), each file's chunk list under
-// its own SHA-256, and each file whole under its SHA-256, for a player who has none of it. Objects
+// its own SHA-256, and each file that zstd does not shrink whole under its SHA-256, for a
+// player who has none of it. Objects
 // are only ever added: one that exists is never rewritten, so a cache or a player holding it can
 // never hold an outdated copy.
 #pragma once
@@ -38,9 +39,9 @@ class ChunkStore {
   };
 
   // Cuts the regular file at `file` into chunks and stores what the store lacks, its list
-  // and its whole copy included; with `dryRun` only counts what it would add. `onChunk`
-  // hears each chunk's size as it is cut. Safe to call from several threads at once. Throws
-  // UpdateError (disk).
+  // and (where zstd saves nothing) its whole copy included; with `dryRun` only counts what it would
+  // add. `onChunk` hears each chunk's size as it is cut. Safe to call from several threads at once.
+  // Throws UpdateError (disk).
   Stored storeFile(
       const std::filesystem::path& file, bool dryRun = false,
       const std::function<void(std::uint64_t)>& onChunk = [](std::uint64_t) {});

@@ -37,6 +37,13 @@ struct ManifestFile {
   std::optional<std::uint64_t> stored;
 };
 
+// Whether the store keeps the file whole too, by its SHA-256: where zstd makes none of it
+// smaller, so that a player with nothing of it fetches it in one piece. Elsewhere its chunks,
+// compressed, are the only copy.
+inline bool storedWhole(const ManifestFile& file) {
+  return file.stored && *file.stored >= file.size;
+}
+
 struct Manifest {
   std::string version;
   std::vector<ManifestFile> files;

@@ -32,6 +32,29 @@ int windowLog(std::size_t previous, std::size_t next) {
   return std::clamp(bits, kMinWindowLog, kMaxWindowLog);
 }
 
+// A published file's bytes from the store: its whole copy, or its chunks in order; none
+// when they are not all there and right.
+std::optional<std::string> storedFile(const std::filesystem::path& channel,
+                                      const ManifestFile& file) {
+  auto whole = readFile(channel / fileObjectPath(file.sha256));
+  if (!whole) {
+    auto list = readFile(channel / chunkListPath(file.chunks));
+    if (!list) return std::nullopt;
+    whole.emplace();
+    try {
+      for (const auto& chunk : parseChunkList(*list)) {
+        auto stored = readFile(channel / chunkObjectPath(chunk));
+        if (!stored) return std::nullopt;
+        *whole += unpackChunk(chunk, std::move(*stored));
+      }
+    } catch (const UpdateError&) {
+      return std::nullopt;
+    }
+  }
+  if (sha256Hex(*whole) != file.sha256) return std::nullopt;
+  return whole;
+}
+
 }  // namespace
 
 std::string patchIndexText(const std::vector<PatchRef>& patches) {
@@ -120,9 +143,9 @@ PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& pre
   parallelFor(changed.size(), threads, [&](std::size_t i) {
     auto [old, file] = changed[i];
     // The store's copies: a game file may have changed since it was published.
-    auto from = readFile(channel / fileObjectPath(old->sha256));
-    auto to = readFile(channel / fileObjectPath(file->sha256));
-    if (!from || !to || sha256Hex(*from) != old->sha256 || sha256Hex(*to) != file->sha256) return;
+    auto from = storedFile(channel, *old);
+    auto to = storedFile(channel, *file);
+    if (!from || !to) return;
     std::string patch = makePatch(*from, *to);
     if (patch.size() >= file->stored.value_or(file->size)) return;
     PatchRef ref{

@@ -56,8 +56,8 @@ struct PatchesMade {
 };
 // Adds to the store in `channel` a patch from `previous`'s copy of each file that `next`
 // changes at the same path (where it is smaller than the file's chunks as stored), then the
-// index for the manifest whose bytes have `manifestSha256`. The old copies are the store's
-// whole files. Throws UpdateError (disk).
+// index for the manifest whose bytes have `manifestSha256`. Both copies come from the store.
+// Throws UpdateError (disk).
 PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& previous,
                        const Manifest& next, const std::string& manifestSha256, unsigned threads);
 

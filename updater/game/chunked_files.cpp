@@ -119,7 +119,7 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files,
   // comes whole without its list; the others' lists say what is here and what zstd saves.
   std::vector<const ManifestFile*> listed;
   for (const ManifestFile* file : files) {
-    if (sources.empty() && file->stored && *file->stored >= file->size)
+    if (sources.empty() && storedWhole(*file))
       whole_.insert(file->path);
     else
       listed.push_back(file);
