@@ -16,8 +16,8 @@
 #   (h) publishing 1 GB into the chunk store (chunking, hashing, compressing, writing), and
 #       again (chunking and hashing only), against sha256sum
 #   (k) a fresh install that walks 100 key rotations, against one without any
-#   (r) real update pairs: the two versions of each Debian package in KALDRA_BENCH_PACKAGES
-#       that the archive lists, unpacked; the tool against a seeded casync extract, zsync
+#   (r) real update pairs: the two newest versions of each Debian package in
+#       KALDRA_BENCH_PACKAGES that the archive lists (or two packages, OLD:NEW), unpacked; the tool against a seeded casync extract, zsync
 #       (on a tar of each tree) and a seeded rsync -z, all over loopback: bytes, requests,
 #       time, store size, publish time; and the changed files compressed whole (zstd -3).
 #       Needs scripts/setup.sh --bench (casync, zsync, rsync) and the archive.
@@ -346,23 +346,30 @@ requests() { wc -l <"$log"; }
 sent() { awk '{ s += $2 } END { print s + 0 }' "$log"; }
 timed() { local start; start=$(date +%s%N); "$@" >/dev/null 2>&1; sync; seconds $(($(date +%s%N) - start)); }
 same() { diff -r --exclude='.kaldra-*' "$1" "$2" >/dev/null && echo same || echo DIFFERENT; }
-for package in ${KALDRA_BENCH_PACKAGES:-openjdk-17-jre-headless libreoffice-core}; do
-  mapfile -t versions < <(apt-cache madison "$package" | awk '{ print $3 }' | sort -uV)
-  if ((${#versions[@]} < 2)); then
-    echo "$package: the archive lists one version, skipped"
-    continue
+# A package, whose two newest versions the archive lists, or OLD:NEW, two packages (such as
+# two kernels, whose every path differs).
+for package in ${KALDRA_BENCH_PACKAGES:-openjdk-17-jre-headless libreoffice-core linux-image-6.1.0-56-amd64:linux-image-6.1.0-57-amd64}; do
+  if [[ $package == *:* ]]; then
+    specs=("${package%%:*}" "${package#*:}")
+  else
+    mapfile -t versions < <(apt-cache madison "$package" | awk '{ print $3 }' | sort -uV)
+    if ((${#versions[@]} < 2)); then
+      echo "$package: the archive lists one version, skipped"
+      continue
+    fi
+    specs=("$package=${versions[-2]}" "$package=${versions[-1]}")
   fi
   rm -rf "$r"
   for i in 0 1; do
     mkdir -p "$r/deb$i"
-    (cd "$r/deb$i" && apt-get download "$package=${versions[i - 2 + ${#versions[@]}]}" >/dev/null 2>&1)
+    (cd "$r/deb$i" && apt-get download "${specs[i]}" >/dev/null 2>&1)
     dpkg-deb -x "$r/deb$i"/*.deb "$r/v$i"
   done
   # A game channel carries regular files only: the package's links (and the folders they
   # leave empty) go, for every contender.
   find "$r/v0" "$r/v1" -type l -delete
   find "$r/v0" "$r/v1" -type d -empty -delete
-  echo "-- $package ${versions[-2]} -> ${versions[-1]}: $(du -sm "$r/v1" | cut -f1) MB, $(find "$r/v1" -type f | wc -l) files"
+  echo "-- ${specs[0]} -> ${specs[1]}: $(du -sm "$r/v1" | cut -f1) MB, $(find "$r/v1" -type f | wc -l) files"
   serve "$r"
   # The tool: v0 published and installed, then v1 published into the same store.
   mkdir -p "$r/ch" && cp -a "$r/v0/." "$r/ch/"

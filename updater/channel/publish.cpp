@@ -149,7 +149,8 @@ PublishReport publishFolder(const PublishRequest& request) {
       if (!previousChunks.contains(digest) && counted.insert(digest).second)
         cost += stored[i].chunkBytes[c];
     }
-    report.fetchFromPrevious += stored[i].listBytes + cost;
+    // The list of a file that is one chunk is implied by the manifest.
+    report.fetchFromPrevious += (stored[i].chunks.size() == 1 ? 0 : stored[i].listBytes) + cost;
   }
   if (request.dryRun) return report;
 
