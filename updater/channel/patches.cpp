@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
@@ -129,14 +130,32 @@ std::optional<std::string> applyPatch(std::string_view previous, std::string_vie
 
 PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& previous,
                        const Manifest& next, const std::string& manifestSha256, unsigned threads) {
-  std::map<std::string, const ManifestFile*> before;
-  for (const auto& file : previous.files) before[file.path] = &file;
+  // A file at the same path, or at a path that differs from a gone one only in its digits
+  // (a version number in a folder's name): the same file, moved.
+  auto shape = [](std::string path) {
+    std::replace_if(
+        path.begin(), path.end(), [](char c) { return c >= '0' && c <= '9'; }, '#');
+    return path;
+  };
+  std::map<std::string, const ManifestFile*> before, gone;
+  std::set<std::string> nextPaths, ambiguous;
+  for (const auto& file : next.files) nextPaths.insert(file.path);
+  for (const auto& file : previous.files) {
+    before[file.path] = &file;
+    if (!nextPaths.contains(file.path) && !gone.emplace(shape(file.path), &file).second)
+      ambiguous.insert(shape(file.path));
+  }
   std::vector<std::pair<const ManifestFile*, const ManifestFile*>> changed;
   for (const auto& file : next.files) {
-    auto old = before.find(file.path);
-    if (old != before.end() && old->second->sha256 != file.sha256 && !file.chunks.empty() &&
-        old->second->size <= kPatchLimit && file.size <= kPatchLimit)
-      changed.emplace_back(old->second, &file);
+    const ManifestFile* old = nullptr;
+    if (auto same = before.find(file.path); same != before.end())
+      old = same->second;
+    else if (auto moved = gone.find(shape(file.path));
+             moved != gone.end() && !ambiguous.contains(moved->first))
+      old = moved->second;
+    if (old && old->sha256 != file.sha256 && !file.chunks.empty() && old->size <= kPatchLimit &&
+        file.size <= kPatchLimit)
+      changed.emplace_back(old, &file);
   }
   std::vector<PatchRef> made;
   std::mutex madeMutex;

@@ -55,7 +55,8 @@ struct PatchesMade {
   std::uint64_t bytes = 0;
 };
 // Adds to the store in `channel` a patch from `previous`'s copy of each file that `next`
-// changes at the same path (where it is smaller than the file's chunks as stored), then the
+// changes at the same path, or moves to a path that differs only in its digits (where it is
+// smaller than the file's chunks as stored), then the
 // index for the manifest whose bytes have `manifestSha256`. Both copies come from the store.
 // Throws UpdateError (disk).
 PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& previous,

@@ -106,7 +106,7 @@ std::vector<ChunkRef> ChunkedFiles::fetchList(const ManifestFile& file) {
 
 void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files,
                         const std::vector<std::string>& otherPaths,
-                        const std::map<std::string, PatchRef>& patches) {
+                        const std::map<std::string, PatchUse>& patches) {
   // The files about to be replaced or dropped, and builds an earlier run began. Kept open,
   // so that their chunks can be read even after another file's build has replaced them.
   std::vector<std::filesystem::path> paths;
@@ -150,15 +150,15 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files,
       whole_.insert(path);
 
   // A patch where it costs less than the chunks it spares.
-  for (const auto& [path, patch] : patches) {
+  for (const auto& [path, use] : patches) {
     auto list = lists_.find(path);
     if (list == lists_.end() || whole_.contains(path)) continue;
     std::uint64_t missing = 0;
     for (const auto& chunk : list->second)
       missing += found_.contains(chunk.sha256) ? 0 : chunk.size;
-    if (patch.size >= missing) continue;
-    patched_.emplace(path, patch);
-    bytesToFetch_ += patch.size;
+    if (use.patch.size >= missing) continue;
+    patched_.emplace(path, use);
+    bytesToFetch_ += use.patch.size;
   }
 
   std::set<std::string> counted;
@@ -218,12 +218,13 @@ std::string ChunkedFiles::localChunk(const ChunkRef& chunk) const {
   return bytes;
 }
 
-Downloaded ChunkedFiles::buildFromPatch(const ManifestFile& file, const PatchRef& patch) {
-  auto target = root_ / file.path;
+Downloaded ChunkedFiles::buildFromPatch(const ManifestFile& file, const PatchUse& use) {
+  const auto& patch = use.patch;
+  auto target = root_ / file.path, source = root_ / use.source;
   std::string bytes = fetchObject(patchObjectPath(patch.patch), patch.size, [&](std::string s) {
     return sha256Hex(s) == patch.patch ? s : std::string();
   });
-  platform::UniqueFd old{::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
+  platform::UniqueFd old{::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
   auto made =
       old.get() < 0 ? std::nullopt : applyPatch(MappedFile(old.get()).bytes(), bytes, file.size);
   if (!made || sha256Hex(*made) != file.sha256)
@@ -242,7 +243,7 @@ Downloaded ChunkedFiles::build(const ManifestFile& file, unsigned fetchers,
   if (auto patch = patched_.find(file.path); patch != patched_.end()) {
     try {
       auto done = buildFromPatch(file, patch->second);
-      onBytes(patch->second.size);
+      onBytes(patch->second.patch.size);
       return done;
     } catch (const UpdateError& error) {
       // A patch missing or not what it says: the chunks still are.

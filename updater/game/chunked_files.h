@@ -31,6 +31,12 @@
 
 namespace kaldra::update {
 
+// A patch to make a file with, and the path of the game folder's file it starts from.
+struct PatchUse {
+  PatchRef patch;
+  std::string source;
+};
+
 class ChunkedFiles {
  public:
   ChunkedFiles(std::filesystem::path root, std::string channel, const NetworkSettings& settings,
@@ -40,11 +46,11 @@ class ChunkedFiles {
   // the game folder holds: in the files being replaced, their partial builds, and the files
   // at `otherPaths` (those the new version drops, so that a moved file is not fetched again).
   // Throws UpdateError.
-  // A file with one of `patches` (by path; each from the content now at that path) is made
-  // with it where it costs less than the chunks it lacks, and from them when it fails.
+  // A file with one of `patches` (by path) is made with it where it costs less than the
+  // chunks it lacks, and from them when it fails.
   void plan(const std::vector<const ManifestFile*>& files,
             const std::vector<std::string>& otherPaths = {},
-            const std::map<std::string, PatchRef>& patches = {});
+            const std::map<std::string, PatchUse>& patches = {});
 
   // Whether `file` is better fetched whole, by its content's name in the store: the game
   // folder holds none of its chunks, and zstd makes none of them smaller. build() still
@@ -77,7 +83,7 @@ class ChunkedFiles {
   // not the object's bytes), fetched again once when it is not.
   std::string fetchObject(const std::string& path, std::size_t limit,
                           const std::function<std::string(std::string)>& unpack);
-  Downloaded buildFromPatch(const ManifestFile& file, const PatchRef& patch);
+  Downloaded buildFromPatch(const ManifestFile& file, const PatchUse& use);
   std::string localChunk(const ChunkRef& chunk) const;
 
   std::filesystem::path root_;
@@ -87,7 +93,7 @@ class ChunkedFiles {
   std::map<std::string, std::vector<ChunkRef>> lists_;  // by file path
   std::map<std::string, Source> found_;                 // by chunk digest
   std::set<std::string> whole_;                         // paths of files fetched whole
-  std::map<std::string, PatchRef> patched_;             // by path: files made with a patch
+  std::map<std::string, PatchUse> patched_;             // by path: files made with a patch
   std::uint64_t bytesToFetch_ = 0;
   std::atomic<std::uint64_t> received_{0};
   std::vector<platform::UniqueFd> openFiles_;  // read even once replaced

@@ -26,7 +26,7 @@ std::vector<DroppedFile> droppedFiles(const std::filesystem::path& root, const M
         known ? *known == file.sha256
               : stamp->size == file.size && hashFile(root / file.path).sha256 == file.sha256;
     if (unchanged)
-      dropped.push_back({file.path, *stamp});
+      dropped.push_back({file.path, *stamp, file.sha256});
     else
       note("kept " + file.path +
            ", which the new version no longer lists: changed since it "

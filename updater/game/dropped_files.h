@@ -17,7 +17,8 @@ namespace kaldra::update {
 
 struct DroppedFile {
   std::string path;
-  FileStamp stamp;  // as found unchanged
+  FileStamp stamp;     // as found unchanged
+  std::string sha256;  // its content, as the installed version lists it
 };
 
 // The files `installed` lists, `next` does not, and that still hold what `installed` says

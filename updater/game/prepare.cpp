@@ -96,29 +96,38 @@ void keepOnlyPartials(const std::filesystem::path& root, const std::set<std::str
   if (error) throwDiskError("cannot clear " + partialDir(root).string(), error.value());
 }
 
-// The patches of the manifest whose bytes have `manifestSha256` (of `listed` files) that lead
-// from what each of `files` holds now (by the cache's word) to what the manifest lists, by path.
+// The patches of the manifest whose bytes have `manifestSha256` (of `listed` files) that make
+// one of `files` from a file here: one of them as it is now, or one the new version drops
+// (a file moved, or renamed with a new version number), by the content each was found to hold.
 // Patches only save bytes: without an index, or with one that cannot be had, there are none.
-std::map<std::string, PatchRef> usablePatches(TransferPool& transfers,
+std::map<std::string, PatchUse> usablePatches(TransferPool& transfers,
                                               const PrepareRequest& request,
                                               const std::string& manifestSha256, std::size_t listed,
                                               const std::vector<const ManifestFile*>& files,
+                                              const std::vector<DroppedFile>& dropped,
                                               const FileCache& cache) {
-  std::map<std::string, const ManifestFile*> byDigest;
-  for (const ManifestFile* file : files)
+  std::map<std::string, std::string> held;  // a file's path by its content's digest
+  std::map<std::string, const ManifestFile*> wanted;
+  for (const ManifestFile* file : files) {
+    wanted.emplace(file->sha256, file);
     if (auto stamp = stampOf(request.root / file->path))
-      if (auto held = cache.digestIfUnchanged(file->path, *stamp))
-        byDigest[std::string(*held) + file->sha256] = file;
-  std::map<std::string, PatchRef> usable;
-  if (byDigest.empty()) return usable;
+      if (auto digest = cache.digestIfUnchanged(file->path, *stamp))
+        held.emplace(*digest, file->path);
+  }
+  for (const auto& file : dropped) held.emplace(file.sha256, file.path);
+  std::map<std::string, PatchUse> usable;
+  if (held.empty()) return usable;
   auto transfer = transfers.take();
   try {
     auto text = fetchMetadata(*transfer, fileUrl(request.channel, patchIndexPath(manifestSha256)),
                               listed * 256 + 64, FailureKind::manifest, request.network,
                               metadataDeadline(request.network));
-    for (auto& patch : parsePatchIndex(text))
-      if (auto file = byDigest.find(patch.from + patch.to); file != byDigest.end())
-        usable.emplace(file->second->path, std::move(patch));
+    for (auto& patch : parsePatchIndex(text)) {
+      auto file = wanted.find(patch.to);
+      auto source = held.find(patch.from);
+      if (file != wanted.end() && source != held.end())
+        usable.emplace(file->second->path, PatchUse{std::move(patch), source->second});
+    }
   } catch (const UpdateError& error) {
     auto* transferError = dynamic_cast<const TransferError*>(&error);
     if (!transferError || !transferError->missing())
@@ -226,9 +235,9 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   ChunkedFiles chunked(root, request.channel, request.network, transfers);
   std::vector<std::string> droppedPaths;
   for (const auto& file : dropped) droppedPaths.push_back(file.path);
-  chunked.plan(
-      fromChunks, droppedPaths,
-      usablePatches(transfers, request, fetched.sha256, manifest.files.size(), fromChunks, cache));
+  chunked.plan(fromChunks, droppedPaths,
+               usablePatches(transfers, request, fetched.sha256, manifest.files.size(), fromChunks,
+                             dropped, cache));
   std::erase_if(fromChunks, [&](const ManifestFile* file) {
     if (!chunked.fetchWhole(*file)) return false;
     whole.push_back(file);

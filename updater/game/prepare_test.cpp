@@ -412,14 +412,24 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   chunked.build(file, 1, [](std::uint64_t) {});
   expectGameFiles();
 
-  // A file under a new path is built from the one the installed version had under the old.
+  // A file under a new path is built from the one the installed version had under the old;
+  // moved to a path that differs only in a number, and changed all through, with a patch.
   run();
-  fs::rename(channel_ / "data/world.pak", channel_ / "data/moved.pak");
-  files_["data/moved.pak"] = files_.extract("data/world.pak").mapped();
-  publishFolder({.folder = channel_, .version = "5.0", .privateKeyPem = buildSigningKey()});
-  run();
-  expectGameFiles();
-  EXPECT_LT(summary_.bytesDownloaded, 10'000u);  // its list
+  std::string from = "data/world.pak";
+  for (const auto* to : {"data/v1/world.pak", "data/v2/world.pak"}) {
+    files_[to] = files_.extract(from).mapped();
+    if (from != "data/world.pak")
+      for (std::size_t at = 1000; at < world.size(); at += 50'000) files_[to][at] ^= 1;
+    fs::remove(channel_ / from);
+    writeFile(channel_ / to, files_[to]);
+    publishFolder({.folder = channel_,
+                   .version = std::string("5.") + to[6],
+                   .privateKeyPem = buildSigningKey()});
+    run();
+    expectGameFiles();
+    EXPECT_LT(summary_.bytesDownloaded, 100'000u) << to;  // its list, or its list and patch
+    from = to;
+  }
 }
 
 }  // namespace
