@@ -396,7 +396,7 @@ for package in ${KALDRA_BENCH_PACKAGES:-openjdk-17-jre-headless libreoffice-core
   tar -C "$r/v0" -cf "$r/v0.tar" . && tar -C "$r/v1" -cf "$r/v1.tar" .
   (cd "$r" && zsyncmake -u v1.tar -o v1.tar.zsync v1.tar)
   : >"$log"
-  took=$(timed zsync -q -i "$r/v0.tar" -o "$r/zout.tar" "$url/v1.tar.zsync")
+  took=$(cd "$r" && timed zsync -q -i "$r/v0.tar" -o "$r/zout.tar" "$url/v1.tar.zsync")
   echo "zsync            $(sent) bytes, $(requests) requests, $took s, $(cmp -s "$r/zout.tar" "$r/v1.tar" && echo same || echo DIFFERENT)"
   # rsync -z from a daemon on loopback into a copy of v0.
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
@@ -143,14 +144,15 @@ PublishReport publishFolder(const PublishRequest& request) {
     report.storeGrowth += stored[i].addedBytes;
     report.fetchFresh += std::min(file.size, *file.stored);
     if (!toFetch) continue;
+    // The list of a file that is one chunk is implied by the manifest.
     auto& cost = chunkCost[file.sha256];
+    cost = stored[i].chunks.size() == 1 ? 0 : stored[i].listBytes;
     for (std::size_t c = 0; c < stored[i].chunks.size(); ++c) {
       const auto& digest = stored[i].chunks[c].sha256;
       if (!previousChunks.contains(digest) && counted.insert(digest).second)
         cost += stored[i].chunkBytes[c];
     }
-    // The list of a file that is one chunk is implied by the manifest.
-    report.fetchFromPrevious += (stored[i].chunks.size() == 1 ? 0 : stored[i].listBytes) + cost;
+    report.fetchFromPrevious += cost;
   }
   if (request.dryRun) return report;
 
@@ -163,10 +165,9 @@ PublishReport publishFolder(const PublishRequest& request) {
   if (request.patches && report.previous && request.layout == Layout::chunkStore)
     report.patches = addPatches(folder, *report.previous, manifest, sha256Hex(json),
                                 std::min(request.threads, 2u));
-  // A player takes a patch where it costs less than the chunks.
+  // A player takes a patch instead of the list and the chunks.
   for (const auto& patch : report.patches.patches)
-    if (auto cost = chunkCost[patch.to]; patch.size < cost)
-      report.fetchFromPrevious -= cost - patch.size;
+    report.fetchFromPrevious += patch.size - std::exchange(chunkCost[patch.to], patch.size);
   return report;
 }
 

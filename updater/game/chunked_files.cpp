@@ -123,14 +123,20 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files,
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) sources.push_back(fd);
   }
 
-  // With nothing here to build from (a fresh install), a file that zstd does not shrink
-  // comes whole without its list; the others' lists say what is here and what zstd saves.
+  // A file with a patch from one here is made with it, without its list: a patch refers to
+  // any of the old bytes, and costs less than the chunks nearly always. With nothing here to
+  // build from (a fresh install), a file that zstd does not shrink comes whole without its
+  // list; the others' lists say what is here and what zstd saves.
   std::vector<const ManifestFile*> listed;
   for (const ManifestFile* file : files) {
-    if (sources.empty() && storedWhole(*file))
+    if (auto use = patches.find(file->path); use != patches.end()) {
+      patched_.emplace(file->path, use->second);
+      bytesToFetch_ += use->second.patch.size;
+    } else if (sources.empty() && storedWhole(*file)) {
       whole_.insert(file->path);
-    else
+    } else {
       listed.push_back(file);
+    }
   }
   std::vector<std::vector<ChunkRef>> lists(listed.size());
   parallelFor(listed.size(), kParallelLists,
@@ -149,21 +155,9 @@ void ChunkedFiles::plan(const std::vector<const ManifestFile*>& files,
         }))
       whole_.insert(path);
 
-  // A patch where it costs less than the chunks it spares.
-  for (const auto& [path, use] : patches) {
-    auto list = lists_.find(path);
-    if (list == lists_.end() || whole_.contains(path)) continue;
-    std::uint64_t missing = 0;
-    for (const auto& chunk : list->second)
-      missing += found_.contains(chunk.sha256) ? 0 : chunk.size;
-    if (use.patch.size >= missing) continue;
-    patched_.emplace(path, use);
-    bytesToFetch_ += use.patch.size;
-  }
-
   std::set<std::string> counted;
   for (const auto& [path, chunks] : lists_) {
-    if (whole_.contains(path) || patched_.contains(path)) continue;
+    if (whole_.contains(path)) continue;
     for (const auto& chunk : chunks)
       if (!found_.contains(chunk.sha256) && counted.insert(chunk.sha256).second)
         bytesToFetch_ += chunk.size;

@@ -46,8 +46,8 @@ class ChunkedFiles {
   // the game folder holds: in the files being replaced, their partial builds, and the files
   // at `otherPaths` (those the new version drops, so that a moved file is not fetched again).
   // Throws UpdateError.
-  // A file with one of `patches` (by path) is made with it where it costs less than the
-  // chunks it lacks, and from them when it fails.
+  // A file with one of `patches` (by path) is made with it, and from its chunks when that
+  // fails.
   void plan(const std::vector<const ManifestFile*>& files,
             const std::vector<std::string>& otherPaths = {},
             const std::map<std::string, PatchUse>& patches = {});
