@@ -323,6 +323,7 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
   expectGameFiles();
   EXPECT_EQ(summary_.bytesDownloaded, addedBytes);
   EXPECT_EQ(report.fetchFromPrevious, addedBytes);
+  EXPECT_EQ(notes_, "") << "no store object was asked for that is not there";
   EXPECT_LT(addedBytes, 65536 + 4 * kMaxChunk);
   // Something other than a file in its place is no source of chunks, and never waited on.
   fs::remove(root_ / "data/world.pak");
