@@ -68,7 +68,7 @@ const Cell kCells[] = {
     // Published in chunks: each is cut, or is not what its name says (refused, fetched once
     // more, then an error), or is missing on the server.
     {"ChunksCut", "/cut-20000", Twist::none, 3, "", Layout::chunkStore},
-    {"ChunkNotItsName", "", Twist::chunkSpoilt, 5, "not the object's", Layout::chunkStore},
+    {"ChunkNotItsName", "", Twist::chunkSpoilt, 5, "not the chunk's", Layout::chunkStore},
     {"ChunkMissing", "", Twist::chunkMissing, 3, "404", Layout::chunkStore},
     // A store without its files whole still has their chunks, for a fresh install too.
     {"WholeFilesMissing", "", Twist::wholeFilesMissing, 0, "", Layout::chunkStore},

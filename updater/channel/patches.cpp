@@ -60,8 +60,10 @@ std::optional<std::string> storedFile(const std::filesystem::path& channel,
 
 std::string patchIndexText(const std::vector<PatchRef>& patches) {
   std::string text(kHeader);
+  if (!patches.empty()) text += patches.front().bundle + "\n";
   for (const auto& p : patches)
-    text += p.from + " " + p.to + " " + p.patch + " " + std::to_string(p.size) + "\n";
+    text += p.from + " " + p.to + " " + p.patch + " " + std::to_string(p.size) + " " +
+            std::to_string(p.offset) + "\n";
   return text;
 }
 
@@ -72,19 +74,29 @@ std::vector<PatchRef> parsePatchIndex(std::string_view text) {
   if (!text.starts_with(kHeader)) malformed(1);
   text.remove_prefix(kHeader.size());
   std::vector<PatchRef> patches;
+  std::string bundle;
   for (std::size_t line = 2; !text.empty(); ++line) {
     auto end = text.find('\n');
-    if (end == std::string_view::npos || end < 3 * 65 + 1) malformed(line);
+    if (end == std::string_view::npos) malformed(line);
     std::string_view entry = text.substr(0, end);
     text.remove_prefix(end + 1);
+    if (line == 2) {
+      if ((bundle = lowerHexDigest(entry)).empty()) malformed(line);
+      continue;
+    }
+    // "<from> <to> <patch> <size> <offset>"
+    if (entry.size() < 3 * 65 + 3 || entry[64] != ' ' || entry[129] != ' ' || entry[194] != ' ')
+      malformed(line);
     PatchRef ref{.from = lowerHexDigest(entry.substr(0, 64)),
                  .to = lowerHexDigest(entry.substr(65, 64)),
-                 .patch = lowerHexDigest(entry.substr(130, 64))};
-    std::string_view size = entry.substr(195);
-    auto [rest, error] = std::from_chars(size.data(), size.data() + size.size(), ref.size);
-    if (ref.from.empty() || ref.to.empty() || ref.patch.empty() || entry[64] != ' ' ||
-        entry[129] != ' ' || entry[194] != ' ' || error != std::errc() ||
-        rest != size.data() + size.size())
+                 .patch = lowerHexDigest(entry.substr(130, 64)),
+                 .bundle = bundle};
+    const char* last = entry.data() + entry.size();
+    auto size = std::from_chars(entry.data() + 195, last, ref.size);
+    if (size.ec != std::errc() || size.ptr == last || *size.ptr != ' ') malformed(line);
+    auto offset = std::from_chars(size.ptr + 1, last, ref.offset);
+    if (ref.from.empty() || ref.to.empty() || ref.patch.empty() || offset.ec != std::errc() ||
+        offset.ptr != last)
       malformed(line);
     patches.push_back(std::move(ref));
   }
@@ -157,7 +169,7 @@ PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& pre
         file.size <= kPatchLimit)
       changed.emplace_back(old, &file);
   }
-  std::vector<PatchRef> made;
+  std::vector<std::pair<PatchRef, std::string>> made;  // and the patch's bytes
   std::mutex madeMutex;
   parallelFor(changed.size(), threads, [&](std::size_t i) {
     auto [old, file] = changed[i];
@@ -169,15 +181,26 @@ PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& pre
     if (patch.size() >= file->stored.value_or(file->size)) return;
     PatchRef ref{
         .from = old->sha256, .to = file->sha256, .patch = sha256Hex(patch), .size = patch.size()};
-    addStoreObject(channel / patchObjectPath(ref.patch), patch);
     std::lock_guard lock(madeMutex);
-    made.push_back(std::move(ref));
+    made.emplace_back(std::move(ref), std::move(patch));
   });
-  std::sort(made.begin(), made.end(), [](const auto& a, const auto& b) { return a.to < b.to; });
-  addStoreObject(channel / patchIndexPath(manifestSha256), patchIndexText(made));
-  PatchesMade result;
-  for (const auto& ref : made) result.bytes += ref.size;
-  result.patches = std::move(made);
+  // In the manifest's order, so that the files of a folder lie together.
+  std::sort(made.begin(), made.end(),
+            [](const auto& a, const auto& b) { return a.first.to < b.first.to; });
+  std::string bundle;
+  for (auto& [ref, patch] : made) {
+    ref.offset = bundle.size();
+    bundle += patch;
+    patch = {};
+  }
+  PatchesMade result{.bytes = bundle.size()};
+  const std::string name = sha256Hex(bundle);
+  for (auto& [ref, patch] : made) {
+    ref.bundle = name;
+    result.patches.push_back(std::move(ref));
+  }
+  if (!made.empty()) addStoreObject(channel / patchObjectPath(result.patches[0].bundle), bundle);
+  addStoreObject(channel / patchIndexPath(manifestSha256), patchIndexText(result.patches));
   return result;
 }
 
@@ -187,7 +210,7 @@ std::vector<std::string> patchObjectsOf(const std::filesystem::path& channel,
   if (!text) return {};
   std::vector<std::string> objects{patchIndexPath(manifestSha256)};
   try {
-    for (const auto& ref : parsePatchIndex(*text)) objects.push_back(patchObjectPath(ref.patch));
+    for (const auto& ref : parsePatchIndex(*text)) objects.push_back(patchObjectPath(ref.bundle));
   } catch (const UpdateError&) {
   }
   return objects;

@@ -1,16 +1,19 @@
 // Patches from one version of a file to the next: zstd's compressed form of the new bytes with
 // the old bytes as the window they start from, so that what the two share costs almost nothing,
 // however densely the changes lie (a rebuilt program changes a few bytes every few hundred).
-// A patch is an object of the store, named by its SHA-256; the patch index says which exist for a
-// manifest's files. It is named by the manifest's own SHA-256 and written after it, so a player
-// who comes before it simply builds from chunks. Nothing in it is trusted: a patch's bytes must
-// be its name's, and what it makes must be the file the signed manifest names.
+// A publish puts its patches one after the other into one object of the store, named by its
+// SHA-256, so that a player fetches those it needs with a few range requests; the patch index
+// says where each lies. The index is named by the manifest's own SHA-256 and written after it,
+// so a player who comes before it simply builds from chunks. Nothing in it is trusted: a
+// patch's bytes must be its name's, and what it makes must be the file the signed manifest
+// names.
 //
 //   kaldra-patches 1
-//   <from sha256> <to sha256> <patch sha256> <patch size>
+//   <bundle sha256>
+//   <from sha256> <to sha256> <patch sha256> <patch size> <offset in the bundle>
 //
 // Store layout: "kaldra-store/patches/<manifest sha256>" (the index) and
-// "kaldra-store/patches/9f/9f86d0..." (a patch).
+// "kaldra-store/patches/9f/9f86d0..." (the patches).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +32,8 @@ struct PatchRef {
   std::string to;     // the new file's
   std::string patch;  // the patch's
   std::uint64_t size = 0;
+  std::string bundle;  // the object that holds it
+  std::uint64_t offset = 0;
 
   bool operator==(const PatchRef&) const = default;
 };

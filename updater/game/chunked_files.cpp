@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <set>
+#include <tuple>
 
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
@@ -173,21 +174,15 @@ void ChunkedFiles::index(int fd, const std::set<std::string>& needed) {
 }
 
 std::string ChunkedFiles::fetchChunk(const ChunkRef& chunk) {
-  return fetchObject(chunkObjectPath(chunk),
-                     chunk.compressed ? ZSTD_compressBound(chunk.size) : chunk.size,
-                     [&](std::string stored) { return unpackChunk(chunk, std::move(stored)); });
-}
-
-std::string ChunkedFiles::fetchObject(const std::string& path, std::size_t limit,
-                                      const std::function<std::string(std::string)>& unpack) {
-  std::string url = fileUrl(channel_, path);
+  std::string url = fileUrl(channel_, chunkObjectPath(chunk));
+  std::size_t limit = chunk.compressed ? ZSTD_compressBound(chunk.size) : chunk.size;
   auto transfer = transfers_.take();
   for (int attempt = 1, tries = 1;; ++attempt) {
     std::string stored;
     stored.reserve(limit);
     try {
       transfer->fetch(url, [&](std::string_view piece) {
-        if (stored.size() + piece.size() > limit) damaged(url + ": longer than its object");
+        if (stored.size() + piece.size() > limit) damaged(url + ": longer than its chunk");
         stored.append(piece);
       });
     } catch (const TransferError& error) {
@@ -195,11 +190,11 @@ std::string ChunkedFiles::fetchObject(const std::string& path, std::size_t limit
       continue;
     }
     received_ += stored.size();
-    if (std::string bytes = unpack(std::move(stored)); !bytes.empty()) {
+    if (std::string bytes = unpackChunk(chunk, std::move(stored)); !bytes.empty()) {
       transfers_.give(std::move(transfer));
       return bytes;
     }
-    if (++tries > kChunkTries) damaged(url + ": the bytes are not the object's");
+    if (++tries > kChunkTries) damaged(url + ": the bytes are not the chunk's");
   }
 }
 
@@ -212,12 +207,70 @@ std::string ChunkedFiles::localChunk(const ChunkRef& chunk) const {
   return bytes;
 }
 
+std::string ChunkedFiles::fetchPatchRange(const PatchRef& first, std::uint64_t size) {
+  std::string url = fileUrl(channel_, patchObjectPath(first.bundle));
+  auto transfer = transfers_.take();
+  for (int attempt = 1;; ++attempt) {
+    std::string bytes;
+    try {
+      transfer->fetchRange(url, first.offset, size,
+                           [&](std::string_view piece) { bytes.append(piece); });
+    } catch (const TransferError& error) {
+      if (!waitToRetry(error, attempt, settings_)) throw;
+      continue;
+    }
+    received_ += bytes.size();
+    transfers_.give(std::move(transfer));
+    return bytes;
+  }
+}
+
+void ChunkedFiles::fetchPatches(const std::function<void(std::uint64_t)>& onBytes) {
+  // Patches that lie one after the other in their bundle come in one request, up to a limit
+  // on what is held in memory until the files are built.
+  constexpr std::uint64_t kHeld = 256 << 20;
+  std::vector<std::pair<const PatchRef*, std::string>> order;  // by bundle and offset
+  for (const auto& [path, use] : patched_) order.emplace_back(&use.patch, path);
+  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+    return std::tie(a.first->bundle, a.first->offset) < std::tie(b.first->bundle, b.first->offset);
+  });
+  std::uint64_t held = 0;
+  for (std::size_t i = 0; i < order.size();) {
+    std::size_t next = i + 1;
+    std::uint64_t size = order[i].first->size;
+    while (next < order.size() && order[next].first->bundle == order[i].first->bundle &&
+           order[next].first->offset == order[i].first->offset + size &&
+           held + size + order[next].first->size <= kHeld)
+      size += order[next++].first->size;
+    if (held + size > kHeld) break;  // the rest come one by one as their files are built
+    std::string bytes;
+    try {
+      bytes = fetchPatchRange(*order[i].first, size);
+    } catch (const UpdateError& error) {
+      if (error.kind() == FailureKind::network) throw;
+    }
+    for (std::uint64_t at = 0; i < next; at += order[i++].first->size) {
+      std::string patch =
+          bytes.substr(std::min<std::size_t>(at, bytes.size()), order[i].first->size);
+      if (sha256Hex(patch) != order[i].first->patch) continue;
+      held += patch.size();
+      onBytes(patch.size());
+      patchBytes_[order[i].second] = std::move(patch);
+    }
+  }
+}
+
 Downloaded ChunkedFiles::buildFromPatch(const ManifestFile& file, const PatchUse& use) {
   const auto& patch = use.patch;
   auto target = root_ / file.path, source = root_ / use.source;
-  std::string bytes = fetchObject(patchObjectPath(patch.patch), patch.size, [&](std::string s) {
-    return sha256Hex(s) == patch.patch ? s : std::string();
-  });
+  std::string bytes;
+  {
+    std::lock_guard lock(patchMutex_);
+    if (auto held = patchBytes_.find(file.path); held != patchBytes_.end())
+      bytes = std::move(patchBytes_.extract(held).mapped());
+  }
+  if (bytes.empty()) bytes = fetchPatchRange(patch, patch.size);
+  if (sha256Hex(bytes) != patch.patch) damaged(file.path + ": the patch is not its name's");
   platform::UniqueFd old{::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
   auto made =
       old.get() < 0 ? std::nullopt : applyPatch(MappedFile(old.get()).bytes(), bytes, file.size);
@@ -236,9 +289,7 @@ Downloaded ChunkedFiles::build(const ManifestFile& file, unsigned fetchers,
                                const std::function<void(std::uint64_t)>& onBytes) {
   if (auto patch = patched_.find(file.path); patch != patched_.end()) {
     try {
-      auto done = buildFromPatch(file, patch->second);
-      onBytes(patch->second.patch.size);
-      return done;
+      return buildFromPatch(file, patch->second);
     } catch (const UpdateError& error) {
       // A patch missing or not what it says: the chunks still are.
       auto* transferError = dynamic_cast<const TransferError*>(&error);

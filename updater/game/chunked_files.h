@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -57,6 +58,11 @@ class ChunkedFiles {
   // builds it from chunks when the store lacks it whole.
   bool fetchWhole(const ManifestFile& file) const { return whole_.contains(file.path); }
 
+  // Fetches the patches plan() chose, those that lie together in one request; `onBytes`
+  // hears of each. A patch that cannot be had is left to its file's build. Throws UpdateError
+  // (network).
+  void fetchPatches(const std::function<void(std::uint64_t)>& onBytes);
+
   // Bytes of the chunks that plan() found nowhere in the game folder, of the files that are
   // not fetched whole.
   std::uint64_t bytesToFetch() const { return bytesToFetch_; }
@@ -79,11 +85,8 @@ class ChunkedFiles {
   std::vector<ChunkRef> fetchList(const ManifestFile& file);
   void index(int fd, const std::set<std::string>& needed);
   std::string fetchChunk(const ChunkRef& chunk);
-  // The object at `path` of the store, no longer than `limit`, as `unpack` makes it (empty:
-  // not the object's bytes), fetched again once when it is not.
-  std::string fetchObject(const std::string& path, std::size_t limit,
-                          const std::function<std::string(std::string)>& unpack);
   Downloaded buildFromPatch(const ManifestFile& file, const PatchUse& use);
+  std::string fetchPatchRange(const PatchRef& first, std::uint64_t size);
   std::string localChunk(const ChunkRef& chunk) const;
 
   std::filesystem::path root_;
@@ -94,6 +97,8 @@ class ChunkedFiles {
   std::map<std::string, Source> found_;                 // by chunk digest
   std::set<std::string> whole_;                         // paths of files fetched whole
   std::map<std::string, PatchUse> patched_;             // by path: files made with a patch
+  std::map<std::string, std::string> patchBytes_;       // by path: patches fetched already
+  std::mutex patchMutex_;
   std::uint64_t bytesToFetch_ = 0;
   std::atomic<std::uint64_t> received_{0};
   std::vector<platform::UniqueFd> openFiles_;  // read even once replaced

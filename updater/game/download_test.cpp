@@ -75,6 +75,16 @@ TEST(Download, KeptBytesContinueOnlyWhenTheyFitRedirectsKeepToHttpsAndATrickleSt
     EXPECT_EQ(readFile(target), content);
     EXPECT_TRUE(fs::is_empty(partials));
   }
+  // A range: as asked, cut out of a whole body, read from a file; one the body ends in is
+  // no range.
+  for (const auto& url :
+       {ranges, http + "/stall-999999/big.pak", "file://" + (temp / "channel/big.pak").string()}) {
+    Transfer transfer;
+    std::string got;
+    transfer.fetchRange(url, 1000, 5000, [&](std::string_view piece) { got += piece; });
+    EXPECT_EQ(got, content.substr(1000, 5000)) << url;
+    EXPECT_THROW(transfer.fetchRange(url, 299000, 5000, [](std::string_view) {}), UpdateError);
+  }
   // A partial file that is a link is never written through.
   writeFile(temp / "private", "private");
   fs::create_symlink(temp / "private", partials / partialName(file));

@@ -278,6 +278,7 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
     makeFoldersInside(root, file.path);
   };
   try {
+    chunked.fetchPatches(onBytes);
     parallelFor(whole.size(), kParallelTransfers, [&](std::size_t n) {
       const auto& file = *whole[n];
       makeFolders(file);

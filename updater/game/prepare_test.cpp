@@ -389,7 +389,8 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
     auto patches = parsePatchIndex(readFile(index));
     ASSERT_EQ(patches.size(), 1u);
     if (misled) {
-      std::tie(patches[0].patch, patches[0].size) = std::tie(earlier[0].patch, earlier[0].size);
+      patches[0] = {patches[0].from, patches[0].to,     earlier[0].patch,
+                    earlier[0].size, earlier[0].bundle, earlier[0].offset};
       writeFile(index, patchIndexText(patches));
     }
     earlier = patches;

@@ -152,14 +152,44 @@ void Transfer::fetch(const std::string& url, const Sink& sink) {
   fetchFrom(url, 0, {}, sink);
 }
 
+void Transfer::fetchRange(const std::string& url, std::uint64_t from, std::uint64_t size,
+                          const Sink& sink) {
+  struct Enough {};
+  std::uint64_t at = 0, skip = 0, given = 0;  // where the body starts; bytes before `from`
+  last_ = from + size - 1;
+  try {
+    fetchFrom(
+        url, from, [&](std::uint64_t start) { at = start, skip = from - start; },
+        [&](std::string_view piece) {
+          // A server that sends more than the range: what follows is not wanted.
+          if (given == size) throw Enough{};
+          auto drop = std::min<std::uint64_t>(skip, piece.size());
+          skip -= drop;
+          piece.remove_prefix(drop);
+          piece = piece.substr(0, size - given);
+          given += piece.size();
+          if (!piece.empty()) sink(piece);
+        });
+  } catch (const Enough&) {
+  } catch (...) {
+    last_.reset();
+    throw;
+  }
+  last_.reset();
+  if (given != size)
+    throw UpdateError(FailureKind::integrity, url + ": ends before byte " +
+                                                  std::to_string(from + size) + " (from " +
+                                                  std::to_string(at) + ")");
+}
+
 void Transfer::fetchFrom(const std::string& url, std::uint64_t from,
                          const std::function<void(std::uint64_t)>& begin, const Sink& sink,
                          std::optional<std::chrono::steady_clock::time_point> deadline) {
   const CurlLibrary& lib = curlLibrary();
   CURL* curl = static_cast<CURL*>(curl_);
   // A range, unlike a resume offset, lets a server that cannot do ranges send it all.
-  std::string range = std::to_string(from) + "-";
-  lib.easySetopt(curl, CURLOPT_RANGE, from > 0 ? range.c_str() : nullptr);
+  std::string range = std::to_string(from) + "-" + (last_ ? std::to_string(*last_) : "");
+  lib.easySetopt(curl, CURLOPT_RANGE, from > 0 || last_ ? range.c_str() : nullptr);
   std::string current = url;
   for (int hop = 0;; ++hop) {
     Receiver receiver{.sink = &sink,

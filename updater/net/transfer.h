@@ -69,12 +69,18 @@ class Transfer {
                  const std::function<void(std::uint64_t)>& begin, const Sink& sink,
                  std::optional<std::chrono::steady_clock::time_point> deadline = {});
 
+  // The `size` bytes of `url` from byte `from` on (an HTTP range), to `sink`; from a server
+  // that sends the whole body instead, the same bytes out of it. Throws TransferError, and
+  // UpdateError (integrity) when the body ends before them.
+  void fetchRange(const std::string& url, std::uint64_t from, std::uint64_t size, const Sink& sink);
+
  private:
   struct Receiver;
   void perform(const std::string& url, Receiver& receiver);
 
   void* curl_;
   std::chrono::seconds stallLimit_;
+  std::optional<std::uint64_t> last_;  // the last byte of fetchRange's range
 };
 
 }  // namespace kaldra::update
