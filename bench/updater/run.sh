@@ -348,7 +348,7 @@ timed() { local start; start=$(date +%s%N); "$@" >/dev/null 2>&1; sync; seconds 
 same() { diff -r --exclude='.kaldra-*' "$1" "$2" >/dev/null && echo same || echo DIFFERENT; }
 # A package, whose two newest versions the archive lists, or OLD:NEW, two packages (such as
 # two kernels, whose every path differs).
-for package in ${KALDRA_BENCH_PACKAGES:-openjdk-17-jre-headless libreoffice-core linux-image-6.1.0-56-amd64:linux-image-6.1.0-57-amd64}; do
+for package in ${KALDRA_BENCH_PACKAGES:-openjdk-17-jre-headless libreoffice-core firefox-esr linux-image-6.1.0-56-amd64:linux-image-6.1.0-57-amd64}; do
   if [[ $package == *:* ]]; then
     specs=("${package%%:*}" "${package#*:}")
   else
