@@ -269,8 +269,9 @@ Downloaded ChunkedFiles::buildFromPatch(const ManifestFile& file, const PatchUse
     if (auto held = patchBytes_.find(file.path); held != patchBytes_.end())
       bytes = std::move(patchBytes_.extract(held).mapped());
   }
-  if (bytes.empty()) bytes = fetchPatchRange(patch, patch.size);
-  if (sha256Hex(bytes) != patch.patch) damaged(file.path + ": the patch is not its name's");
+  // fetchPatches() checked what it holds; one fetched here is checked here.
+  if (bytes.empty() && sha256Hex(bytes = fetchPatchRange(patch, patch.size)) != patch.patch)
+    damaged(file.path + ": the patch is not its name's");
   platform::UniqueFd old{::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
   auto made =
       old.get() < 0 ? std::nullopt : applyPatch(MappedFile(old.get()).bytes(), bytes, file.size);

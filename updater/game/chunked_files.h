@@ -9,6 +9,7 @@
 //   chunked.plan(files, dropped);         // lists fetched, local chunks found
 //   chunked.fetchWhole(file);             // nothing of it here: fetch it in one piece
 //   auto bytes = chunked.bytesToFetch();  // what the store must add
+//   chunked.fetchPatches(onBytes);        // the patches plan() chose, in few requests
 //   auto done = chunked.build(file, onBytes);  // per file, from several threads at once
 #pragma once
 
@@ -46,9 +47,8 @@ class ChunkedFiles {
   // Fetches each file's chunk list and checks it against the manifest, and finds the chunks
   // the game folder holds: in the files being replaced, their partial builds, and the files
   // at `otherPaths` (those the new version drops, so that a moved file is not fetched again).
-  // Throws UpdateError.
-  // A file with one of `patches` (by path) is made with it, and from its chunks when that
-  // fails.
+  // A file with one of `patches` (by path) is made with it instead, and from its chunks when
+  // that fails. Throws UpdateError.
   void plan(const std::vector<const ManifestFile*>& files,
             const std::vector<std::string>& otherPaths = {},
             const std::map<std::string, PatchUse>& patches = {});

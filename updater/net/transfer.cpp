@@ -156,7 +156,12 @@ void Transfer::fetchRange(const std::string& url, std::uint64_t from, std::uint6
                           const Sink& sink) {
   struct Enough {};
   std::uint64_t at = 0, skip = 0, given = 0;  // where the body starts; bytes before `from`
+  // The range holds for this fetch alone, however it ends.
   last_ = from + size - 1;
+  struct Range {
+    std::optional<std::uint64_t>& last;
+    ~Range() { last.reset(); }
+  } range{last_};
   try {
     fetchFrom(
         url, from, [&](std::uint64_t start) { at = start, skip = from - start; },
@@ -171,11 +176,7 @@ void Transfer::fetchRange(const std::string& url, std::uint64_t from, std::uint6
           if (!piece.empty()) sink(piece);
         });
   } catch (const Enough&) {
-  } catch (...) {
-    last_.reset();
-    throw;
   }
-  last_.reset();
   if (given != size)
     throw UpdateError(FailureKind::integrity, url + ": ends before byte " +
                                                   std::to_string(from + size) + " (from " +
