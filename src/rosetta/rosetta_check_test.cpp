@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "core/config.h"
 #include "platform/machine.h"
@@ -49,60 +50,52 @@ class Rosetta : public ::testing::Test {
   Lines callsAtFirstSleep;
 };
 
-// An Intel machine needs no probe; a working probe asks nothing.
-TEST_F(Rosetta, NothingToDoStartsNothing) {
-  for (bool intel : {true, false}) {
-    SCOPED_TRACE(intel ? "intel" : "probe works");
-    appleSilicon = !intel;
-    probes = 0;
-    EXPECT_TRUE(ensureRosetta(ui, machine()));
-    EXPECT_EQ(probes, intel ? 0 : 1);
-    EXPECT_TRUE(ui.dialogs.empty() && slept == 0ms);
-    EXPECT_FALSE(fs::exists(cfg.logsDir / "launcher.log"));
-  }
-}
-
-TEST_F(Rosetta, InstallNoticedOnTheThirdCycleAboutSixSecondsAfterTheTrigger) {
-  worksFromProbe = 4;  // the first probe, then three cycles
-  EXPECT_TRUE(ensureRosetta(ui, machine()));
-  EXPECT_EQ(slept, 6s);
-  EXPECT_EQ(probes, 4);
-  // The trigger is opened before the first pause, once.
-  Lines opened{"openApplication " + (cfg.res / "RosettaCheck.app").string()};
-  EXPECT_EQ(callsAtFirstSleep, opened);
-  EXPECT_EQ(ui.callsSnapshot(), opened);
-  EXPECT_EQ(ui.statuses, (std::vector<testing::ShownStatus>{{"Waiting for Rosetta", {}, ""}}));
-  EXPECT_EQ(ui.dialogs.size(), 1u);
-  EXPECT_EQ(testing::launcherLogLines(cfg.logsDir),
-            (Lines{"rosetta missing", "rosetta installed"}));
-}
-
-// The wait ends after 600 cycles of 2 s: an install noticed on the last cycle still counts.
-// Where nothing can install the layer, the player hears so at once.
-TEST_F(Rosetta, WaitEndsAfterTwentyMinutesOrAtOnceWhereNothingCanInstall) {
+// An Intel machine needs no probe, and a working probe asks nothing. Otherwise the trigger is
+// opened once, before the first pause, and the wait of up to 600 cycles of 2 s ends with the
+// install (noticed on the third cycle, or on the last, which still counts) or without it;
+// where nothing can install the layer, the player hears so at once.
+TEST_F(Rosetta, ProbeTriggerAndAWaitOfUpToTwentyMinutes) {
+  const Lines none, missing{"rosetta missing"}, installed{"rosetta missing", "rosetta installed"};
   struct Case {
-    bool installable;
+    bool appleSilicon, installable;
     int worksFromProbe;
     bool result;
     std::chrono::milliseconds slept;
+    int probes;
     Lines log;
+    std::string dialog;  // the last one shown
   } cases[] = {
-      {true, 601, true, 1200s, {"rosetta missing", "rosetta installed"}},
-      {true, 602, false, 1200s, {"rosetta missing"}},
-      {false, 2, false, 0s, {"rosetta missing", "rosetta cannot be installed on this system"}},
+      {false, true, 1, true, 0s, 0, none, ""},
+      {true, true, 1, true, 0s, 1, none, ""},
+      {true, true, 4, true, 6s, 4, installed, "rosetta_needed"},
+      {true, true, 601, true, 1200s, 601, installed, "rosetta_needed"},
+      {true, true, 602, false, 1200s, 601, missing, "rosetta_missing"},
+      {true,
+       false,
+       2,
+       false,
+       0s,
+       1,
+       {"rosetta missing", "rosetta cannot be installed on this system"},
+       "rosetta_missing"},
   };
+  const Lines opened{"openApplication " + (cfg.res / "RosettaCheck.app").string()};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.worksFromProbe);
-    SetUp();
     fs::remove_all(cfg.logsDir);
     ui.dialogs.clear();
-    probes = 0;
-    slept = 0ms;
-    installable = c.installable;
-    worksFromProbe = c.worksFromProbe;
+    ui.statuses.clear();
+    ui.calls.clear();
+    callsAtFirstSleep.clear();
+    std::tie(appleSilicon, installable, worksFromProbe, probes, slept) =
+        std::tuple(c.appleSilicon, c.installable, c.worksFromProbe, 0, 0ms);
     EXPECT_EQ(ensureRosetta(ui, machine()), c.result);
-    EXPECT_EQ(std::pair(slept, testing::launcherLogLines(cfg.logsDir)), std::pair(c.slept, c.log));
-    EXPECT_EQ(ui.dialogs.back().message, c.result ? "rosetta_needed" : "rosetta_missing");
+    EXPECT_EQ(std::tuple(slept, probes, testing::launcherLogLines(cfg.logsDir)),
+              std::tuple(c.slept, c.probes, c.log));
+    EXPECT_EQ(ui.dialogs.empty() ? "" : ui.dialogs.back().message, c.dialog);
+    if (c.slept == 0s) continue;
+    EXPECT_EQ(std::pair(callsAtFirstSleep, ui.callsSnapshot()), std::pair(opened, opened));
+    EXPECT_EQ(ui.statuses, (std::vector<testing::ShownStatus>{{"Waiting for Rosetta", {}, ""}}));
   }
 }
 
