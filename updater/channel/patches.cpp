@@ -7,7 +7,6 @@
 #include <charconv>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 
 #include "updater/base/failure.h"
@@ -24,6 +23,9 @@ namespace {
 constexpr std::string_view kHeader = "kaldra-patches 1\n";
 // zstd's fast levels find the long matches a patch is made of about as well as its slow ones.
 constexpr int kPatchLevel = 3;
+// A patch holds a file's new bytes a second time in the store, so it is kept only where it
+// saves a player a good part of the chunks: at most this share of them, in percent.
+constexpr std::uint64_t kPatchWorthPercent = 85;
 // zstd's bounds on a window, 64-bit systems (public only in its static-linking part).
 constexpr int kMinWindowLog = 10, kMaxWindowLog = 31;
 
@@ -141,7 +143,8 @@ std::optional<std::string> applyPatch(std::string_view previous, std::string_vie
 }
 
 PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& previous,
-                       const Manifest& next, const std::string& manifestSha256, unsigned threads) {
+                       const Manifest& next, const std::string& manifestSha256, unsigned threads,
+                       const std::map<std::string, std::uint64_t>& chunkCost) {
   // A file at the same path, or at a path that differs from a gone one only in its digits
   // (a version number in a folder's name): the same file, moved.
   auto shape = [](std::string path) {
@@ -169,24 +172,27 @@ PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& pre
         file.size <= kPatchLimit)
       changed.emplace_back(old, &file);
   }
-  std::vector<std::pair<PatchRef, std::string>> made;  // and the patch's bytes
-  std::mutex madeMutex;
+  // Each in its file's place, so that the patches of a folder's files lie together.
+  std::vector<std::optional<std::pair<PatchRef, std::string>>> tried(changed.size());
   parallelFor(changed.size(), threads, [&](std::size_t i) {
     auto [old, file] = changed[i];
+    auto cost = chunkCost.find(file->sha256);
+    if (cost == chunkCost.end()) return;
     // The store's copies: a game file may have changed since it was published.
     auto from = storedFile(channel, *old);
     auto to = storedFile(channel, *file);
     if (!from || !to) return;
     std::string patch = makePatch(*from, *to);
-    if (patch.size() >= file->stored.value_or(file->size)) return;
-    PatchRef ref{
-        .from = old->sha256, .to = file->sha256, .patch = sha256Hex(patch), .size = patch.size()};
-    std::lock_guard lock(madeMutex);
-    made.emplace_back(std::move(ref), std::move(patch));
+    if (patch.size() * 100 > cost->second * kPatchWorthPercent) return;
+    tried[i].emplace(PatchRef{.from = old->sha256,
+                              .to = file->sha256,
+                              .patch = sha256Hex(patch),
+                              .size = patch.size()},
+                     std::move(patch));
   });
-  // In the manifest's order, so that the files of a folder lie together.
-  std::sort(made.begin(), made.end(),
-            [](const auto& a, const auto& b) { return a.first.to < b.first.to; });
+  std::vector<std::pair<PatchRef, std::string>> made;  // and the patch's bytes
+  for (auto& patch : tried)
+    if (patch) made.push_back(std::move(*patch));
   std::string bundle;
   for (auto& [ref, patch] : made) {
     ref.offset = bundle.size();

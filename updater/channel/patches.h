@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,12 +61,13 @@ struct PatchesMade {
   std::uint64_t bytes = 0;
 };
 // Adds to the store in `channel` a patch from `previous`'s copy of each file that `next`
-// changes at the same path, or moves to a path that differs only in its digits (where it is
-// smaller than the file's chunks as stored), then the
-// index for the manifest whose bytes have `manifestSha256`. Both copies come from the store.
-// Throws UpdateError (disk).
+// changes at the same path, or moves to a path that differs only in its digits, where it
+// costs well under what a player on `previous` would fetch without it (`chunkCost`, by the
+// new file's digest); then the index for the manifest whose bytes have `manifestSha256`.
+// Both copies come from the store. Throws UpdateError (disk).
 PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& previous,
-                       const Manifest& next, const std::string& manifestSha256, unsigned threads);
+                       const Manifest& next, const std::string& manifestSha256, unsigned threads,
+                       const std::map<std::string, std::uint64_t>& chunkCost);
 
 // The patches a kept manifest's index names, the index included, as store paths; none when
 // it has no index or cannot be read.

@@ -164,7 +164,7 @@ PublishReport publishFolder(const PublishRequest& request) {
   writeFileDurably(folder / signatureFileName(kManifestName), signature);
   if (request.patches && report.previous && request.layout == Layout::chunkStore)
     report.patches = addPatches(folder, *report.previous, manifest, sha256Hex(json),
-                                std::min(request.threads, 2u));
+                                std::min(request.threads, 2u), chunkCost);
   // A player takes a patch instead of the list and the chunks.
   for (const auto& patch : report.patches.patches)
     report.fetchFromPrevious += patch.size - std::exchange(chunkCost[patch.to], patch.size);
