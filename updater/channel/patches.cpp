@@ -25,7 +25,7 @@ constexpr std::string_view kHeader = "kaldra-patches 1\n";
 constexpr int kPatchLevel = 3;
 // A patch holds a file's new bytes a second time in the store, so it is kept only where it
 // saves a player a good part of the chunks: at most this share of them, in percent.
-constexpr std::uint64_t kPatchWorthPercent = 85;
+constexpr std::uint64_t kPatchWorthPercent = 80;
 // zstd's bounds on a window, 64-bit systems (public only in its static-linking part).
 constexpr int kMinWindowLog = 10, kMaxWindowLog = 31;
 
