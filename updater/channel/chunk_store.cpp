@@ -95,8 +95,10 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool
                                          const std::function<void(std::uint64_t)>& onChunk) {
   platform::UniqueFd in{::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
   if (in.get() < 0) throwDiskError("cannot open " + file.string(), errno);
-  Compressor compressor;
-  std::string compressed;
+  // One context a thread for all its files: a new one faults in and clears megabytes of
+  // tables, dear for a small file.
+  thread_local Compressor compressor;
+  thread_local std::string compressed;
   BackgroundSha256 whole;
   Stored stored;
   // Adds an object the store lacks, or only counts it in a dry run.
