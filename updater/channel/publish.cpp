@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <set>
 #include <utility>
@@ -99,13 +100,18 @@ PublishReport publishFolder(const PublishRequest& request) {
   ChunkStore store(folder);
   std::vector<ChunkStore::Stored> stored(manifest.files.size());
   std::uint64_t total = 0;
+  std::vector<std::pair<std::uint64_t, std::size_t>> bySize;  // size, index
   std::error_code ignored;
-  for (const auto& file : manifest.files) {
-    auto size = std::filesystem::file_size(folder / file.path, ignored);
-    if (!ignored) total += size;
+  for (std::size_t i = 0; i < manifest.files.size(); ++i) {
+    auto size = std::filesystem::file_size(folder / manifest.files[i].path, ignored);
+    bySize.emplace_back(ignored ? 0 : size, i);
+    total += bySize.back().first;
   }
+  // The biggest first: one begun last would run on alone while the other threads idle.
+  std::sort(bySize.begin(), bySize.end(), std::greater<>());
   std::atomic<std::uint64_t> done{0};
-  parallelFor(manifest.files.size(), request.threads, [&](std::size_t i) {
+  parallelFor(manifest.files.size(), request.threads, [&](std::size_t next) {
+    const std::size_t i = bySize[next].second;
     auto& file = manifest.files[i];
     if (request.layout == Layout::chunkStore) {
       stored[i] = store.storeFile(folder / file.path, request.dryRun, [&](std::uint64_t bytes) {
