@@ -77,6 +77,22 @@ class Compressor {
 }  // namespace
 
 void addStoreObject(const std::filesystem::path& path, std::string_view bytes) {
+  // Unnamed until it is whole, where the file system allows: one name fewer to add and remove,
+  // and nothing to leave behind.
+  const auto folder = path.parent_path();
+  auto unnamed = [&] { return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644); };
+  platform::UniqueFd file{unnamed()};
+  if (file.get() < 0 && errno == ENOENT) {
+    makeDirectories(folder);
+    file.reset(unnamed());
+  }
+  if (file.get() >= 0) {
+    if (!writeAll(file.get(), bytes)) throwDiskError("cannot write " + path.string(), errno);
+    auto self = "/proc/self/fd/" + std::to_string(file.get());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        errno == EEXIST)
+      return;
+  }
   auto temporary = temporaryBeside(path);
   {
     platform::UniqueFd out{
