@@ -3,6 +3,7 @@
 #include <zstd.h>
 
 #include <charconv>
+#include <cstring>
 
 #include "updater/base/failure.h"
 #include "updater/base/sha256.h"
@@ -82,13 +83,21 @@ std::size_t chunkListLimit(std::uint64_t size) {
 std::string unpackChunk(const ChunkRef& chunk, std::string stored) {
   if (chunk.compressed) {
     std::string bytes(chunk.size, '\0');
-    std::size_t size = ZSTD_decompress(bytes.data(), bytes.size(), stored.data(), stored.size());
-    if (ZSTD_isError(size)) return {};
-    bytes.resize(size);
+    if (!unpackChunkInto(chunk, stored, bytes.data())) return {};
     stored = std::move(bytes);
   }
   if (stored.size() != chunk.size || sha256Hex(stored) != chunk.sha256) return {};
   return stored;
+}
+
+bool unpackChunkInto(const ChunkRef& chunk, std::string_view stored, char* out) {
+  if (!chunk.compressed) {
+    if (stored.size() != chunk.size) return false;
+    std::memcpy(out, stored.data(), stored.size());
+    return true;
+  }
+  // An error is a value far above any chunk's size.
+  return ZSTD_decompress(out, chunk.size, stored.data(), stored.size()) == chunk.size;
 }
 
 }  // namespace kaldra::update

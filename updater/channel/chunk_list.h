@@ -39,6 +39,9 @@ std::size_t chunkListLimit(std::uint64_t size);
 // The chunk's own bytes, from what the store holds (decompressed where it is compressed);
 // empty when they are not the chunk's.
 std::string unpackChunk(const ChunkRef& chunk, std::string stored);
+// Writes the chunk's `chunk.size` bytes from what the store holds to `out`; false when they
+// are not that many. Their digest is left to the caller.
+bool unpackChunkInto(const ChunkRef& chunk, std::string_view stored, char* out);
 
 // The store's folder in the channel: the publisher's game files are never taken from it.
 inline constexpr std::string_view kStoreFolder = "kaldra-store";

@@ -43,16 +43,21 @@ std::optional<std::string> storedFile(const std::filesystem::path& channel,
   if (!whole) {
     auto list = readFile(channel / chunkListPath(file.chunks));
     if (!list) return std::nullopt;
-    whole.emplace();
+    // Each chunk straight into its place: appending them copied a big file over and over.
+    whole.emplace(file.size, '\0');
+    std::uint64_t at = 0;
     try {
       for (const auto& chunk : parseChunkList(*list)) {
         auto stored = readFile(channel / chunkObjectPath(chunk));
-        if (!stored) return std::nullopt;
-        *whole += unpackChunk(chunk, std::move(*stored));
+        if (!stored || chunk.size > file.size - at ||
+            !unpackChunkInto(chunk, *stored, whole->data() + at))
+          return std::nullopt;
+        at += chunk.size;
       }
     } catch (const UpdateError&) {
       return std::nullopt;
     }
+    if (at != file.size) return std::nullopt;
   }
   if (sha256Hex(*whole) != file.sha256) return std::nullopt;
   return whole;
@@ -120,12 +125,12 @@ std::string makePatch(std::string_view previous, std::string_view next) {
   ZSTD_CCtx_setParameter(context.get(), ZSTD_c_windowLog, windowLog(previous.size(), next.size()));
   ZSTD_CCtx_setParameter(context.get(), ZSTD_c_enableLongDistanceMatching, 1);
   ZSTD_CCtx_refPrefix(context.get(), previous.data(), previous.size());
-  std::string patch(ZSTD_compressBound(next.size()), '\0');
-  std::size_t size =
-      ZSTD_compress2(context.get(), patch.data(), patch.size(), next.data(), next.size());
+  // Left unfilled: the bound is the size of the whole new file.
+  const std::size_t bound = ZSTD_compressBound(next.size());
+  auto patch = std::make_unique_for_overwrite<char[]>(bound);
+  std::size_t size = ZSTD_compress2(context.get(), patch.get(), bound, next.data(), next.size());
   if (ZSTD_isError(size)) throw UpdateError(FailureKind::other, ZSTD_getErrorName(size));
-  patch.resize(size);
-  return patch;
+  return std::string(patch.get(), size);
 }
 
 std::optional<std::string> applyPatch(std::string_view previous, std::string_view patch,
