@@ -57,7 +57,6 @@ std::optional<std::string> storedFile(const std::filesystem::path& channel,
     } catch (const UpdateError&) {
       return std::nullopt;
     }
-    if (at != file.size) return std::nullopt;
   }
   if (sha256Hex(*whole) != file.sha256) return std::nullopt;
   return whole;

@@ -408,6 +408,13 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
     EXPECT_EQ(summary_.bytesDownloaded < (misled ? 100'000 : half.size()), !misled)
         << summary_.bytesDownloaded;
   }
+  // A list in the store that makes more than its file (damaged) makes no patch, and no harm.
+  auto stored = *std::ranges::find(report.manifest.files, "data/world.pak", &ManifestFile::path);
+  auto list = readFile(channel_ / chunkListPath(stored.chunks));
+  writeFile(channel_ / chunkListPath(stored.chunks), list + list.substr(list.find('\n') + 1));
+  world[10] ^= 1;
+  publishWorld("3.95", true);
+  EXPECT_EQ(report.patches.patches.size(), 0u);
 
   // A chunk found here that changed after it was found is fetched, not used.
   world.replace(10, 10, "0123456789");
