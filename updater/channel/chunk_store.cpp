@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -115,7 +116,10 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool
   // tables, dear for a small file.
   thread_local Compressor compressor;
   thread_local std::string compressed;
-  BackgroundSha256 whole;
+  // The whole file is hashed on a thread of its own once it has a second chunk: a file of one
+  // chunk, as most small files are, has that chunk's digest, and needs no thread.
+  std::optional<BackgroundSha256> whole;
+  std::string first;
   Stored stored;
   // Adds an object the store lacks, or only counts it in a dry run.
   auto add = [&](const std::filesystem::path& path, std::uint64_t size, const auto& write) {
@@ -125,7 +129,11 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool
     if (!dryRun) write();
   };
   auto store = [&](std::string_view chunk) {
-    whole.update(chunk);
+    if (stored.chunks.size() == 1) whole.emplace().update(first);
+    if (whole)
+      whole->update(chunk);
+    else
+      first = chunk;
     stored.size += chunk.size();
     ChunkRef ref{.sha256 = sha256Hex(chunk), .size = static_cast<std::uint32_t>(chunk.size())};
     auto raw = channel_ / chunkObjectPath(ref);
@@ -151,7 +159,9 @@ ChunkStore::Stored ChunkStore::storeFile(const std::filesystem::path& file, bool
   std::string list = chunkListText(stored.chunks);
   stored.list = sha256Hex(list);
   stored.listBytes = list.size();
-  stored.sha256 = whole.finishHex();
+  stored.sha256 = whole                   ? whole->finishHex()
+                  : stored.chunks.empty() ? sha256Hex("")
+                                          : stored.chunks[0].sha256;
   add(channel_ / chunkListPath(stored.list), list.size(),
       [&] { addStoreObject(channel_ / chunkListPath(stored.list), list); });
   if (stored.storedBytes >= stored.size) {

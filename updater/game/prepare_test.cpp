@@ -294,6 +294,7 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
     return added;
   };
   files_["data/plain.txt"] = std::string(300'000, 'p');
+  files_["data/empty.pak"] = "";
   for (int i = 0; files_["data/text.txt"].size() < 200'000; ++i)  // several chunks
     files_["data/text.txt"] += std::to_string(i * 7919) + "\n";
   publishWorld("1.0");
