@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <iostream>
 
 #include <nlohmann/json.hpp>
 
@@ -121,9 +120,8 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
     SetUp();
     fs::path target = dir / "Applications/Kaldrith.app";
     fs::create_directories(target);
-    if (c.twist == mountPoint && ::mount("tmpfs", target.c_str(), "tmpfs", 0, "size=1m") != 0) {
-      std::cout << "skipped, cannot mount a tmpfs here: " << std::strerror(errno) << "\n";
-      continue;
+    if (c.twist == mountPoint) {
+      ASSERT_EQ(::mount("tmpfs", target.c_str(), "tmpfs", 0, "size=1m"), 0) << std::strerror(errno);
     }
     if (c.twist == linkTarget) {
       testing::writeSealedBundle(dir / "Elsewhere.app", "1.0");

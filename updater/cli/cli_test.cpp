@@ -170,11 +170,15 @@ TEST(Cli, PublishSaysWhatItDoesAndShipsOnlyWhatItShould) {
     args.insert(args.end(), more.begin(), more.end());
     return runTool(args);
   };
-  // The first without /proc, where no object can be written unnamed and then linked.
-  auto first = runTool(
-      {"-m", "sh", "-c", "umount -l /proc && exec \"$0\" \"$@\"", KALDRA_UPDATER_PATH, "publish",
-       channel.string(), "--key", KALDRA_SIGNING_KEY, "--version", "1.0", "--exclude", ".git/"},
-      {}, "/usr/bin/unshare");
+  // The first without its /proc/self/fd, where no object can be written unnamed and then
+  // linked.
+  fs::create_directories(temp / "empty");
+  auto first =
+      runTool({"-m", "sh", "-c",
+               "mount --bind '" + (temp / "empty").string() + "' /proc/$$/fd && exec \"$0\" \"$@\"",
+               KALDRA_UPDATER_PATH, "publish", channel.string(), "--key", KALDRA_SIGNING_KEY,
+               "--version", "1.0", "--exclude", ".git/"},
+              {}, "/usr/bin/unshare");
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(runTool({"check", channel.string()}).status, 0);
   const std::string expiry = "players refuse it after " + utcDate(unixNow() + 30 * 86400);
