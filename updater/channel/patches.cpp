@@ -194,22 +194,19 @@ PatchesMade addPatches(const std::filesystem::path& channel, const Manifest& pre
                               .size = patch.size()},
                      std::move(patch));
   });
-  std::vector<std::pair<PatchRef, std::string>> made;  // and the patch's bytes
-  for (auto& patch : tried)
-    if (patch) made.push_back(std::move(*patch));
+  PatchesMade result;
   std::string bundle;
-  for (auto& [ref, patch] : made) {
-    ref.offset = bundle.size();
-    bundle += patch;
-    patch = {};
+  for (auto& entry : tried) {
+    if (!entry) continue;
+    entry->first.offset = bundle.size();
+    bundle += entry->second;
+    result.patches.push_back(std::move(entry->first));
+    entry.reset();
   }
-  PatchesMade result{.bytes = bundle.size()};
+  result.bytes = bundle.size();
   const std::string name = sha256Hex(bundle);
-  for (auto& [ref, patch] : made) {
-    ref.bundle = name;
-    result.patches.push_back(std::move(ref));
-  }
-  if (!made.empty()) addStoreObject(channel / patchObjectPath(result.patches[0].bundle), bundle);
+  for (auto& ref : result.patches) ref.bundle = name;
+  if (!result.patches.empty()) addStoreObject(channel / patchObjectPath(name), bundle);
   addStoreObject(channel / patchIndexPath(manifestSha256), patchIndexText(result.patches));
   return result;
 }

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <set>
-#include <tuple>
 
 #include "updater/base/failure.h"
 #include "updater/base/file_io.h"
@@ -229,17 +228,16 @@ void ChunkedFiles::fetchPatches(const std::function<void(std::uint64_t)>& onByte
   // Patches that lie one after the other in their bundle come in one request, up to a limit
   // on what is held in memory until the files are built.
   constexpr std::uint64_t kHeld = 256 << 20;
-  std::vector<std::pair<const PatchRef*, std::string>> order;  // by bundle and offset
+  // One index names one bundle: the patches lie in it by their offsets.
+  std::vector<std::pair<const PatchRef*, std::string>> order;  // by offset
   for (const auto& [path, use] : patched_) order.emplace_back(&use.patch, path);
-  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-    return std::tie(a.first->bundle, a.first->offset) < std::tie(b.first->bundle, b.first->offset);
-  });
+  std::sort(order.begin(), order.end(),
+            [](const auto& a, const auto& b) { return a.first->offset < b.first->offset; });
   std::uint64_t held = 0;
   for (std::size_t i = 0; i < order.size();) {
     std::size_t next = i + 1;
     std::uint64_t size = order[i].first->size;
-    while (next < order.size() && order[next].first->bundle == order[i].first->bundle &&
-           order[next].first->offset == order[i].first->offset + size &&
+    while (next < order.size() && order[next].first->offset == order[i].first->offset + size &&
            held + size + order[next].first->size <= kHeld)
       size += order[next++].first->size;
     if (held + size > kHeld) break;  // the rest come one by one as their files are built
