@@ -28,7 +28,6 @@ enum class Twist {
   expired,
   rotated,
   retired,
-  openssl,
   chunkSpoilt,
   chunkMissing,
   wholeFilesMissing,
@@ -63,8 +62,6 @@ const Cell kCells[] = {
     // The publisher moves to a new key; a retired one signs nothing any more.
     {"RotatedKey", "", Twist::rotated, 0},
     {"RetiredKey", "", Twist::retired, 8, "not a trusted publisher key"},
-    // Signed with a standard tool: the 64 raw bytes.
-    {"SignedWithOpenSsl", "", Twist::openssl, 0},
     // Published in chunks: each is cut, or is not what its name says (refused, fetched once
     // more, then an error), or is missing on the server.
     {"ChunksCut", "/cut-20000", Twist::none, 3, "", Layout::chunkStore},
@@ -150,13 +147,6 @@ TEST_P(HostileNetwork, GameFolderStaysSoundAndTheNextRunFinishes) {
   };
   if (cell().twist == Twist::otherKey) signWith(generatePrivateKeyPem());
   if (cell().twist == Twist::expired) publishChannel(channel_, latest_, "v2", 0);
-  if (cell().twist == Twist::openssl) {
-    ASSERT_EQ(std::system(("openssl pkeyutl -sign -rawin -inkey " KALDRA_SIGNING_KEY " -in " +
-                           (channel_ / kManifestName).string() + " -out " +
-                           (channel_ / "manifest.json.sig").string())
-                              .c_str()),
-              0);
-  }
   if (cell().twist == Twist::rotated || cell().twist == Twist::retired) {
     writeFile(keys_ / "new.pem", newKey_);
     std::vector<std::string> rotate{"rotate-key", channel_.string(),
