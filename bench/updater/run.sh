@@ -24,15 +24,15 @@
 #
 #   bench/updater/run.sh [BUILD_DIR [SECTIONS]]      (default: build abcdefgh; k, r on request)
 #
-# Needs about 4 GB free under /tmp; what it generates there is removed at the end. Run it
-# on an otherwise idle machine: every figure is the best of a few runs.
+# Needs about 4 GB free under $TMPDIR (default /tmp); what it generates there is removed at
+# the end. Run it on an otherwise idle machine: every figure is the best of a few runs.
 set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
 sections=${2:-abcdefgh}
 tool=$build/Kaldrith.app/Contents/Resources/bin/kaldra-update
 key=$build/signing/publisher-key.pem
-work=$(mktemp -d /tmp/kaldra-bench-XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/kaldra-bench-XXXXXX")
 server_pid=
 cleanup() {
   if [[ -n $server_pid ]]; then kill "$server_pid" 2>/dev/null || true; fi
