@@ -79,7 +79,8 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
     stagedElsewhere,
     stagedChanged,
     busyTarget,
-    mountPoint
+    mountPoint,
+    diesAfterNineSeconds
   };
   struct Case {
     const char* what;
@@ -91,6 +92,8 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
   } cases[] = {
       // It gives up once nothing has run from the target for more than 8 s.
       {"never answers", asIs, 0, kHelperRestored, "rolled-back", "", late, giveUp},
+      {"runs 9 s, ends, never answers", diesAfterNineSeconds, 0, kHelperRestored, "rolled-back", "",
+       9s + late, 9s + giveUp},
       {"first install never answers", firstInstall, 0, kHelperNothingToRestore, "failed",
        "new app did not start, no previous bundle", late, giveUp},
       {"launcher stays", asIs, ownPid(), kHelperUnchanged, "failed",
@@ -144,8 +147,20 @@ TEST_F(Exchange, HelperKeepsTheInstalledBundleUnlessTheNewOneAnswers) {
       std::ofstream(stagedBundle(stage) / "Contents/MacOS/Kaldrith", std::ios::app) << "x";
     writePlan(plan(target, stage, c.pid, 0, "staged"), cfg.swapPlanURL);
     WatchClock::Duration elapsed{0};
-    WatchClock clock{.now = [&] { return WatchClock::TimePoint{} + elapsed; },
-                     .sleep = [&](WatchClock::Duration d) { elapsed += d; }};
+    std::unique_ptr<testing::RunningProgram> started;  // the new launcher, for 9 s
+    WatchClock clock{
+        .now = [&] { return WatchClock::TimePoint{} + elapsed; },
+        .sleep =
+            [&](WatchClock::Duration d) {
+              elapsed += d;
+              if (c.twist != diesAfterNineSeconds || elapsed > 9s) return started.reset();
+              auto info = bundleInfo(target);
+              if (started || !info || info->version != "2.0") return;
+              fs::copy_file("/bin/sleep", target / "Contents/MacOS/sleep");
+              started = std::make_unique<testing::RunningProgram>(
+                  (target / "Contents/MacOS/sleep").string(), std::vector<std::string>{"30"});
+              ASSERT_TRUE(testing::eventually([&] { return !processesInside(target).empty(); }));
+            }};
 
     int status = runSwapHelper(cfg.swapPlanURL.string(), clock);
     auto written = readPlan(cfg.swapPlanURL);
