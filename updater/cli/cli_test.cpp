@@ -35,71 +35,68 @@ bool isOneLine(const std::string& text) {
   return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
 }
 
+// A channel folder and a game folder, and the tool's commands on them.
+class Cli : public ::testing::Test {
+ protected:
+  ToolRun prepare(const std::string& from, const std::string& lang = "en", fs::path at = {}) {
+    return runTool(
+        {"prepare", "--root", (at.empty() ? root : at).string(), "--json", "--lang", lang},
+        {"KALDRA_UPDATE_CHANNEL=" + from, "KALDRA_TEST_RETRY_MS=1"});
+  }
+  ToolRun publish(const std::string& version, const std::string& key = KALDRA_SIGNING_KEY,
+                  std::vector<std::string> more = {}) {
+    more.insert(more.begin(), {"publish", channel.string(), "--key", key, "--version", version});
+    return runTool(more);
+  }
+  kaldra::testing::TempDir temp;
+  const fs::path channel = temp / "channel", root = temp / "game";
+};
+
 // Help and version on standard output with status 0; a command line the tool does not
 // understand is status 2 with the reason and the command's usage line on standard error.
-TEST(Cli, HelpVersionAndUsageErrors) {
+TEST_F(Cli, HelpVersionAndUsageErrors) {
   struct Row {
     std::vector<std::string> args;
     int status;
-    std::string out;  // found on standard output
-    std::string err;  // the usage line's command, on standard error
+    std::string found;  // on standard output; for status 2 the usage line's command
   };
   std::vector<Row> rows{
-      {{"--help"}, 0, "publish-launcher", ""},
-      {{"-h"}, 0, "Exit status: 0 done", ""},
-      {{"help"}, 0, "rotate-key", ""},
-      {{"help", "prune"}, 0, "prune CHANNEL [OLDER_MANIFEST...]", ""},
-      {{"prune", "-h"}, 0, "--dry-run", ""},
-      {{"--version"}, 0, "kaldra-update " KALDRA_PROJECT_VERSION "\n", ""},
-      {{"help", "nope"}, 2, "", "help [COMMAND]"},
-      {{}, 2, "", "COMMAND"},
-      {{"bogus"}, 2, "", "COMMAND"},
-      {{"version", "x"}, 2, "", "version"},
-      {{"texts", "xx"}, 2, "", "texts LANG"},
-      {{"xplat-check", "--state", "/tmp", "--platform", "../x"}, 2, "", "xplat-check"},
-      {{"xplat-fetch", "--state", "/tmp", "--out", "/tmp"}, 2, "", "xplat-fetch"},
-      {{"prepare", "--json", "--lang", "en"}, 2, "", "prepare"},
-      {{"prepare", "--root", "/tmp/x", "--lang", "klingon"}, 2, "", "prepare"},
-      {{"verify", "--root", "/tmp/x", "extra"}, 2, "", "verify"},
-      {{"verify", "--root"}, 2, "", "verify"},
-      {{"publish", "d", "--key", "k"}, 2, "", "publish DIR"},
-      {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "0"}, 2, "", "publish"},
-      {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "3651"},
-       2,
-       "",
-       "publish"},
-      {{"prune", "c", "--frobnicate"}, 2, "", "prune"},
-      {{"rotate-key", "c", "--key", "k"}, 2, "", "rotate-key"},
-      {{"publish-launcher", "b", "c", "--key", "k", "--platform", "Mac OS"}, 2, "", "publish-l"},
+      {{"--help"}, 0, "publish-launcher"},
+      {{"-h"}, 0, "Exit status: 0 done"},
+      {{"help"}, 0, "rotate-key"},
+      {{"help", "prune"}, 0, "prune CHANNEL [OLDER_MANIFEST...]"},
+      {{"prune", "-h"}, 0, "--dry-run"},
+      {{"--version"}, 0, "kaldra-update " KALDRA_PROJECT_VERSION "\n"},
+      {{"help", "nope"}, 2, "help [COMMAND]"},
+      {{}, 2, "COMMAND"},
+      {{"texts", "xx"}, 2, "texts LANG"},
+      {{"xplat-check", "--state", "/tmp", "--platform", "../x"}, 2, "xplat-check"},
+      {{"xplat-fetch", "--state", "/tmp", "--out", "/tmp"}, 2, "xplat-fetch"},
+      {{"prepare", "--json", "--lang", "en"}, 2, "prepare"},
+      {{"prepare", "--root", "/tmp/x", "--lang", "klingon"}, 2, "prepare"},
+      {{"publish", "d", "--key", "k"}, 2, "publish DIR"},
+      {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "0"}, 2, "publish"},
+      {{"publish", "d", "--key", "k", "--version", "1", "--expires-days", "3651"}, 2, "publish"},
+      {{"rotate-key", "c", "--key", "k"}, 2, "rotate-key"},
+      {{"publish-launcher", "b", "c", "--key", "k", "--platform", "Mac OS"}, 2, "publish-l"},
   };
   for (const auto& command : {"texts", "version", "prepare", "verify", "xplat-check", "keygen",
                               "xplat-fetch", "publish", "prune", "rotate-key", "publish-launcher"})
-    rows.push_back({{command, "--help"}, 0, std::string("Usage: kaldra-update ") + command, ""});
+    rows.push_back({{command, "--help"}, 0, std::string("Usage: kaldra-update ") + command});
   for (const auto& row : rows) {
     auto run = runTool(row.args);
-    std::string context = ::testing::PrintToString(row.args) + "\n" + run.out + run.err;
-    EXPECT_EQ(run.status, row.status) << context;
-    EXPECT_NE(run.out.find(row.out), std::string::npos) << context;
-    if (row.status == 0) {
-      EXPECT_EQ(run.err, "") << context;
-      continue;
-    }
-    auto usage = run.err.find("\nusage: kaldra-update " + row.err);
-    EXPECT_TRUE(run.out.empty() && usage != std::string::npos &&
-                run.err.find('\n', usage + 1) == run.err.size() - 1)
-        << context;
+    SCOPED_TRACE(::testing::PrintToString(row.args) + "\n" + run.out + run.err);
+    EXPECT_EQ(run.status, row.status);
+    auto usage = run.err.find("\nusage: kaldra-update " + row.found);
+    EXPECT_TRUE(row.status == 0 ? run.err.empty() && run.out.find(row.found) != std::string::npos
+                                : run.out.empty() && usage != std::string::npos &&
+                                      run.err.find('\n', usage + 1) == run.err.size() - 1);
   }
 }
 
 // "prepare" and "verify" as the launcher runs them, one after the other on one folder.
-TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork) {
-  kaldra::testing::TempDir temp;
-  const fs::path channel = temp / "channel", root = temp / "game";
+TEST_F(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork) {
   publishChannel(channel, {{"kaldrith.exe", "MZ"}, {"data/world.pak", "world"}});
-  auto prepare = [&](const std::string& from, const std::string& lang) {
-    return runTool({"prepare", "--root", root.string(), "--json", "--lang", lang},
-                   {"KALDRA_UPDATE_CHANNEL=" + from, "KALDRA_TEST_RETRY_MS=1"});
-  };
   auto verify = [&] { return runTool({"verify", "--root", root.string(), "--lang", "en"}); };
   {
     fs::create_directories(root);
@@ -111,10 +108,7 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
     EXPECT_FALSE(fs::exists(root / "kaldrith.exe") || fs::exists(statePath(root)));
   }
   // An empty setting is no setting: the bundle's own channel is used.
-  EXPECT_EQ(runTool({"prepare", "--root", (temp / "demo").string(), "--lang", "en"},
-                    {"KALDRA_UPDATE_CHANNEL="})
-                .status,
-            0);
+  EXPECT_EQ(prepare("", "en", temp / "demo").status, 0);
   auto none = verify();
   EXPECT_EQ(none.status, exitStatus(FailureKind::manifest));
   // A FIFO where the saved manifest belongs is refused, never waited on.
@@ -156,20 +150,12 @@ TEST(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWork
 
 // What a publisher ships: regular files only, each readable by a web server of another
 // user, without what is left out; what it says; and nothing written where it refuses.
-TEST(Cli, PublishSaysWhatItDoesAndShipsOnlyWhatItShould) {
-  kaldra::testing::TempDir temp;
-  const fs::path channel = temp / "channel";
+TEST_F(Cli, PublishSaysWhatItDoesAndShipsOnlyWhatItShould) {
   writeFile(temp / "private.key", "secret");
   for (const auto* path : {"kaldrith.exe", ".env", ".git/config", "notes.txt~", "data/dev/x.pdb",
                            "logs/a.log", "data/logs"})
     writeFile(channel / path, path);
   writeFile(channel / ".kaldra-ignore", "# what never ships\nlogs/\n*.pdb\n");
-  auto publish = [&](const std::string& version, std::vector<std::string> more = {}) {
-    std::vector<std::string> args{"publish",   channel.string(), "--key",     KALDRA_SIGNING_KEY,
-                                  "--version", version,          "--exclude", ".git/"};
-    args.insert(args.end(), more.begin(), more.end());
-    return runTool(args);
-  };
   // The first without its /proc/self/fd, where no object can be written unnamed and then
   // linked.
   fs::create_directories(temp / "empty");
@@ -196,7 +182,7 @@ TEST(Cli, PublishSaysWhatItDoesAndShipsOnlyWhatItShould) {
   const auto objects = storeObjects(channel);
   writeFile(channel / "kaldrith.exe", "MZ 2");
   fs::remove(channel / ".env");
-  auto dry = publish("1.1", {"--dry-run"});
+  auto dry = publish("1.1", KALDRA_SIGNING_KEY, {"--exclude", ".git/", "--dry-run"});
   for (const auto* said :
        {"  changed  kaldrith.exe (4 B)\n", "  removed  .env\n", "the store would grow by ",
         "players on 1.0 would fetch about ", "dry run: nothing written"})
@@ -206,7 +192,8 @@ TEST(Cli, PublishSaysWhatItDoesAndShipsOnlyWhatItShould) {
   for (const auto& [version, status] :
        {std::pair{"1.1", 1}, {"1.0", 1}, {"0.9.9", 1}, {"1.x", 2}, {"", 2}}) {
     if (std::string(version) != "1.1") fs::remove(channel / "key.pem");
-    EXPECT_EQ(publish(version).status, status) << version;
+    EXPECT_EQ(publish(version, KALDRA_SIGNING_KEY, {"--exclude", ".git/"}).status, status)
+        << version;
   }
   EXPECT_EQ(std::pair(readFile(channel / kManifestName), storeObjects(channel)),
             std::pair(published, objects));
@@ -214,9 +201,7 @@ TEST(Cli, PublishSaysWhatItDoesAndShipsOnlyWhatItShould) {
 
 // Only what no kept manifest names goes, and nothing at all when a list a kept manifest
 // names is not the one it names.
-TEST(Cli, PruneRemovesOnlyWhatNoKeptManifestNames) {
-  kaldra::testing::TempDir temp;
-  const fs::path channel = temp / "channel";
+TEST_F(Cli, PruneRemovesOnlyWhatNoKeptManifestNames) {
   std::map<std::string, std::string> files{{"data/a.pak", std::string(200000, 'a')},
                                            {"data/b.pak", "b one"}};
   publishChannel(channel, files, "1.0", 30, Layout::chunkStore);
@@ -261,10 +246,7 @@ TEST(Cli, PruneRemovesOnlyWhatNoKeptManifestNames) {
   for (char& byte : c) byte = static_cast<char>(random());
   for (const auto* version : {"3.0", "4.0"}) {
     writeFile(channel / "data/c.pak", c);
-    ASSERT_EQ(
-        runTool({"publish", channel.string(), "--key", KALDRA_SIGNING_KEY, "--version", version})
-            .status,
-        0);
+    ASSERT_EQ(publish(version).status, 0);
     for (std::size_t at = 0; at < c.size(); at += 1000) c[at] ^= 1;
   }
   EXPECT_EQ(prune({}).status, 0);
@@ -276,9 +258,7 @@ TEST(Cli, PruneRemovesOnlyWhatNoKeptManifestNames) {
 
 // What a publisher runs after an upload: one line per problem, naming the object, over a
 // folder and over HTTP; a channel that cannot be trusted ends with its kind's status.
-TEST(Cli, CheckNamesEveryObjectThatIsNotItsNamesBytes) {
-  kaldra::testing::TempDir temp;
-  const fs::path channel = temp / "channel";
+TEST_F(Cli, CheckNamesEveryObjectThatIsNotItsNamesBytes) {
   kaldra::testing::WebServer web(channel);
   auto objectUnder = [&](const std::string& folder) {
     for (const auto& entry : fs::recursive_directory_iterator(channel / kStoreFolder / folder))
@@ -335,35 +315,32 @@ TEST(Cli, CheckNamesEveryObjectThatIsNotItsNamesBytes) {
 
 // The publisher is stopped before players are hurt: a key they would refuse, a rotation
 // nobody could follow, a sequence nothing can exceed; and one writer at a time.
-TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
-  kaldra::testing::TempDir temp;
-  const fs::path channel = temp / "channel", root = temp / "game";
+TEST_F(Cli, PublisherGuardsAndOneWriterPerChannel) {
   auto key = [&](const std::string& name) {
     auto path = temp / (name + ".pem");
     if (!fs::exists(path)) writeFile(path, generatePrivateKeyPem());
     return path.string();
   };
   const std::string built = KALDRA_SIGNING_KEY;
-  auto publish = [&](const std::string& signer, const std::string& content) {
+  auto publishAs = [&](const std::string& signer, const std::string& content) {
     writeFile(channel / "kaldrith.exe", content);
-    return runTool({"publish", channel.string(), "--key", signer, "--version", content});
+    return publish(content, signer);
   };
   auto rotate = [&](const std::string& signer, const std::string& added) {
     return runTool(
         {"rotate-key", channel.string(), "--key", signer, "--new-key", added, "--retire"});
   };
-  auto prepare = [&] {
-    auto run = runTool({"prepare", "--root", root.string()},
-                       {"KALDRA_UPDATE_CHANNEL=" + channel.string()});
-    return std::pair(run.status, readFile(root / "kaldrith.exe"));
+  auto player = [&] {
+    int status = prepare(channel).status;
+    return std::pair(status, readFile(root / "kaldrith.exe"));
   };
-  ASSERT_EQ(publish(built, "1").status, 0);
+  ASSERT_EQ(publishAs(built, "1").status, 0);
   struct Row {
     std::function<ToolRun()> run;
     std::string refusal;
   };
   const std::vector<Row> refused{
-      {[&] { return publish(key("stranger"), "2"); }, "not one the channel's newest"},
+      {[&] { return publishAs(key("stranger"), "2"); }, "not one the channel's newest"},
       {[&] { return rotate(key("stranger"), key("a")); }, "not one the channel's newest"},
       {[&] { return rotate(built, built); }, "the new key is the signing key"},
       {[&] {
@@ -371,7 +348,7 @@ TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
          return rotate(built, key("b"));
        },
        "not one the channel's newest"},
-      {[&] { return publish(built, "2"); }, "not one the channel's newest"},
+      {[&] { return publishAs(built, "2"); }, "not one the channel's newest"},
   };
   auto published = readFile(channel / kManifestName);
   for (const auto& row : refused) {
@@ -389,13 +366,13 @@ TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
   writeFile(channel / kManifestName, manifestJson(manifest));
   writeFile(channel / "manifest.json.sig",
             signBytes(readFile(channel / kManifestName), readFile(key("a"))));
-  EXPECT_EQ(prepare(), std::pair(0, std::string("1")));
-  auto stuck = publish(key("a"), "3");
+  EXPECT_EQ(player(), std::pair(0, std::string("1")));
+  auto stuck = publishAs(key("a"), "3");
   EXPECT_EQ(stuck.status, 1);
   EXPECT_NE(stuck.err.find("rotate-key --retire"), std::string::npos) << stuck.err;
   EXPECT_EQ(rotate(key("a"), key("b")).status, 0);
-  EXPECT_EQ(publish(key("b"), "3").status, 0);
-  EXPECT_EQ(prepare(), std::pair(0, std::string("3")));
+  EXPECT_EQ(publishAs(key("b"), "3").status, 0);
+  EXPECT_EQ(player(), std::pair(0, std::string("3")));
   // Nor can a key claim a statement the chain has not reached, to outrank the next one.
   const auto recovered = readFile(channel / kManifestName);
   manifest = parseManifest(recovered);
@@ -403,7 +380,7 @@ TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
   writeFile(channel / kManifestName, manifestJson(manifest));
   writeFile(channel / "manifest.json.sig",
             signBytes(readFile(channel / kManifestName), readFile(key("b"))));
-  EXPECT_EQ(prepare(), std::pair(8, std::string("3")));
+  EXPECT_EQ(player(), std::pair(8, std::string("3")));
   writeFile(channel / kManifestName, recovered);
   writeFile(channel / "manifest.json.sig", signBytes(recovered, readFile(key("b"))));
 
@@ -412,8 +389,7 @@ TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
     platform::UniqueFd held{::open(channel.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     ASSERT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0);
     published = readFile(channel / kManifestName);
-    auto busy =
-        runTool({"publish", channel.string(), "--key", key("b"), "--version", "4", "--wait", "0"});
+    auto busy = publish("4", key("b"), {"--wait", "0"});
     EXPECT_EQ(busy.status, 9) << busy.err;
     EXPECT_EQ(readFile(channel / kManifestName), published);
   }
@@ -422,7 +398,7 @@ TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
     writeFile(channel / "data/world.pak", std::string(100000, static_cast<char>('a' + round)));
     ToolRun published_, pruned;
     std::function<void()> publishRun = [&] {
-      published_ = publish(key("b"), std::to_string(10 + round));
+      published_ = publishAs(key("b"), std::to_string(10 + round));
     };
     std::function<void()> pruneRun = [&] { pruned = runTool({"prune", channel.string()}); };
     std::thread first(round % 2 ? publishRun : pruneRun);
@@ -436,9 +412,8 @@ TEST(Cli, PublisherGuardsAndOneWriterPerChannel) {
 
 // A player is told what is wrong: a channel that is not there or not for them is not a
 // connection to check, and a disk too small is known before a byte is fetched.
-TEST(Cli, PrepareTellsAWrongChannelAndAFullDiskApart) {
-  kaldra::testing::TempDir temp;
-  const fs::path channel = temp / "channel", small = temp / "small";
+TEST_F(Cli, PrepareTellsAWrongChannelAndAFullDiskApart) {
+  const fs::path small = temp / "small";
   kaldra::testing::WebServer web(channel);
   publishChannel(channel, {{"data/big.pak", std::string(20'000'000, 'b')}}, "1.0", 30,
                  Layout::chunkStore);
@@ -460,8 +435,7 @@ TEST(Cli, PrepareTellsAWrongChannelAndAFullDiskApart) {
        spaceMessage(20, (small / "game").string(), free, Language::pl), small.string()},
   };
   for (const auto& row : rows) {
-    auto run = runTool({"prepare", "--root", row.root.string(), "--json", "--lang", "pl"},
-                       {"KALDRA_UPDATE_CHANNEL=" + row.channel, "KALDRA_TEST_RETRY_MS=1"});
+    auto run = prepare(row.channel, "pl", row.root);
     auto last = parseEvents(run.out).back();
     EXPECT_EQ(std::tuple(run.status, last["user"].get<std::string>()),
               std::tuple(row.status, row.user));
