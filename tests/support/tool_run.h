@@ -1,15 +1,11 @@
-// Test helpers: real processes for the tool's command line and for a game that runs
-// from a folder.
+// The built tool run as the launcher runs it: its own environment, standard output and
+// standard error apart.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/spawn.h"
@@ -53,37 +49,5 @@ inline ToolRun runTool(const std::vector<std::string>& args,
   run.err = readFile(errDir / "stderr");
   return run;
 }
-
-// A process whose working folder is `folder` running `command` (by default a plain
-// sleep, as a shell left open there would be); killed when this object goes.
-class ProcessIn {
- public:
-  explicit ProcessIn(const std::filesystem::path& folder,
-                     std::vector<std::string> command = {"/bin/sleep", "60"}) {
-    std::vector<std::string> args{"-c", "cd \"$1\" && shift && exec \"$@\"", "sh", folder.string()};
-    args.insert(args.end(), command.begin(), command.end());
-    pid_ = platform::spawnProcess({.program = "/bin/sh", .args = args, .nullInput = true}).pid;
-    // Wait until the shell has changed folder and become the program.
-    auto link = "/proc/" + std::to_string(pid_) + "/exe";
-    for (int i = 0; i < 500; ++i) {
-      std::error_code error;
-      if (std::filesystem::read_symlink(link, error) == std::filesystem::canonical(command[0]))
-        return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ADD_FAILURE() << "the process did not start in " << folder;
-  }
-  ~ProcessIn() {
-    ::kill(pid_, SIGKILL);
-    platform::waitForExit(pid_);
-  }
-  ProcessIn(const ProcessIn&) = delete;
-  ProcessIn& operator=(const ProcessIn&) = delete;
-
-  int pid() const { return pid_; }
-
- private:
-  int pid_ = -1;
-};
 
 }  // namespace kaldra::update::testing

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "tests/support/game_channel.h"
+#include "tests/support/running_program.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tool_run.h"
 #include "tests/support/web_server.h"
@@ -101,7 +102,7 @@ TEST_F(Cli, PrepareStopsForARunningGameSpeaksTheRunsLanguageAndVerifyChecksItsWo
   {
     fs::create_directories(root);
     fs::copy_file("/bin/sleep", root / "game");
-    ProcessIn game(temp.path(), {(root / "game").string(), "60"});
+    kaldra::testing::RunningProgram game((root / "game").string(), {"60"}, temp.path());
     auto running = prepare(channel.string(), "en");
     EXPECT_EQ(std::pair(running.status, running.out), std::pair(kExitGameRunning, std::string()));
     EXPECT_TRUE(isOneLine(running.err)) << running.err;

@@ -7,13 +7,12 @@
 
 #include "tests/support/running_program.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/tool_run.h"
 
 namespace kaldra::update {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ProcessIn;
+using kaldra::testing::RunningProgram;
 
 bool found(const fs::path& folder, int pid) {
   return std::ranges::count(processesInside(folder, selfAndAncestors()), pid) > 0;
@@ -28,10 +27,10 @@ TEST(GameProcess, OnlyGameCodeCountsWhereverItRunsFromAndTheCallersAreLeftOut) {
   fs::copy_file("/bin/sleep", game);
   fs::create_directory_symlink(root, temp / "link");
 
-  ProcessIn direct(temp / "game-old", {game, "60"});
+  RunningProgram direct(game, {"60"}, temp / "game-old");
   // Under Wine the executable is the loader outside; the game's code is mapped in.
-  ProcessIn loaded(temp.path(), {"/lib64/ld-linux-x86-64.so.2", game, "60"});
-  ProcessIn shell(root / "bin");  // a folder merely open in a shell
+  RunningProgram loaded("/lib64/ld-linux-x86-64.so.2", {game, "60"}, temp.path());
+  RunningProgram shell("/bin/sleep", {"60"}, root / "bin");  // a folder merely open in a shell
   EXPECT_TRUE(found(root, direct.pid()));
   EXPECT_TRUE(found(temp / "link", direct.pid()));
   // The loader maps the program a moment after it has become the process.
