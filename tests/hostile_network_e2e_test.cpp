@@ -42,9 +42,7 @@ struct Cell {
 
 // The big file is 400 kB; every other file is smaller than the least of the cuts.
 const Cell kCells[] = {
-    {"CutAt10", "/cut-40000", Twist::none, 3},
-    {"CutAt50", "/cut-200000", Twist::none, 3},
-    {"CutAt99", "/cut-396000", Twist::none, 3},
+    {"CutHalfway", "/cut-200000", Twist::none, 3},
     {"Stall", "/stall-200000", Twist::none, 3, "stalled"},
     {"Error500ThenSuccess", "/flaky", Twist::none, 0},
     {"TooManyRequestsThenSuccess", "/busy", Twist::none, 0},

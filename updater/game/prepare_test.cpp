@@ -51,6 +51,15 @@ class Prepare : public ::testing::Test {
     return {summary_.filesRead, summary_.filesDownloaded, summary_.bytesDownloaded,
             parseEvents(out_.str()).back()["label"].get<std::string>()};
   }
+  // The kind of failure a run ends with; none when it succeeds.
+  std::optional<FailureKind> failure() {
+    try {
+      run();
+    } catch (const UpdateError& error) {
+      return error.kind();
+    }
+    return std::nullopt;
+  }
   static std::string said(Message m) { return std::string(message(m, Language::de)); }
 
   void expectGameFiles() {
@@ -88,13 +97,10 @@ TEST_F(Prepare, DroppedFilesGoAndThePlayersStay) {
   publishChannel(channel_, files_, "1.2");
   run();
   expectGameFiles();
-  struct Row {
-    const char* path;
-    bool kept;
-  } rows[] = {{"data/old/a.pak", false},        {"data/old", false},
-              {"data/maps/harbour.map", false}, {"data/maps/cove.map", true},
-              {"data/maps/notes.txt", true},    {"saves/slot1.sav", true}};
-  for (const auto& row : rows) EXPECT_EQ(fs::exists(root_ / row.path), row.kept) << row.path;
+  for (const auto* gone : {"data/old/a.pak", "data/old", "data/maps/harbour.map"})
+    EXPECT_FALSE(fs::exists(root_ / gone)) << gone;
+  for (const auto* kept : {"data/maps/cove.map", "data/maps/notes.txt", "saves/slot1.sav"})
+    EXPECT_TRUE(fs::exists(root_ / kept)) << kept;
   EXPECT_NE(notes_.find("kept data/maps/cove.map"), std::string::npos) << notes_;
   EXPECT_NE(notes_.find("removed data/old/a.pak"), std::string::npos) << notes_;
 }
@@ -134,12 +140,7 @@ TEST_F(Prepare, TheSameManifestIsRefusedOnceItHasExpired) {
   signManifest(channel_);
   run();
   std::this_thread::sleep_for(std::chrono::milliseconds(3100));
-  try {
-    run();
-    ADD_FAILURE() << "an expired manifest was accepted";
-  } catch (const UpdateError& error) {
-    EXPECT_EQ(error.kind(), FailureKind::stale);
-  }
+  EXPECT_EQ(failure(), FailureKind::stale);
 }
 
 // A clock set before the tool was built is plainly wrong: expiry then locks no one out.
@@ -163,21 +164,6 @@ TEST(Events, EachNewPercentIsSentAndRepeatsWaitForAQuietSpell) {
   std::vector<int> sent;
   for (const auto& event : parseEvents(out.str())) sent.push_back(event["pct"]);
   EXPECT_EQ(sent, (std::vector<int>{1, 2, 2}));
-
-  // At a terminal: one line redrawn in place, at most every 100 ms within a label, with the
-  // rate since the first bytes and the time left; a new label keeps the old line above.
-  std::ostringstream terminal;
-  EventWriter line(terminal, EventWriter::Style::terminal, [&] { return now; });
-  line.progress(Stage::download, 10, "L", ByteProgress{10'000'000, 100'000'000});
-  now += std::chrono::milliseconds(99);
-  line.progress(Stage::download, 20, "L", ByteProgress{20'000'000, 100'000'000});
-  now += std::chrono::seconds(2);
-  line.progress(Stage::download, 50, "L", ByteProgress{50'000'000, 100'000'000});
-  line.progress(Stage::ready, 100, "Done");
-  EXPECT_EQ(terminal.str(),
-            "\r[##------------------]  10% L  10.0 / 100.0 MB\x1b[K"
-            "\r[##########----------]  50% L  50.0 / 100.0 MB  19.1 MB/s  3 s left\x1b[K\n"
-            "\r[####################] 100% Done\x1b[K\n");
 }
 
 // Everything below `folder`, path and content, to see that nothing there changed.
@@ -247,12 +233,7 @@ TEST_F(Prepare, EachFailureHasItsKindAndInstallsNothingInItsWay) {
     fs::remove_all(root_);
     publishChannel(channel_, files_);
     spoil();
-    try {
-      run();
-      ADD_FAILURE() << "prepare succeeded";
-    } catch (const UpdateError& error) {
-      EXPECT_EQ(error.kind(), kind);
-    }
+    EXPECT_EQ(failure(), kind);
     EXPECT_EQ(partialFileCount(root_), 0u);
     auto files = files_;
     files["data"] = "not a folder";
@@ -353,15 +334,9 @@ TEST_F(Prepare, ChunkedFilesFetchOnlyWhatChangedAndRefuseWhatIsNotTheirs) {
       writeFile(spoilt, kept + std::string(20'000, '\n'));
     else
       writeFile(spoilt, kept.substr(1) + "x");
-    try {
-      run();
-      ADD_FAILURE() << "prepare succeeded";
-    } catch (const UpdateError& error) {
-      EXPECT_EQ(error.kind(), spoil == missing       ? FailureKind::network
-                              : spoil == endlessList ? FailureKind::manifest
-                                                     : FailureKind::integrity)
-          << error.what();
-    }
+    EXPECT_EQ(failure(), spoil == missing       ? FailureKind::network
+                         : spoil == endlessList ? FailureKind::manifest
+                                                : FailureKind::integrity);
     EXPECT_EQ(readFile(root_ / "data/world.pak"), before["data/world.pak"]);
     // Only a build cut by the network keeps its beginning.
     EXPECT_EQ(partialFileCount(root_), spoil == missing ? 1u : 0u);
