@@ -1,6 +1,5 @@
-// The channel behind a caching proxy, as a CDN serves it: nginx as the origin, sending the
-// cache headers the README asks a publisher for, and a second nginx caching in front of it.
-// Content-named objects never go stale; files fetched whole by their paths do.
+// The channel behind nginx caching as a CDN does, the origin sending the README's headers:
+// content-named objects never go stale; files fetched whole by their paths do.
 #include <gtest/gtest.h>
 
 #include <random>

@@ -1,7 +1,5 @@
-// The game as a player starts it: the bundle's start script runs the Windows stand-in game
-// under the system's Wine, on a virtual screen, in one prefix that the first row makes;
-// with Wine hidden from the script, the native stand-in. The game's end decides the
-// launcher's: quietly, with the failure dialog, or without waiting for a busy Wine.
+// The start script runs the stand-in game under real Wine on a virtual screen (natively with
+// Wine hidden); its end decides the launcher's: quiet, a dialog, or not waiting for Wine.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -149,8 +147,7 @@ TEST(GameRun, TheGameStartsUnderWineOrWithoutAndItsEndDecidesTheLauncherEnd) {
     EXPECT_EQ(run.file(game / path), run.file(run.resources() / "demo-channel" / path)) << path;
 }
 
-// Real Wine refuses a prefix that is another user's: its set-up fails, and the prefix is not
-// taken as ready, so that the next start sets it up again.
+// Real Wine refuses another user's prefix: set-up fails, so the next start tries again.
 TEST(GameRun, APrefixWhoseSetUpFailedIsNotTakenAsReady) {
   LauncherRun run;
   run.env["KALDRA_WINE_DIR"] = run.resources() / "wine";
@@ -163,8 +160,7 @@ TEST(GameRun, APrefixWhoseSetUpFailedIsNotTakenAsReady) {
   EXPECT_FALSE(fs::exists(prefix / ".kaldra-runtime"));
 }
 
-// The game's process as the launcher sees it ends with the game's status, whatever ended
-// the game, and passes a request to end on to the game.
+// The game's host ends with the game's status, whatever ended it, and passes TERM on.
 TEST(GameHost, EndsWithTheGamesStatus) {
   struct Row {
     std::vector<std::string> args;

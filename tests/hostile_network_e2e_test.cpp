@@ -1,6 +1,5 @@
-// The updater tool against nginx over HTTP and HTTPS, the network misbehaving on the first
-// run. Whatever happens, the game folder holds only complete files of the old or the new
-// version, nothing is written outside it, and the next run against a sound server finishes.
+// The tool against nginx misbehaving on a first run: the game folder holds only whole files
+// of either version, nothing is written outside it, and the next run finishes.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -19,8 +18,7 @@ namespace {
 using namespace kaldra::update::testing;
 namespace fs = std::filesystem;
 
-// The manifest's trust (signature, key chain, freshness) is the tool's own tests' matter;
-// here only what reaches the game folder over a misbehaving network.
+// The manifest's trust is the tool's own tests' matter; here only the network's faults.
 enum class Twist {
   none,
   fileChanged,

@@ -1,5 +1,4 @@
-// The launcher's start as a player and a test script see it: the run modes, the start
-// line and the chosen language.
+// The launcher's run modes, start line and language, as a player and a script see them.
 #include <gtest/gtest.h>
 
 #include "tests/support/launcher_run.h"
@@ -7,8 +6,7 @@
 namespace kaldra::testing {
 namespace {
 
-// Any command line but the swap helper's is the normal start, its arguments ignored: the
-// toolkit's own options among them must not reach it (an unknown platform would abort).
+// Any other command line is the normal start; toolkit options never reach the toolkit.
 TEST(LauncherStart, EveryOtherCommandLineStartsTheNormalLauncherAndNeverReachesTheToolkit) {
   LauncherRun run;
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";

@@ -1,5 +1,4 @@
-// What a player sees of a first launch, photographed: the window in the chosen
-// language, and the ways the launcher ends.
+// A first launch photographed in the chosen language, and the ways the launcher ends.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -9,8 +8,7 @@
 namespace kaldra::testing {
 namespace {
 
-// The updater tool's own table, but a game file update that fails without a word, after
-// `before` (shell commands).
+// The real tool's texts, but a game update that fails without a word after `before`.
 void useFailingPrepare(LauncherRun& run, const std::string& before = "") {
   fs::rename(run.resources() / "bin/kaldra-update", run.resources() / "bin/kaldra-update.real");
   run.useScriptedUpdater("case \"$1\" in texts) exec \"$0.real\" \"$@\" ;; esac\n" + before +
@@ -35,8 +33,7 @@ TEST(LauncherWindow, FirstStatusAndDialogArePhotographedInTheChosenLanguage) {
   EXPECT_TRUE(run.logged("updater exit 3"));
 }
 
-// Another copy that needs the bundle free asks politely, in whatever state the launcher
-// is; it must be gone within a second.
+// Asked politely to end, in any state, the launcher is gone within a second.
 TEST(LauncherWindow, TerminationRequestEndsTheLauncherWithinASecondInEveryState) {
   for (bool dialogOpen : {true, false}) {
     SCOPED_TRACE(dialogOpen ? "dialog open" : "game supervised");

@@ -1,6 +1,5 @@
-// The launcher replacing its own bundle as a player sees it: the real bundle, the real
-// stand-ins, a launcher channel served over loopback HTTP, the real detached helper and
-// the new launcher confirming its start.
+// The launcher replacing its own bundle: real bundle and stand-ins, a launcher channel over
+// loopback HTTP, the real detached helper and the new launcher confirming its start.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -41,8 +41,7 @@ TEST_F(QtSide, ProgressMakesTheBarDeterminateAndItsAbsenceBusy) {
   EXPECT_EQ(std::pair(window.bar().busy(), window.bar().value()), std::pair(false, 0));
 }
 
-// Every status the window shows, in every language, fits its two lines as written: none is
-// cut, and no line holds the closing ellipsis alone.
+// Every status, in every language, fits the label's two lines uncut, no ellipsis alone.
 TEST_F(QtSide, EveryStatusTextFitsTheLabelInEveryLanguage) {
   StatusWindow window(icon);
   for (std::size_t language = 0; language < update::kLanguageCodes.size(); ++language) {
@@ -70,8 +69,7 @@ TEST_F(QtSide, EveryStatusTextFitsTheLabelInEveryLanguage) {
   }
 }
 
-// Answers are taken unchanged and in order, photographed only with a snapshot folder; a
-// termination request with a dialog open ends the dialog with the way out.
+// A termination request with a dialog open ends the dialog with its way out.
 TEST_F(QtSide, DialogsTakeScriptedAnswersInOrderOrEndWithTheirLastButtonOnQuit) {
   cfg.testAnswers = {5, -2};
   EXPECT_EQ(runDialog("first", {"A", "B"}, AlertStyle::warning, icon), 5);

@@ -5,8 +5,7 @@
 namespace kaldra {
 namespace {
 
-// The table wins key by key, even with an empty text; then the built-in texts of the
-// language, then the key.
+// The table wins key by key, even with an empty text; then the built-in texts; the key.
 TEST(Texts, TableThenBuiltInTextsThenTheKey) {
   cfg.lang = "de";
   cfg.texts = *parseTextTable(R"({"btn_retry": "Nochmal", "btn_quit": ""})");

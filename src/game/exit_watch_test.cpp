@@ -42,8 +42,7 @@ TEST(ExitWatch, GameGoneForMoreThan15SecondsWhileScriptRunsQuitsWithoutWaiting) 
   EXPECT_EQ(script.process.exitStatus(), std::nullopt) << "the script is left running";
 }
 
-// The child's path merely ends with the game's name, and the script outlives it by far
-// more than the grace in watch time.
+// Its path merely ends with the game's name; the script outlives it far past the grace.
 TEST(ExitWatch, ChildThatIsNotTheGameIsNeverTrackedAndTheScriptDecides) {
   testing::GameSandbox sandbox;
   Script script("'" + sandbox.installGame("lib/wine/x86_64-unix/OldKaldrith") +

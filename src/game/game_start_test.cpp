@@ -13,8 +13,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// Starts the game with fake watch time and waits for the window watch too, so that
-// nothing outlives the test.
+// Waits for the window watch too, so that nothing outlives the test.
 class GameStart : public ::testing::Test {
  protected:
   void start(const std::string& shell = "/bin/sh") {

@@ -18,8 +18,7 @@ Change layoutID(std::optional<std::string> id) {
   return [id](KeyboardFacts& f) { f.currentLayout->id = id; };
 }
 
-// Each row changes one fact of the one keyboard that gives the scan code: an ANSI
-// keyboard with the Austrian layout whose section key shows "^".
+// Each row changes one fact of the one keyboard with a code: ANSI, Austrian, "^" key.
 TEST(PickupScanCode, OnlyTheAustrianAnsiLayoutWithACircumflexSectionKeyGives86) {
   const struct {
     const char* name;

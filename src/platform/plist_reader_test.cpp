@@ -7,8 +7,7 @@
 namespace kaldra::platform {
 namespace {
 
-// No dictionary at the top, or no readable file: no entries at all. A zero byte inside
-// a string is kept, not a reason to abort.
+// No top dictionary or no readable file: no entries; a NUL inside a string is kept.
 TEST(PlistReader, ReadsDictionariesOnly) {
   auto path = std::filesystem::temp_directory_path() / "kaldra-plist-test";
   for (std::string content : {std::string("<plist><array><string>a</string></array></plist>"),

@@ -32,8 +32,7 @@ TEST(Spawn, ChildSeesOnlyItsStandardDescriptorsAndMayLeaveTheCallersSession) {
   EXPECT_NE(sid, std::to_string(getsid(0)));
 }
 
-// A log that another process empties while a tool still writes to it holds no hole of NUL
-// bytes where the older text was.
+// A log another process empties while a tool writes to it holds no hole of NUL bytes.
 TEST(Spawn, ALogEmptiedByAnotherWriterHasNoHole) {
   char path[] = "/tmp/kaldra-log-XXXXXX";
   ::close(::mkstemp(path));

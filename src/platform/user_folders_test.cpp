@@ -5,8 +5,7 @@
 namespace kaldra::platform {
 namespace {
 
-// The language list comes before the locale variables; the C locale names none. The data
-// folder follows XDG_DATA_HOME, then HOME.
+// Language list before locale variables (C names none); data folder: XDG, then HOME.
 TEST(UserFolders, LanguageListThenLocaleVariablesAndDataFolderFromTheXdgSettings) {
   EXPECT_EQ(preferredLanguages({{"LANGUAGE", "pt_BR:it::de"},
                                 {"LC_ALL", ""},

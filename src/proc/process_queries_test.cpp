@@ -25,8 +25,7 @@ std::string sleepCopy(const fs::path& path) {
   return path.string();
 }
 
-// A process id that existed a moment ago and is now reaped, and ids no one may signal
-// alone: a null signal to 0 would reach the own process group, to -1 every process.
+// A reaped id, and ids a null signal would spread from: 0 (our group), -1 (everyone).
 TEST(ProcessQueries, GoneAndSpecialProcessIdsAreNotAliveAndHaveNoPath) {
   RunningProgram gone("/bin/true", {});
   Pid vanished = gone.pid();
@@ -69,8 +68,7 @@ TEST(ProcessQueries, PathIsResolvedAndOnlyProgramsBelowTheFolderCount) {
   EXPECT_NE(std::ranges::find(children, tool), children.end());
 }
 
-// A first install moves the new bundle only to a free path: not even an empty folder that
-// appeared there meanwhile is replaced.
+// A first install moves only to a free path, not even onto an empty folder made meanwhile.
 TEST(ProcessQueries, AMoveNeverReplacesAndAnExchangeSwapsBoth) {
   testing::TempDir dir;
   fs::create_directories(dir / "a/from-a");

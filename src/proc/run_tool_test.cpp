@@ -5,8 +5,7 @@
 namespace kaldra {
 namespace {
 
-// runTool joins both streams, decodes and trims them; runCapture keeps standard output
-// exactly and drops standard error.
+// runTool joins, decodes and trims both streams; runCapture keeps standard output exactly.
 TEST(RunTool, StatusAndTextOfBothWaysToRunATool) {
   const struct {
     const char* program;

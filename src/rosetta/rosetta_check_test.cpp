@@ -50,10 +50,8 @@ class Rosetta : public ::testing::Test {
   Lines callsAtFirstSleep;
 };
 
-// An Intel machine needs no probe, and a working probe asks nothing. Otherwise the trigger is
-// opened once, before the first pause, and the wait of up to 600 cycles of 2 s ends with the
-// install (noticed on the third cycle, or on the last, which still counts) or without it;
-// where nothing can install the layer, the player hears so at once.
+// Intel: no probe; a working probe: no question. Else the trigger opens once before up to
+// 600 pauses of 2 s (the last still counts); if nothing can install it, the player hears so.
 TEST_F(Rosetta, ProbeTriggerAndAWaitOfUpToTwentyMinutes) {
   const Lines none, missing{"rosetta missing"}, installed{"rosetta missing", "rosetta installed"};
   struct Case {
@@ -99,8 +97,7 @@ TEST_F(Rosetta, ProbeTriggerAndAWaitOfUpToTwentyMinutes) {
   }
 }
 
-// The probe runs the updater tool's "version" through the real architecture switch, which
-// runs a program only when its tiny x86_64 probe runs.
+// The tool's "version" through the real architecture switch and its tiny x86_64 probe.
 TEST_F(Rosetta, ProbeRunsTheToolsVersionThroughTheArchitectureSwitch) {
   fs::create_directories(cfg.res / "bin");
   fs::copy(KALDRA_PLATFORM_TOOLS, cfg.res / "platform");

@@ -62,8 +62,7 @@ TEST_F(SelfInstall, OfferedOnceToCopiesOutsideTheInstallFolders) {
   EXPECT_EQ(offers(dir / "home/Applications2/Kaldrith.app"), 25u);
 }
 
-// The real disk-image and seal stand-ins; everything stops before the exchange, which
-// the end-to-end self-update covers.
+// The real disk-image and seal stand-ins, up to the exchange (the end-to-end test's part).
 TEST_F(SelfInstall, FailuresAreToldAndTheImageIsAlwaysDetached) {
   fs::path image = dir / "Kaldrith-2.0.dmg";
   testing::writeSealedBundle(dir / "content/Kaldrith.app", "2.0");

@@ -99,8 +99,7 @@ TEST_F(XplatCheck, AnUpdateBlockedByARunningCopyQuitsOnlyWhenRequired) {
   }
 }
 
-// The manual route: the image is opened for the player only when it lies inside the
-// download folder; anything else ends in the failure dialog.
+// The manual route opens only an image inside the download folder; else the failure dialog.
 TEST_F(XplatCheck, ManualDownloadOpensOnlyAnImageInTheDownloadFolder) {
   cfg.env = {{"KALDRA_NO_SELF_UPDATE", "1"}, {"KALDRA_TEST_NO_OPEN", "1"}};
   fs::create_directories(cfg.xplatDir / "download2");

@@ -1,5 +1,4 @@
-// The exchange from end to end in one process: closing other copies, the helper's
-// exchange and wait, the settling at the next start, and the plan they share.
+// The exchange in one process: closing other copies, the helper, settling, and their plan.
 #include "swap/swap_helper.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +35,7 @@ class Exchange : public testing::SwapSandbox {
   }
 };
 
-// A launcher copy played by a shell inside the bundle: deaf to polite requests, and with
-// or without a child, as a launcher running the game has.
+// A copy played by a shell in the bundle, deaf to polite requests, with or without a game.
 TEST_F(Exchange, CloseOthersForcesADeafCopyButNeverOneRunningTheGame) {
   for (bool withGame : {false, true}) {
     SCOPED_TRACE(withGame);

@@ -30,8 +30,7 @@ Names readAll(std::vector<std::string> pieces, std::size_t maxLine = kMaxEventLi
   return seen;
 }
 
-// Each event is handled during the read that brought its line feed, before the next;
-// blanks and a carriage return around the object are JSON white space.
+// Each event is handled in the read that brought its line feed; blanks and CR are spacing.
 TEST(EventStream, LinesAreFramedByLineFeedsAndForeignBrokenLongAndDeepOnesSkipped) {
   const std::string fits = R"({"type":"progress","n":"fit"})";  // 29 bytes
   std::string over = fits;

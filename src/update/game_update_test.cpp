@@ -20,8 +20,7 @@ std::string emit(const std::string& json) {
   return "printf '%s\\n' '" + json + "'\n";
 }
 
-// The updater tool is a real shell script in a temporary folder; it notes each command
-// line it is run with, and tells its log so.
+// The tool: a shell script that notes each command line and says something to its log.
 class GameUpdate : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -118,8 +117,7 @@ TEST_F(GameUpdate, FailureAsksRetryOpenLogOrQuit) {
   }
 }
 
-// A running game, or a channel whose manifest is refused as stale, leaves the installed
-// files to check offline; when they are sound, the game starts on them.
+// A running game or a stale channel: the installed files are verified offline, then played.
 TEST_F(GameUpdate, RunningGameOrStaleChannelGoesOnAfterOfflineVerify) {
   for (const auto& [status, reason, shownText] :
        {std::tuple{6, "game already running", "stage_verify"},

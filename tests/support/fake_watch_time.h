@@ -1,6 +1,5 @@
-// Time for the game's watches in which every sleep passes at once: the fake clock moves
-// on by the sleep's length, real processes get a few milliseconds to move meanwhile,
-// and the test may act after any sleep. Thread-safe; must outlive every clock() it gave.
+// Watch time in which a sleep passes at once (real processes get a few milliseconds) and the
+// test may act after any sleep. Thread-safe; must outlive every clock() it gave.
 #pragma once
 
 #include <chrono>

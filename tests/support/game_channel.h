@@ -33,8 +33,7 @@ inline std::string buildSigningKey() {
   return readFile(KALDRA_SIGNING_KEY);
 }
 
-// Writes `files` (path -> content) below `folder` and publishes them there, signed with
-// the build's key; fetched whole unless `layout` says otherwise, and without patches.
+// Writes `files` below `folder` and publishes them there with the build's key, no patches.
 inline Manifest publishChannel(const std::filesystem::path& folder,
                                const std::map<std::string, std::string>& files,
                                const std::string& version = "1.0", unsigned expiresDays = 30,
@@ -76,8 +75,7 @@ inline std::size_t partialFileCount(const std::filesystem::path& root) {
   return count;
 }
 
-// The lines of an event stream, each parsed; fails the test on a line that is not a JSON
-// object or a stream that does not end with a line feed.
+// Each line of an event stream parsed; a line that is no JSON object fails the test.
 inline std::vector<nlohmann::json> parseEvents(const std::string& stream) {
   std::vector<nlohmann::json> events;
   EXPECT_TRUE(stream.empty() || stream.back() == '\n') << stream;

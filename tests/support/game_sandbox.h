@@ -1,5 +1,4 @@
-// The configuration values of a game start pointed at a temporary bundle and data
-// folder, restored afterwards, with helpers to put a start script and a game in place.
+// A game start's configuration in a temporary bundle and data folder, restored afterwards.
 #pragma once
 
 #include <filesystem>

@@ -1,6 +1,5 @@
-// Runs the real Kaldrith.app headless, the way end-to-end tests need it: a private copy
-// of the bundle, a private data folder and home, scripted answers and snapshots, and a
-// time limit on every run.
+// The real Kaldrith.app run headless from a private copy, with its own data folder and home,
+// scripted answers, snapshots and a time limit on every run.
 #pragma once
 
 #include <chrono>

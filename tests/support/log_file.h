@@ -23,8 +23,7 @@ inline std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
-// The messages of launcher.log in `logsDir`, without their time stamps; continuation
-// lines of a multi-line message stay entries of their own.
+// launcher.log's messages without time stamps; continuation lines are entries of their own.
 inline std::vector<std::string> launcherLogLines(const std::filesystem::path& logsDir) {
   std::vector<std::string> messages;
   for (auto& line : linesOf(readFile(logsDir / "launcher.log"))) {

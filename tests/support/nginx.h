@@ -1,6 +1,5 @@
-// nginx started for a test on loopback ports picked free, with a configuration of the
-// test's own, in a temporary folder (its prefix, for logs and caches); stopped in the
-// destructor.
+// nginx on free loopback ports with the test's configuration, in a temporary folder (its
+// prefix, for logs and caches); stopped in the destructor.
 #pragma once
 
 #include <arpa/inet.h>

@@ -1,5 +1,4 @@
-// A real program started for a test, in a session of its own, and killed with everything
-// it started (and reaped) when the test is done.
+// A real program in a session of its own, killed with all it started when the test ends.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Small launcher bundles for tests, sealed and packed with the real stand-ins from the
-// source tree's platform-tools.
+// Small launcher bundles sealed and packed with the real platform-tools stand-ins.
 #pragma once
 
 #include <cstdlib>

@@ -1,5 +1,4 @@
-// A private world for the swap's unit tests: configuration pointing into a temporary
-// folder, the real platform tool stand-ins and the log.
+// The swap's unit tests' world: a temporary folder, the real tool stand-ins, the log.
 #pragma once
 
 #include <gtest/gtest.h>

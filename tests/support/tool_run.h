@@ -1,5 +1,4 @@
-// The built tool run as the launcher runs it: its own environment, standard output and
-// standard error apart.
+// The built tool run as the launcher runs it, standard output and error apart.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Xvfb on a display number it picks itself, for programs that need a real X display (a
-// Windows game under Wine opens its window there); ended in the destructor, politely, so
+// Xvfb on a display it picks, for a game under Wine; ended politely in the destructor, so
 // that it removes its lock.
 #pragma once
 

@@ -31,8 +31,7 @@ std::vector<std::string> chunksOf(const std::string& content) {
   return chunks;
 }
 
-// Every chunk but the last is between the limits, and an insertion makes new only the
-// chunks around it.
+// Chunks but the last stay within the limits; an insertion renews only nearby chunks.
 TEST(Chunker, CutsWithinTheLimitsAndAnInsertionMovesOnlyNearbyCuts) {
   std::mt19937_64 random(11);
   std::string content(3 << 20, '\0');

@@ -1,5 +1,4 @@
-// Key rotations over years: every player walks from the statement it trusts to the newest,
-// and nothing but a link the previous keys signed moves it.
+// Key rotations over years: only links the previous keys signed move a player on.
 #include "updater/channel/key_chain.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +19,7 @@ namespace {
 using namespace kaldra::update::testing;
 namespace fs = std::filesystem;
 
-// A chain of `rotations` statements in `channel`, each retiring the key before it; returns
-// the private keys, the built-in one first.
+// `rotations` statements in `channel`, each retiring the last key; the keys, built-in first.
 std::vector<std::string> rotate(const fs::path& channel, int rotations) {
   std::vector<std::string> keys{buildSigningKey()};
   for (int i = 0; i < rotations; ++i) {
@@ -95,8 +93,7 @@ TEST(KeyChain, OnlyLinksThePreviousKeysSignedMoveAPlayer) {
             std::pair(std::uint64_t{100}, std::vector{publicKeyOf(many.back())}));
 }
 
-// A player keeps the newest statement it reached: the chain served short of it later leaves
-// that player on the newest key, and only a fresh install short of it.
+// A chain served short of the statement a player reached strands only fresh installs.
 TEST(KeyChain, APlayerKeepsTheNewestStatementItReached) {
   kaldra::testing::TempDir temp;
   const fs::path channel = temp / "channel";

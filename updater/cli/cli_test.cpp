@@ -1,5 +1,4 @@
-// The tool as the launcher sees it: a separate program, its standard output, standard
-// error and exit status.
+// The tool as the launcher sees it: a program, its output, error and exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -53,8 +52,7 @@ class Cli : public ::testing::Test {
   const fs::path channel = temp / "channel", root = temp / "game";
 };
 
-// Help and version on standard output with status 0; a command line the tool does not
-// understand is status 2 with the reason and the command's usage line on standard error.
+// Help on standard output; a command line not understood: status 2, reason and usage line.
 TEST_F(Cli, HelpVersionAndUsageErrors) {
   struct Row {
     std::vector<std::string> args;

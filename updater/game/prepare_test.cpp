@@ -77,8 +77,7 @@ class Prepare : public ::testing::Test {
   std::string notes_;
 };
 
-// Files a new version no longer lists go, with the folders they leave empty; what the
-// player changed or made stays.
+// What a new version no longer lists goes, with emptied folders; the player's own stays.
 TEST_F(Prepare, DroppedFilesGoAndThePlayersStay) {
   files_["data/maps/cove.map"] = "cove";
   files_["data/old/a.pak"] = "a";
@@ -152,8 +151,7 @@ TEST(Freshness, OnlyAPlausibleClockMakesAManifestExpire) {
                UpdateError);
 }
 
-// Within one label every new whole percent is sent at once, the same one again only after
-// a quiet spell.
+// Each new whole percent of a label is sent at once; a repeat only after a quiet spell.
 TEST(Events, EachNewPercentIsSentAndRepeatsWaitForAQuietSpell) {
   std::ostringstream out;
   std::chrono::steady_clock::time_point now{};

@@ -1,5 +1,4 @@
-// The launcher channel's decisions and refusals through the built tool; the accepted
-// update over HTTP is walked by the self-update end-to-end test.
+// The launcher channel's decisions and refusals through the built tool.
 #include <gtest/gtest.h>
 #include <sys/utsname.h>
 
