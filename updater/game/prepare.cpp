@@ -152,8 +152,11 @@ PrepareSummary prepare(const PrepareRequest& request, EventWriter& events) {
   events.progress(Stage::manifest, 0, say(Message::loadingManifest));
   TransferPool transfers(request.network);
   auto first = transfers.take();
-  auto [manifestBytes, head] =
+  // Not a structured binding: the lambda below captures `head`, which Clang 14 refuses.
+  const auto signedManifest =
       fetchManifest(*first, request.channel, request.network, root, request.language);
+  const std::string& manifestBytes = signedManifest.first;
+  const KeyStatement& head = signedManifest.second;
   transfers.give(std::move(first));
   // Its freshness is read before anything else: even the manifest of the last run may have
   // been replayed or held back past its time.
