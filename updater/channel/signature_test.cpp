@@ -45,6 +45,11 @@ TEST(Signature, OnlyTheTrustedKeysSignatureMatchesAsRawBytesOrTextWithBlanksOrCa
   for (const auto& [text, matches] : cases)
     EXPECT_EQ(signatureMatches(bytes, text, builtInPublicKey()), matches) << text;
   EXPECT_THROW(signBytes(bytes, "not a key"), UpdateError);
+  // While a rotation is under way two keys are trusted: either one's signature is enough.
+  const auto other = publicKeyOf(generatePrivateKeyPem());
+  EXPECT_NO_THROW(requireSignature(bytes, signature, {other, builtInPublicKey()}, "manifest"));
+  EXPECT_THROW(requireSignature(bytes, flipped, {other, builtInPublicKey()}, "manifest"),
+               UpdateError);
 }
 
 // The build's key maker keeps a key it finds; the publisher's "keygen" never writes over

@@ -371,6 +371,8 @@ TEST_F(Cli, PublisherGuardsAndOneWriterPerChannel) {
   EXPECT_NE(stuck.err.find("rotate-key --retire"), std::string::npos) << stuck.err;
   EXPECT_EQ(rotate(key("a"), key("b")).status, 0);
   EXPECT_EQ(publishAs(key("b"), "3").status, 0);
+  // The key statements beside the game files are the channel's, never a game file.
+  EXPECT_EQ(parseManifest(readFile(channel / kManifestName)).files.size(), 1u);
   EXPECT_EQ(player(), std::pair(0, std::string("3")));
   // Nor can a key claim a statement the chain has not reached, to outrank the next one.
   const auto recovered = readFile(channel / kManifestName);
