@@ -30,6 +30,11 @@ TEST(RunTool, StatusAndTextOfBothWaysToRunATool) {
        "(sleep 0.3; echo late) & echo early; exit 2",
        {2, "early\nlate"},
        {2, "early\nlate\n"}},
+      // Megabytes of output: no deadlock on a full pipe.
+      {"/bin/sh",
+       "head -c 3000000 /dev/zero | tr '\\0' x; exit 4",
+       {4, std::string(3000000, 'x')},
+       {4, std::string(3000000, 'x')}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.script);
@@ -37,14 +42,6 @@ TEST(RunTool, StatusAndTextOfBothWaysToRunATool) {
     EXPECT_EQ(runTool(c.program, args), c.tool);
     EXPECT_EQ(runCapture(c.program, args), c.capture);
   }
-}
-
-TEST(RunTool, MegabytesOfOutputDoNotDeadlock) {
-  auto [status, bytes] = runCapture("/bin/sh", {"-c", "head -c 5000000 /dev/zero; exit 4"});
-  EXPECT_EQ(status, 4);
-  EXPECT_EQ(bytes.size(), 5000000u);
-  EXPECT_EQ(runTool("/bin/sh", {"-c", "head -c 3000000 /dev/zero | tr '\\0' x"}).second.size(),
-            3000000u);
 }
 
 TEST(DecodeUtf8Lossy, ValidTextPassesAndEachBadSequenceIsOneReplacement) {
