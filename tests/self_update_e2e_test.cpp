@@ -1,6 +1,7 @@
 // The launcher replacing its own bundle: real bundle and stand-ins, a launcher channel over
 // loopback HTTP, the real detached helper and the new launcher confirming its start.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <fstream>
@@ -108,6 +109,22 @@ TEST(BundleSwap, FailedStartRollsBackRefusalsChangeNothingAndFirstInstallMoves) 
   EXPECT_TRUE(run.logged("self-install - -> 1.0.0 confirmed; previous bundle removed"));
   EXPECT_EQ(expectSettled(run, target), "1.0.0");
   EXPECT_EQ(expectSettled(run, run.app()), "1.0.0");
+
+  // Killed the moment the bundles are exchanged, the helper leaves a plan that the player's
+  // next starts settle to one working bundle.
+  run.env.erase("KALDRA_TEST_FAIL_START");
+  fs::remove_all(v2);
+  copyAsVersion(run.app(), v2, "2.0.0");
+  ASSERT_EQ(prepare(run.app()).status, 0);
+  ASSERT_TRUE(eventually([&] { return bundleVersion(run, run.app()) == "2.0.0"; },
+                         std::chrono::seconds(20)));
+  ::kill(spawnedHelper(run.logLines()), SIGKILL);
+  for (int start = 0; waitForHelper(run, run.app()) && start < 3 &&
+                      fs::exists(run.dataDir() / "xplat/mac-swap.json");
+       ++start)
+    run.start();
+  std::string version = expectSettled(run, run.app());
+  EXPECT_TRUE(version == "1.0.0" || version == "2.0.0") << version;
 }
 
 }  // namespace

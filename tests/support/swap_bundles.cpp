@@ -49,6 +49,10 @@ std::string expectSettled(const LauncherRun& run, const fs::path& bundle) {
   EXPECT_EQ(status, 0) << why;
   EXPECT_FALSE(fs::exists(run.dataDir() / "xplat/mac-swap.json"));
   EXPECT_FALSE(fs::exists(run.dataDir() / "xplat/mac-swap"));
+  return bundleVersion(run, bundle);
+}
+
+std::string bundleVersion(const LauncherRun& run, const fs::path& bundle) {
   static const std::regex key("<key>CFBundleShortVersionString</key>\\s*<string>([^<]*)");
   std::string plist = run.file(bundle / "Contents/Info.plist");
   std::smatch match;

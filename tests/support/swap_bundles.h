@@ -19,6 +19,8 @@ Pid spawnedHelper(const std::vector<std::string>& log);
 // False when the helper or anything running from `bundle` outlives `limit`.
 bool waitForHelper(const LauncherRun& run, const fs::path& bundle,
                    std::chrono::seconds limit = std::chrono::seconds(90));
+// The version a bundle's Info.plist states, or "".
+std::string bundleVersion(const LauncherRun& run, const fs::path& bundle);
 // Expects one sealed bundle at `bundle` and nothing left to settle; gives its version.
 std::string expectSettled(const LauncherRun& run, const fs::path& bundle);
 
