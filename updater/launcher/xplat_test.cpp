@@ -54,6 +54,9 @@ TEST(LauncherChannel, DecisionsFollowTheFeedAndTheRollbackMarkerAndOnlyThePublis
     EXPECT_TRUE(!fs::exists(out) || fs::is_empty(out)) << "something was written";
   };
 
+  // The platform's name becomes part of file names: a path is no name.
+  EXPECT_EQ(runTool({"xplat-check", "--state", state.string(), "--platform", "../x"}).status, 2);
+
   struct Case {
     std::string version, minVersion, minSystem, skip;
     std::vector<bool> updateRequiredSystemOk;
