@@ -27,15 +27,5 @@ TEST(LauncherStart, EveryOtherCommandLineStartsTheNormalLauncherAndNeverReachesT
   }
 }
 
-TEST(LauncherStart, SwapHelperCommandLineNeedsNoDisplay) {
-  LauncherRun run;
-  run.env["QT_QPA_PLATFORM"] = "no-such-platform";  // an application object would abort
-  RunResult result =
-      run.start(std::chrono::seconds(30), {"--kaldra-swap", "/nonexistent/plan.json"});
-  EXPECT_EQ(result.status, 2) << result.output;
-  EXPECT_EQ(run.logLines().back(), "swap helper: no staged plan in /nonexistent/plan.json");
-  EXPECT_TRUE(run.snapshots().empty());
-}
-
 }  // namespace
 }  // namespace kaldra::testing

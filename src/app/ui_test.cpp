@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
-#include <cmath>
 
 #include "app/dialog.h"
 #include "app/qt_ui.h"
@@ -30,16 +29,6 @@ class QtSide : public ::testing::Test {
   testing::TempDir dir;
   QPixmap icon;
 };
-
-TEST_F(QtSide, ProgressMakesTheBarDeterminateAndItsAbsenceBusy) {
-  StatusWindow window(icon);
-  window.showStatus({"Downloading", 42.0, ""});
-  EXPECT_EQ(std::pair(window.bar().busy(), window.bar().value()), std::pair(false, 42));
-  window.showStatus({"Verifying", std::nullopt, ""});
-  EXPECT_TRUE(window.bar().busy());
-  window.showStatus({"Odd", std::nan(""), ""});  // a broken value shows as 0, not as junk
-  EXPECT_EQ(std::pair(window.bar().busy(), window.bar().value()), std::pair(false, 0));
-}
 
 // Every status, in every language, fits the label's two lines uncut, no ellipsis alone.
 TEST_F(QtSide, EveryStatusTextFitsTheLabelInEveryLanguage) {

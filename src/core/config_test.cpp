@@ -34,25 +34,5 @@ TEST(ScriptedAnswers, SixtyFourBitIntegersEmptyAndMalformedPiecesSkipped) {
   for (const auto& c : cases) EXPECT_EQ(parseTestAnswers(c.text), c.answers) << c.text;
 }
 
-TEST(Configuration, DataFolderIsMadeAbsoluteAndNormalOnceEmptySettingsCountAsUnset) {
-  const auto here = fs::current_path();
-  const struct {
-    const char* value;
-    fs::path dataDir;
-  } cases[] = {{"/tmp/d/", "/tmp/d"},
-               {"/tmp//d/./e/..", "/tmp/d"},
-               {"rel/d/", here / "rel/d"},
-               {"", "/home/p/data"}};
-  for (const auto& c : cases) {
-    Config config =
-        computeConfig({.env = {{"KALDRA_DATA_DIR", c.value}, {"KALDRA_SNAPSHOT_DIR", ""}},
-                       .bundle = "/a/Kaldrith.app",
-                       .defaultDataDir = "/home/p/data/"});
-    EXPECT_EQ(config.dataDir, c.dataDir) << c.value;
-    EXPECT_EQ(config.logsDir, c.dataDir / "logs") << c.value;
-    EXPECT_FALSE(config.snapDir);
-  }
-}
-
 }  // namespace
 }  // namespace kaldra

@@ -34,12 +34,12 @@ std::optional<std::string> notAScript(const fs::path& script) {
   return std::make_error_code(why).message();
 }
 
-// Runs the start script under `shell` with "run", its output discarded and its errors
-// in the launch log.
-platform::Spawned runStartScript(const std::string& shell, const fs::path& script, const Env& env) {
+// Runs the start script under the shell with "run", its output discarded and its errors in
+// the launch log.
+platform::Spawned runStartScript(const fs::path& script, const Env& env) {
   if (auto why = notAScript(script)) return {.error = *why};
   platform::UniqueFd launchLog = createLaunchLog();
-  return platform::spawnProcess({.program = shell,
+  return platform::spawnProcess({.program = "/bin/sh",
                                  .args = {script.string(), "run"},
                                  .environment = environmentEntries(env),
                                  .out = platform::Output::null(),
@@ -53,7 +53,7 @@ void startGame(UI& ui, const GameStartOptions& options) {
   ui.set(T(prefixIsReady(runtimeMarker) ? "starting" : "prefix_setup"), std::nullopt, "");
 
   Env env = scriptEnvironment(cfg.env, cfg.dataDir, cfg.res, ui.pickupScanCode());
-  platform::Spawned started = runStartScript(options.shell, cfg.res / "share/kaldra-wine.sh", env);
+  platform::Spawned started = runStartScript(cfg.res / "share/kaldra-wine.sh", env);
   if (started.pid < 0) {
     ui.ask(T("err_other") + " " + started.error, {T("btn_quit")}, AlertStyle::warning);
     return ui.quit();

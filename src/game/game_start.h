@@ -14,7 +14,6 @@
 namespace kaldra {
 
 struct GameStartOptions {
-  std::string shell = "/bin/sh";
   WatchClock clock;
   // Runs the window watch beside the exit watch. By default on a detached thread: it
   // ends with the script or its cycle limit, and the launcher never waits for it.

@@ -51,12 +51,11 @@ class FakeUI : public UI {
   void gameDidStart() override { record("gameDidStart"); }
   void bringToFront() override { record("bringToFront"); }
   void hideWhileGameRuns() override { record("hideWhileGameRuns"); }
-  std::optional<std::string> pickupScanCode() override { return scanCode; }
+  std::optional<std::string> pickupScanCode() override { return std::nullopt; }
   void openApplication(const std::filesystem::path& app) override {
     record("openApplication " + app.string());
   }
 
-  std::optional<std::string> scanCode;
   std::vector<ShownStatus> statuses;
   std::vector<AskedDialog> dialogs;
   std::vector<std::string> calls;  // quit, openLogs, ... in call order

@@ -214,32 +214,6 @@ TEST_F(Prepare, LinksInTheGameFolderNeverLeadOutOfIt) {
   expectGameFiles();
 }
 
-TEST_F(Prepare, EachFailureHasItsKindAndInstallsNothingInItsWay) {
-  const std::pair<std::function<void()>, FailureKind> cases[] = {
-      {[&] {
-         writeFile(channel_ / "manifest.json", "<html>503 Service Unavailable</html>");
-         signManifest(channel_);
-       },
-       FailureKind::manifest},
-      {[&] { writeFile(root_ / "data", "not a folder"); }, FailureKind::disk},
-      // A file on the channel other than listed.
-      {[&] { writeFile(channel_ / "data/world.pak", std::string(299999, 'w') + "x"); },
-       FailureKind::integrity},
-  };
-  for (const auto& [spoil, kind] : cases) {
-    SCOPED_TRACE(static_cast<int>(kind));
-    fs::remove_all(root_);
-    publishChannel(channel_, files_);
-    spoil();
-    EXPECT_EQ(failure(), kind);
-    EXPECT_EQ(partialFileCount(root_), 0u);
-    auto files = files_;
-    files["data"] = "not a folder";
-    for (const auto& [path, content] : files)
-      EXPECT_TRUE(!fs::is_regular_file(root_ / path) || readFile(root_ / path) == content) << path;
-  }
-}
-
 // A game published in chunks: a file of which nothing is here comes whole, unless zstd makes
 // its chunks smaller; a change costs about the chunks it touches; a chunk that is not its
 // name's, a missing chunk and a list not the one named stop the update with their
