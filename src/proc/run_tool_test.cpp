@@ -1,6 +1,7 @@
 #include "proc/run_tool.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace kaldra {
 namespace {
@@ -30,18 +31,24 @@ TEST(RunTool, StatusAndTextOfBothWaysToRunATool) {
        "(sleep 0.3; echo late) & echo early; exit 2",
        {2, "early\nlate"},
        {2, "early\nlate\n"}},
+      // Only the standard descriptors reach a child (3 is the listing ls opens).
+      {"/bin/sh", "ls /proc/self/fd | tr '\\n' ' '", {0, "0 1 2 3"}, {0, "0 1 2 3 "}},
       // Megabytes of output: no deadlock on a full pipe.
       {"/bin/sh",
        "head -c 3000000 /dev/zero | tr '\\0' x; exit 4",
        {4, std::string(3000000, 'x')},
        {4, std::string(3000000, 'x')}},
   };
+  int inheritable[2];
+  ASSERT_EQ(::pipe(inheritable), 0);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.script);
     std::vector<std::string> args = {"-c", c.script};
     EXPECT_EQ(runTool(c.program, args), c.tool);
     EXPECT_EQ(runCapture(c.program, args), c.capture);
   }
+  ::close(inheritable[0]);
+  ::close(inheritable[1]);
 }
 
 TEST(DecodeUtf8Lossy, ValidTextPassesAndEachBadSequenceIsOneReplacement) {
