@@ -1,11 +1,10 @@
 // nginx for a test on two free ports of 127.0.0.1, HTTP and HTTPS with a test-made
-// certificate (caFile()), serving one folder, in a temporary folder (its prefix, for logs);
-// stopped in the destructor. A path prefix makes
-// a fault: /to-http/, /to-https/, /to-ftp/ redirect the rest there; /stall-N/ sends N bytes
-// whatever range is asked for, then four a second; /cut-N/ announces the whole length, sends
-// about N bytes and closes; /flaky/ answers 500 the first time a path is asked for, /busy/ 429;
-// /longer/ sends a .pak 64 MiB long without a length. /drip sends 20 bytes, one each quarter
-// second.
+// certificate (caFile()), serving one folder, run in a temporary folder (its prefix, for
+// logs); stopped in the destructor. A path prefix makes a fault: /to-http/, /to-https/,
+// /to-ftp/ redirect the rest there; /stall-N/ sends N bytes whatever range is asked for, then
+// four a second; /cut-N/ announces the whole length, sends about N bytes and closes; /flaky/
+// answers 500 the first time a path is asked for, /busy/ 429; /longer/ sends a .pak 64 MiB
+// long without a length. /drip sends 20 bytes, one each quarter second.
 #pragma once
 
 #include <arpa/inet.h>
