@@ -54,7 +54,7 @@ TEST(SelfUpdate, AcceptedOfferReplacesTheBundleAndTheNewLauncherConfirms) {
 }
 
 // The exchange driver's preparations in one world, each followed to a settled install.
-TEST(BundleSwap, FailedStartRollsBackRefusalsChangeNothingAndFirstInstallMoves) {
+TEST(BundleSwap, FailedStartRollsBackRefusalsChangeNothingFirstInstallMovesAKillSettles) {
   LauncherRun run;
   run.env["KALDRA_TEST_STOP_BEFORE_GAME"] = "1";
   fs::path v2 = addSwapDriver(run);
