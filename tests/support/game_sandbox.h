@@ -25,7 +25,6 @@ class GameSandbox {
   }
   ~GameSandbox() { cfg = saved_; }
 
-  const std::filesystem::path& root() const { return dir_.path(); }
   std::filesystem::path runtimeMarker() const { return cfg.dataDir / "prefix/.kaldra-runtime"; }
 
   // Writes share/kaldra-wine.sh; the shell runs it with "run".
